@@ -1,0 +1,11 @@
+#include "app/Unit1.h"
+#include "toolkit/application.h"
+
+int main(int argc, char** argv) {
+    TApplication application(argc, argv);
+    TApplication::setApplicationName(QStringLiteral("Quorvan"));
+    TForm1 form;
+    form.show();
+    TApplication::exec();
+    return 0;
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "toolkit/colors.h"
+
+class QPainter;
+class QPaintDevice;
+
+struct TPen {
+    TColor Color = clBlack;
+    int Width = 1;  // 0 and 1 are both the thinnest pen, one device pixel
+};
+
+struct TBrush {
+    TColor Color = clWhite;
+    bool Clear = false;  // a clear brush leaves text backgrounds transparent
+};
+
+struct TFont {
+    QString Name = QStringLiteral("MS Sans Serif");
+    int Size = 8;  // points, mapped to pixels through the device's resolution
+    TColor Color = clWindowText;
+    bool Bold = false;
+    QFont toQFont(const QPaintDevice* device) const;
+};
+
+// A drawing surface with the drawing rules of the platform the station was
+// designed on: a current pen position, lines that leave out their end point,
+// text placed by its top-left corner on an opaque box. Works over any
+// QPaintDevice: images for the chart, the printer for the report.
+class TCanvas {
+public:
+    explicit TCanvas(QPaintDevice* device = nullptr);
+    ~TCanvas();
+    TCanvas(const TCanvas&) = delete;
+    TCanvas& operator=(const TCanvas&) = delete;
+
+    void setDevice(QPaintDevice* device);
+    QPaintDevice* Device() const { return device_; }
+
+    TPen Pen;
+    TBrush Brush;
+    TFont Font;
+    QPoint PenPos() const { return penPos_; }
+
+    void MoveTo(int x, int y);
+    void LineTo(int x, int y);
+    void TextOut(int x, int y, const QString& text);
+    int TextWidth(const QString& text) const;
+    int TextHeight(const QString& text) const;
+    void FillRect(const QRect& rect);
+    void StretchDraw(const QRect& dest, const QImage& image);
+    void CopyRect(const QRect& dest, const TCanvas& source, const QRect& sourceRect);
+    TColor Pixel(int x, int y) const;
+    void SetPixel(int x, int y, TColor color);
+
+    // A printer takes one painter for the whole document; images get a
+    // painter per operation so that they can be read between drawings.
+    void BeginPainting();
+    void EndPainting();
+    bool Painting() const { return persistent_ != nullptr; }
+
+    std::function<void()> OnChange;
+
+private:
+    void paint(const std::function<void(QPainter&)>& draw);
+    void drawThinLine(QPainter& painter, QPoint from, QPoint to);
+
+    QPaintDevice* device_;
+    std::unique_ptr<QPainter> persistent_;
+    QPoint penPos_;
+};
+
+// The pixels a one-pixel line from `from` to `to` sets, the end point left out.
+std::vector<QPoint> thinLinePixels(QPoint from, QPoint to);

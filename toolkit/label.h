@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QLabel>
+
+// A label that fits its size to its caption, as the designer's labels do.
+class TLabel : public QLabel {
+    Q_OBJECT
+public:
+    TLabel(QWidget* parent, const QString& name, const QString& caption) : QLabel(parent) {
+        setObjectName(name);
+        setCaption(caption);
+    }
+    QString Caption() const { return text(); }
+    void setCaption(const QString& caption) {
+        setText(caption);
+        adjustSize();
+    }
+};

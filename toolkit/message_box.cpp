@@ -1,0 +1,25 @@
+#include "toolkit/message_box.h"
+
+#include <QMessageBox>
+
+namespace {
+MessageBoxHandler& handler() {
+    static MessageBoxHandler current;
+    return current;
+}
+}  // namespace
+
+void MessageBox(const QString& text, const QString& caption) {
+    if (handler()) {
+        handler()(text, caption);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+    box.exec();
+}
+
+MessageBoxHandler setMessageBoxHandler(MessageBoxHandler newHandler) {
+    MessageBoxHandler previous = std::move(handler());
+    handler() = std::move(newHandler);
+    return previous;
+}

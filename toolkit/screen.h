@@ -1,0 +1,18 @@
+#pragma once
+
+// What the display offers, as drawing code needs it: the resolution in
+// pixels and in millimetres, the colour depth, and whether colours go
+// through a hardware palette.
+struct ScreenCapabilities {
+    int widthPixels = 0;
+    int heightPixels = 0;
+    int widthMm = 0;
+    int heightMm = 0;
+    int colourDepth = 0;  // bits per pixel
+    bool paletteDevice = false;
+    int colourCount() const;  // 2^depth, or -1 when the depth has more than 8 bits
+};
+
+// The primary screen's capabilities; a fixed 96-dpi, 1920 x 1080, 32-bit
+// display where the program runs without any screen.
+ScreenCapabilities screenCapabilities();
