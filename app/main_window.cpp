@@ -31,10 +31,21 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() { releaseLink(); }
 
 void TForm1::connectHandlers() {
+    connect(Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
+    connect(Timer3, &QTimer::timeout, this, guarded([this] { Timer3Timer(); }));
+    connect(Timer5, &QTimer::timeout, this, guarded([this] { Timer5Timer(); }));
     connect(Timer6, &QTimer::timeout, this, guarded([this] { Timer6Timer(); }));
+    connect(Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
+    // Checking a radio button, by the operator or by the program, runs its click handler.
+    connect(RadioButton1, &QRadioButton::toggled, this, guarded([this] {
+                if (RadioButton1->isChecked()) RadioButton1Click();
+            }));
+    connect(RadioButton2, &QRadioButton::toggled, this, guarded([this] {
+                if (RadioButton2->isChecked()) RadioButton2Click();
+            }));
 }
 
 void TForm1::FormCreate() {
@@ -61,8 +72,6 @@ void TForm1::Timer6Timer() {
     Panel5->move(Panel5->x(), 100);
     autoSize();
 }
-
-void TForm1::FormClose() {}
 
 void TForm1::closeEvent(QCloseEvent* event) {
     try {

@@ -40,6 +40,25 @@ public:
     void Timer6Timer();
     void FormClose();
 
+    // Interface link
+    void Timer5Timer();
+    void Timer3Timer();
+    void CheckFT();
+    bool WaitFT(DWORD count);
+    void ErrorFT();
+
+    // Tester identification and interface language
+    void OdczytNrDev();
+    void SetPL();
+    void SetEN();
+    void RadioButton1Click();
+    void RadioButton2Click();
+
+    // Sensor record protocol and read sequence
+    QByteArray OdczytFT(std::uint8_t command, DWORD count);
+    void Button1Click();
+    void Timer1Timer();
+
     // Current chart
     void DrawChartGrid15();
     void DrawChartGrid30();
@@ -113,6 +132,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    enum class Request { Replied, Failed, FinalReadFailed };
+    Request request(std::uint8_t command, DWORD count, bool pauseBeforeWait);
+    bool writeTxBuf(DWORD count);
+    QByteArray reply() const;
+    void releaseLink();
+    void sendLanguage(std::uint8_t language);
+    void setCaptions(int language);
+    std::uint32_t performReadStep(std::uint32_t step);
+    void readCurrentLimit(TLabel* label, std::uint8_t command, bool setsScale);
+    void processLogPage(int page, const QByteArray& reply);
+
     void buildLayout();
     void buildSplashPanel();
     void buildMainPanel();

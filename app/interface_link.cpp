@@ -1,0 +1,147 @@
+// The link to the test interface: loading the driver library, polling for
+// the interface, the wait for a reply, the error reset and the request
+// framing every exchange uses.
+#include <QThread>
+
+#include "app/main_window.h"
+#include "link/d2xx_library.h"
+#include "link/tester_protocol.h"
+#include "toolkit/message_box.h"
+
+namespace {
+
+constexpr ULONG kReadTimeoutMs = 10;
+constexpr ULONG kWriteTimeoutMs = 10;
+constexpr unsigned long kRequestPauseMs = 50;
+constexpr std::uint32_t kWaitLimit = 300000;  // status calls, not time
+
+}  // namespace
+
+void TForm1::Timer5Timer() {
+    D2xxEntryPoints entries;
+    DllHandle = loadD2xxLibrary(entries);
+    if (!DllHandle) {
+        Timer1->setEnabled(false);
+        Timer3->setEnabled(false);
+        Timer5->setEnabled(false);
+        MessageBox(QStringLiteral("Not find ftd2xx.dll"), QStringLiteral("INFO"));
+        DllLoaded = false;
+        return;
+    }
+    DllLoaded = true;
+    Timer3->setEnabled(true);
+    Timer5->setEnabled(false);
+    FT_ListDevices = entries.ListDevices;
+    FT_Open = entries.Open;
+    FT_Close = entries.Close;
+    FT_Write = entries.Write;
+    FT_Read = entries.Read;
+    FT_GetStatus = entries.GetStatus;
+    FT_SetTimeouts = entries.SetTimeouts;
+    FT_ClrRts = entries.ClrRts;
+}
+
+void TForm1::Timer3Timer() { CheckFT(); }
+
+void TForm1::CheckFT() {
+    if (!DllLoaded) {
+        FTConnected = false;
+        return;
+    }
+    FTStatus = FT_ListDevices(&DevCount, nullptr, FT_LIST_NUMBER_ONLY);
+    if (FTStatus != FT_OK) {
+        FTConnected = false;
+        return;
+    }
+    FTConnected = true;
+    // Opened into a local handle: a failed open must not lose the handle of
+    // an earlier connection, which is closed here so the next step can open.
+    FT_HANDLE opened = nullptr;
+    FTStatus = FT_Open(0, &opened);
+    if (FTStatus != FT_OK) {
+        FTConnected = false;
+        if (FTHandle) FTStatus = FT_Close(FTHandle);
+        FTHandle = nullptr;
+        return;
+    }
+    FTHandle = opened;
+    FTStatus = FT_SetTimeouts(FTHandle, kReadTimeoutMs, kWriteTimeoutMs);
+    FTConnected = FTStatus == FT_OK;
+    if (!FTConnected) {
+        FTStatus = FT_Close(FTHandle);
+        FTHandle = nullptr;
+        return;
+    }
+    Timer3->setEnabled(false);
+    OdczytNrDev();
+}
+
+bool TForm1::WaitFT(DWORD count) {
+    for (std::uint32_t calls = 0;; ++calls) {
+        FTStatus = FT_GetStatus(FTHandle, &RxQueue, &TxQueue, &EventStatus);
+        if (FTStatus != FT_OK) {
+            ErrorFT();
+            return false;
+        }
+        if (RxQueue >= count) {
+            RxQueue = std::min<DWORD>(RxQueue, DWORD(RxBuf.size()));
+            FTStatus = FT_Read(FTHandle, RxBuf.data(), RxQueue, &BytesRead);
+            if (FTStatus != FT_OK) {
+                ErrorFT();
+                return false;
+            }
+            return true;
+        }
+        if (calls == kWaitLimit) return false;
+    }
+}
+
+void TForm1::ErrorFT() {
+    Timer1->setEnabled(false);
+    Timer3->setEnabled(true);
+    for (TLabel* field : {Label13, Label14, Label15, Label16, Label17, Label19, Label21, Label23,
+                          Label25, Label27, Label28}) {
+        field->setCaption(QStringLiteral("---"));
+    }
+    MessageBox(QStringLiteral("Interface not connected !"), QStringLiteral("INFO"));
+}
+
+void TForm1::FormClose() { releaseLink(); }
+
+void TForm1::releaseLink() {
+    if (!DllLoaded) return;
+    if (FTHandle) FTStatus = FT_Close(FTHandle);
+    FTHandle = nullptr;
+    freeD2xxLibrary(DllHandle);
+    DllHandle = nullptr;
+    DllLoaded = false;
+}
+
+bool TForm1::writeTxBuf(DWORD count) {
+    FTStatus = FT_Write(FTHandle, TxBuf.data(), count, &BytesWritten);
+    if (FTStatus == FT_OK) return true;
+    ErrorFT();
+    return false;
+}
+
+// One request: the attention byte, a pause, the command byte, the wait for
+// the awaited length, and a last short read for stragglers.
+TForm1::Request TForm1::request(std::uint8_t command, DWORD count, bool pauseBeforeWait) {
+    TxBuf[0] = tester::kAttention;
+    if (!writeTxBuf(1)) return Request::Failed;
+    QThread::msleep(kRequestPauseMs);
+    TxBuf[0] = command;
+    if (!writeTxBuf(1)) return Request::Failed;
+    if (pauseBeforeWait) QThread::msleep(kRequestPauseMs);
+    if (!WaitFT(count)) return Request::Failed;
+    FTStatus = FT_Read(FTHandle, RxBuf.data(), RxQueue, &BytesRead);
+    if (FTStatus != FT_OK) {
+        ErrorFT();
+        return Request::FinalReadFailed;
+    }
+    return Request::Replied;
+}
+
+QByteArray TForm1::reply() const {
+    return QByteArray(reinterpret_cast<const char*>(RxBuf.data()), qsizetype(RxQueue));
+}
