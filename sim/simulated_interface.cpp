@@ -56,7 +56,7 @@ FT_STATUS SimulatedInterface::open(int index, FT_HANDLE* handle) {
     tester_.reset();
     readTimeoutMs_ = 0;
     *handle = reinterpret_cast<FT_HANDLE>(*live_);
-    return logged(call, FT_OK, "handle=" + std::to_string(*live_));
+    return logged(call, FT_OK);
 }
 
 FT_STATUS SimulatedInterface::close(FT_HANDLE handle) {
