@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "imaging/ditherer_class.h"
+#include "toolkit/persistent.h"
+
+class TDIBReader;
+
+// Turns rows of colour pixels into palette indices for a mapped writer.
+// Rows must come in order, top to bottom, no wider than the writer was when
+// the ditherer was made; the palette's cache must exist (the writer's
+// SetRowFrom sees to both).
+class TDitherer : public TObject {
+public:
+    TDitherer(TDIBMappedWriter* writer, TLogicalPalette* palette) : palette_(palette), writer_(writer) {}
+    virtual void SetRowIndicies(TDIBReader* reader) = 0;
+
+protected:
+    TLogicalPalette* palette_;
+    TDIBMappedWriter* writer_;
+};
+
+template <typename T>
+std::unique_ptr<TDitherer> createDitherer(TDIBMappedWriter* writer, TLogicalPalette* palette) {
+    return std::make_unique<T>(writer, palette);
+}
+
+// The class reference of a ditherer class, as SetDitherer and the
+// conversion constructor take it.
+template <typename T>
+constexpr TDithererClass ditherClassOf() {
+    return &createDitherer<T>;
+}
+
+// Each pixel takes its nearest entry.
+class TNoDither : public TDitherer {
+public:
+    using TDitherer::TDitherer;
+    void SetRowIndicies(TDIBReader* reader) override;
+};
+
+using TFSErrorLimitArray = std::array<int, 511>;  // indexed -255 ... 255
+
+// Floyd-Steinberg error diffusion on a serpentine path (the first row right
+// to left), with large errors damped so that they cannot smear.
+class TFSDitherer : public TDitherer {
+public:
+    TFSDitherer(TDIBMappedWriter* writer, TLogicalPalette* palette);
+    void SetRowIndicies(TDIBReader* reader) override;
+
+    static void InitErrorLimits(TFSErrorLimitArray& limits);
+    int errorLimit(int error) const { return limits_[std::size_t(error + 255)]; }
+    bool leftToRight() const { return leftToRight_; }
+
+private:
+    // Three ints (red, green, blue) per cell; cell x + 1 holds what waits for
+    // column x of the next row, cells 0 and width + 1 are spare.
+    std::vector<int> errors_;
+    TFSErrorLimitArray limits_;
+    bool leftToRight_ = false;
+    int width_;
+};

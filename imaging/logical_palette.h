@@ -1,0 +1,132 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "imaging/dib_format.h"
+#include "toolkit/bitmap.h"
+#include "toolkit/colors.h"
+#include "toolkit/persistent.h"
+
+class TDeviceIndependentBitmap;
+
+enum class TDefaultPalettes { dpEmpty, dpColour, dpGrayscale };
+
+struct TPaletteEntry {
+    std::uint8_t peRed = 0;
+    std::uint8_t peGreen = 0;
+    std::uint8_t peBlue = 0;
+    std::uint8_t peFlags = 0;
+};
+
+// Candidate entries for one box of the colour grid, in palette order.
+struct TColourList {
+    std::array<std::uint8_t, 256> indices;
+    std::uint16_t length = 0;
+};
+
+// The best entry for each of the 128 cells of one box (red-major, then
+// green, then blue), and the box's first cell.
+struct TBestColourList {
+    std::uint8_t red = 0, green = 0, blue = 0;
+    std::array<std::uint8_t, 128> best;
+};
+
+// Up to 256 colours with a nearest-colour search. Colours fall into cells of
+// a 5-6-5-bit grid; a lookup answers with the entry nearest to the cell's
+// centre by the weighted distance (2 dR)^2 + (3 dG)^2 + dB^2, and the
+// optional 128 KiB cache keeps the answers, filled one box of 4 x 8 x 4
+// cells at a time.
+class TLogicalPalette : public TPersistent {
+public:
+    static constexpr int kMaxColours = 256;
+
+    explicit TLogicalPalette(TDefaultPalettes kind = TDefaultPalettes::dpEmpty);
+    // From a toolkit palette; null gives an empty palette.
+    explicit TLogicalPalette(const TColorTable* palette);
+    // The bitmap's colour table; empty for a true-colour bitmap.
+    explicit TLogicalPalette(TDeviceIndependentBitmap* dib);
+    ~TLogicalPalette() override;
+
+    // Room for `capacity` entries (at most 256), count 0; the cache stays.
+    void ReAlloc(int capacity);
+    void Clear();
+    void SetupGrayscalePalette();
+    void CopyDIBColourTable(TDeviceIndependentBitmap* dib);
+    void CopyFromHPalette(const TColorTable* palette);
+    void Assign(TPersistent* source) override;
+    std::unique_ptr<TColorTable> AsPalette() const;
+
+    int GetCount() const { return count_; }
+    int GetCapacity() const { return int(entries_.size()); }
+    std::uint8_t GetRed(int index) const { return entry(index).peRed; }
+    std::uint8_t GetGreen(int index) const { return entry(index).peGreen; }
+    std::uint8_t GetBlue(int index) const { return entry(index).peBlue; }
+    void SetRed(int index, std::uint8_t value) { entry(index).peRed = value; }
+    void SetGreen(int index, std::uint8_t value) { entry(index).peGreen = value; }
+    void SetBlue(int index, std::uint8_t value) { entry(index).peBlue = value; }
+    // Appends an entry when there is room; used while building a palette.
+    void addColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+
+    void GetRGBColours(std::uint8_t index, std::uint8_t& red, std::uint8_t& green,
+                       std::uint8_t& blue) const {
+        if (index >= count_) throwBadIndex(index);
+        const TPaletteEntry& e = entries_[index];
+        red = e.peRed;
+        green = e.peGreen;
+        blue = e.peBlue;
+    }
+    std::uint32_t GetPalEntry(int index) const;
+    TColor GetColour(int index) const;
+    static TColor RGBToColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+    static void ColorToRGB(TColor colour, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue);
+    int GetColourIndex(TColor colour) const;
+    int GetNearestColourIndex(TColor colour);
+    int GetNearestRGBColourIndex(TRGBQuad quad);
+    bool IsSubPalette(const TLogicalPalette* other) const;
+    bool GetIsExact() const { return isExact_; }
+    void SetIsExact(bool exact) { isExact_ = exact; }
+
+    void InitCache();
+    void FreeCache();
+    bool hasCache() const { return cache_ != nullptr; }
+    // An empty palette answers 0.
+    std::uint8_t GetNearestIndex(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+        if (cache_) {
+            const std::uint16_t known = cache_[cellIndex(red >> 3, green >> 2, blue >> 3)];
+            if (known != 0) return std::uint8_t(known - 1);
+        }
+        return nearestSlow(red, green, blue);
+    }
+    // The nearest entry of a colour whose channels are clamped to 0 ... 255,
+    // and what is left of each channel; fills the cache as it goes.
+    int ResolveColours(int red, int green, int blue, int& redError, int& greenError, int& blueError);
+
+    void GetBestColours(int cellRed, int cellGreen, int cellBlue, TBestColourList& list) const;
+    void FindNearbyColours(int minRed, int minGreen, int minBlue, TColourList& list) const;
+    void FindBestColours(int minRed, int minGreen, int minBlue, const TColourList& list,
+                         TBestColourList& best) const;
+    void FillInverseColourMap(int cellRed, int cellGreen, int cellBlue);
+    // The cache entry of a cell (index + 1, 0 while unknown); needs the cache.
+    std::uint16_t* GetCacheCell(int cellRed, int cellGreen, int cellBlue) {
+        return &cache_[cellIndex(cellRed, cellGreen, cellBlue)];
+    }
+
+protected:
+    void AssignTo(TPersistent* dest) override;
+
+private:
+    static int cellIndex(int r, int g, int b) { return r << 11 | g << 5 | b; }
+    [[noreturn]] static void throwBadIndex(int index);
+    const TPaletteEntry& entry(int index) const;
+    TPaletteEntry& entry(int index);
+    std::uint8_t nearestSlow(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+
+    std::uint16_t version_ = 0x300;
+    std::vector<TPaletteEntry> entries_;
+    int count_ = 0;
+    std::unique_ptr<std::uint16_t[]> cache_;
+    bool isExact_ = true;
+};

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QRect>
+#include <cstdint>
+
+#include "toolkit/persistent.h"
+
+class TDeviceIndependentBitmap;
+
+// Walks the pixels of one bitmap block row by row: a clip rectangle (in
+// image coordinates, row 0 at the top whatever the storage order), rows
+// visited from a start row in steps (interlaced orders), and each row left
+// to right or, when scanning backwards, right to left. An iterator must not
+// outlive a reallocation of its bitmap's block.
+class TDIBIterator : public TObject {
+public:
+    TDIBIterator(TDeviceIndependentBitmap* dib, int rowBytes);
+
+    // Stores what a writer still holds for the current row.
+    virtual void Flush() {}
+    // Restarts the current row in the given direction.
+    virtual void SetBackwardsScan(bool backwards);
+    // Passes over n pixels of the current row (at most the pixels left).
+    virtual void SkipPixels(int n);
+
+    static int BitsIn(std::uint32_t mask);
+    // The lowest set bit; 0 for an empty mask.
+    static int LoBit(std::uint32_t mask);
+    void SetMasks(std::uint32_t red, std::uint32_t green, std::uint32_t blue);
+
+    // Clamps the rectangle (inclusive corners) to the image, raises
+    // EScanError "Invalid Clipping rectangle" when nothing is left, then
+    // Reset(0, 1).
+    void SetClipRect(const QRect& rect);
+    QRect GetClipRect() const;
+    // Visits the clip rows first, first + step, first + 2 step, ... (relative
+    // to the clip's top); first must not be negative, step at least 1.
+    void Reset(int first, int step);
+    // Flushes the row and moves to the next one; false after the last.
+    bool NextRow();
+
+    int GetWidth() const { return clipRight_ - clipLeft_ + 1; }
+    int GetHeight() const { return clipBottom_ - clipTop_ + 1; }
+    bool EndOfScan() const { return endOfScan_; }
+    bool GetBackwards() const { return backwards_; }
+
+protected:
+    std::uint8_t* rowAt(std::int64_t imageRow) const;
+
+    std::uint8_t* rowPtr_ = nullptr;
+    std::int64_t rowStep_ = 0;  // bytes between visited rows
+    int rowBytes_;
+    std::uint8_t* bits_;
+    int height_;
+    int rowsLeft_ = 0;
+    bool backwards_ = false;
+    int width_;
+    int redShift_ = 0, greenShift_ = 0, blueShift_ = 0;
+    std::uint32_t redMask_ = 0, greenMask_ = 0, blueMask_ = 0;
+    bool endOfScan_ = true;
+    bool topDown_ = false;
+    int clipLeft_ = 0, clipTop_ = 0, clipRight_ = -1, clipBottom_ = -1;
+    std::uint8_t* cur_ = nullptr;  // byte-per-pixel formats: the next byte to use
+    int col_ = 0;                  // packed formats: the column boundary of the position
+    int pixelsLeft_ = 0;
+
+private:
+    int pixelBytes_;  // 0 for the packed formats
+    std::int64_t stride_;
+    std::int64_t imageRow_ = 0;
+    int rowStepRows_ = 1;
+};
+
+class TDIBReader : public TDIBIterator {
+public:
+    using TDIBIterator::TDIBIterator;
+    // The next pixel of the row; false, outputs untouched, at the row's end.
+    virtual bool GetNextPixel(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) = 0;
+};
+
+class TDIBWriter : public TDIBIterator {
+public:
+    using TDIBIterator::TDIBIterator;
+    // Every pixel of the clip rectangle, from Reset(0, 1) on.
+    virtual void FillColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+    // False, nothing written, when the row is full.
+    virtual bool SetNextPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) = 0;
+    // Copies the reader's current row into this writer's current row.
+    virtual void SetRowFrom(TDIBReader* reader);
+    // Copies every row of `source`, calling `progress` (sender: this writer)
+    // after each; the writer's current start row and step are used.
+    void CopyDIB(TDeviceIndependentBitmap* source, const TNotifyEvent& progress = {});
+};

@@ -1,0 +1,139 @@
+#include "imaging/pixel_writers.h"
+
+#include "imaging/device_independent_bitmap.h"
+#include "imaging/ditherers.h"
+#include "imaging/imaging_errors.h"
+#include "imaging/logical_palette.h"
+#include "imaging/pixel_channels.h"
+#include "imaging/pixel_readers.h"
+
+TDIBMappedWriter::TDIBMappedWriter(TDeviceIndependentBitmap* dib, int rowBytes)
+    : TDIBWriter(dib, rowBytes),
+      palette_(std::make_unique<TLogicalPalette>(dib)),
+      dithererClass_(ditherClassOf<TNoDither>()) {
+    ditherer_ = dithererClass_(this, palette_.get());
+}
+
+TDIBMappedWriter::~TDIBMappedWriter() = default;
+
+void TDIBMappedWriter::FillColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    const std::uint8_t index = palette_->GetNearestIndex(red, green, blue);
+    Reset(0, 1);
+    while (!EndOfScan()) {
+        while (SetNextIndex(index)) {
+        }
+        NextRow();
+    }
+}
+
+bool TDIBMappedWriter::SetNextPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    if (pixelsLeft_ <= 0) return false;
+    return SetNextIndex(palette_->GetNearestIndex(red, green, blue));
+}
+
+void TDIBMappedWriter::SetRowFrom(TDIBReader* reader) {
+    if (reader->GetWidth() != GetWidth()) {
+        throw EScanError(QStringLiteral("Cannot Set a Row from a DIB with a different number of coloums"));
+    }
+    palette_->InitCache();
+    ditherer_->SetRowIndicies(reader);
+}
+
+void TDIBMappedWriter::SetDitherer(TDithererClass ditherer) {
+    ditherer_.reset();
+    ditherer_ = ditherer(this, palette_.get());
+    dithererClass_ = ditherer;
+}
+
+void TDIBMappedWriter::SetPalette(TLogicalPalette* palette) {
+    palette_->Assign(palette);
+    SetDitherer(GetDitherer());
+}
+
+TDIB32Writer::TDIB32Writer(TDeviceIndependentBitmap* dib) : TDIBWriter(dib, dib->GetWidth() * 4) {
+    SetMasks(dib->GetRedMask(), dib->GetGreenMask(), dib->GetBlueMask());
+}
+
+bool TDIB32Writer::SetNextPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    if (pixelsLeft_ <= 0) return false;
+    --pixelsLeft_;
+    const std::uint32_t word = channelBits(red, redMask_, redShift_) |
+                               channelBits(green, greenMask_, greenShift_) |
+                               channelBits(blue, blueMask_, blueShift_);
+    if (backwards_) cur_ -= 4;
+    cur_[0] = std::uint8_t(word);
+    cur_[1] = std::uint8_t(word >> 8);
+    cur_[2] = std::uint8_t(word >> 16);
+    cur_[3] = std::uint8_t(word >> 24);
+    if (!backwards_) cur_ += 4;
+    return true;
+}
+
+TDIB24Writer::TDIB24Writer(TDeviceIndependentBitmap* dib) : TDIBWriter(dib, dib->GetWidth() * 3) {}
+
+bool TDIB24Writer::SetNextPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    if (pixelsLeft_ <= 0) return false;
+    --pixelsLeft_;
+    if (backwards_) cur_ -= 3;
+    cur_[0] = blue;
+    cur_[1] = green;
+    cur_[2] = red;
+    if (!backwards_) cur_ += 3;
+    return true;
+}
+
+TDIB16Writer::TDIB16Writer(TDeviceIndependentBitmap* dib) : TDIBWriter(dib, dib->GetWidth() * 2) {
+    SetMasks(dib->GetRedMask(), dib->GetGreenMask(), dib->GetBlueMask());
+}
+
+bool TDIB16Writer::SetNextPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    if (pixelsLeft_ <= 0) return false;
+    --pixelsLeft_;
+    const std::uint32_t word = channelBits(red, redMask_, redShift_) |
+                               channelBits(green, greenMask_, greenShift_) |
+                               channelBits(blue, blueMask_, blueShift_);
+    if (backwards_) cur_ -= 2;
+    cur_[0] = std::uint8_t(word);
+    cur_[1] = std::uint8_t(word >> 8);
+    if (!backwards_) cur_ += 2;
+    return true;
+}
+
+TDIB8Writer::TDIB8Writer(TDeviceIndependentBitmap* dib) : TDIBMappedWriter(dib, dib->GetWidth()) {}
+
+bool TDIB8Writer::SetNextIndex(std::uint8_t index) {
+    if (pixelsLeft_ <= 0) return false;
+    --pixelsLeft_;
+    if (backwards_) {
+        *--cur_ = index;
+    } else {
+        *cur_++ = index;
+    }
+    return true;
+}
+
+TDIB4Writer::TDIB4Writer(TDeviceIndependentBitmap* dib)
+    : TDIBMappedWriter(dib, (dib->GetWidth() + 1) / 2) {}
+
+bool TDIB4Writer::SetNextIndex(std::uint8_t index) {
+    if (pixelsLeft_ <= 0) return false;
+    --pixelsLeft_;
+    const int column = backwards_ ? --col_ : col_++;
+    std::uint8_t& byte = rowPtr_[column >> 1];
+    byte = (column & 1) ? std::uint8_t((byte & 0xF0) | (index & 0x0F))
+                        : std::uint8_t((byte & 0x0F) | (index << 4));
+    return true;
+}
+
+TDIB1Writer::TDIB1Writer(TDeviceIndependentBitmap* dib)
+    : TDIBMappedWriter(dib, (dib->GetWidth() + 7) / 8) {}
+
+bool TDIB1Writer::SetNextIndex(std::uint8_t index) {
+    if (pixelsLeft_ <= 0) return false;
+    --pixelsLeft_;
+    const int column = backwards_ ? --col_ : col_++;
+    const auto mask = std::uint8_t(0x80 >> (column & 7));
+    std::uint8_t& byte = rowPtr_[column >> 3];
+    byte = index != 0 ? std::uint8_t(byte | mask) : std::uint8_t(byte & ~mask);
+    return true;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "imaging/logical_palette.h"
+
+class TQuantizedPalette;
+
+// Ends the splitting of colour boxes when no box can be split any more.
+class ESplitProblem : public Exception {
+public:
+    ESplitProblem() : Exception(QString()) {}
+};
+
+// Bounds of a box in histogram cells (red and blue 0 ... 31, green 0 ... 63),
+// inclusive.
+struct TColourBound {
+    int redMin, redMax, greenMin, greenMax, blueMin, blueMax;
+};
+
+// A box of the colour grid holding part of an image's colours.
+class TColourBox {
+public:
+    // Shrinks to the colours present; EQuantError when the box has none.
+    TColourBox(TQuantizedPalette* owner, const TColourBound& bound);
+
+    void ShrinkToFit();
+    // Halves the box across its widest weighted axis; returns the lower half
+    // and keeps the upper one.
+    std::unique_ptr<TColourBox> Split();
+    // The mean of the box's cells (0x00RRGGBB: blue in the low byte).
+    std::uint32_t GetMedianColour();
+    // Maps a single-colour box's cell straight to its entry in the cache.
+    void SetColourIndex(std::uint16_t index);
+
+    const TColourBound& GetBound() const { return bound_; }
+    int GetVolume() const { return volume_; }
+    int GetColourCount() const { return colourCount_; }
+    TRGBQuad GetColour() const { return colour_; }
+
+private:
+    TColourBound bound_;
+    int volume_ = 0;
+    int colourCount_ = 0;
+    TQuantizedPalette* owner_;
+    TRGBQuad colour_{0, 0, 0, 0};
+    int redExtent_ = 0, greenExtent_ = 0, blueExtent_ = 0;
+};
+
+// A palette of at most `maximumColours` entries chosen for an image by
+// median cut over a 5-6-5-bit histogram: boxes with the most colours are
+// split first, then the boxes of the largest weighted extent.
+class TQuantizedPalette : public TLogicalPalette {
+public:
+    // EQuantError "Too Many Colours Required" above 256, "Too Few Colours
+    // Required" below 1.
+    TQuantizedPalette(TDeviceIndependentBitmap* source, int maximumColours);
+    ~TQuantizedPalette() override;
+
+    void Assign(TPersistent* source) override;
+    int GetMaximumColours() const { return maximumColours_; }
+    // The histogram counter of a cell; only while a palette is being built.
+    std::uint16_t* GetHistCell(int red, int green, int blue) {
+        return &histogram_[std::size_t(red << 11 | green << 5 | blue)];
+    }
+
+private:
+    void BuildPalette(TDeviceIndependentBitmap* bitmap);
+    void BuildHistogram(TDeviceIndependentBitmap* bitmap);
+    void AllocHistogram();
+    void FreeHistogram();
+    void FreeColourBoxes();
+    TColourBox* GetBiggestBoxByPopulation() const;
+    TColourBox* GetBiggestBoxByVolume() const;
+
+    std::unique_ptr<std::uint16_t[]> histogram_;
+    std::vector<std::unique_ptr<TColourBox>> boxes_;
+    int maximumColours_;
+};
