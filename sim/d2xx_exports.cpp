@@ -23,7 +23,9 @@ FTSIM_EXPORT FT_STATUS D2XX_API FT_Open(int deviceNumber, FT_HANDLE* handle) {
     return device().open(deviceNumber, handle);
 }
 
-FTSIM_EXPORT FT_STATUS D2XX_API FT_Close(FT_HANDLE handle) { return device().close(handle); }
+FTSIM_EXPORT FT_STATUS D2XX_API FT_Close(FT_HANDLE handle) {
+    return device().close(handle);
+}
 
 FTSIM_EXPORT FT_STATUS D2XX_API FT_SetTimeouts(FT_HANDLE handle, ULONG readTimeout,
                                                ULONG writeTimeout) {
@@ -45,8 +47,12 @@ FTSIM_EXPORT FT_STATUS D2XX_API FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, D
     return device().getStatus(handle, rxBytes, txBytes, eventStatus);
 }
 
-FTSIM_EXPORT FT_STATUS D2XX_API FT_ClrRts(FT_HANDLE handle) { return device().clrRts(handle); }
+FTSIM_EXPORT FT_STATUS D2XX_API FT_ClrRts(FT_HANDLE handle) {
+    return device().clrRts(handle);
+}
 
 // Starts from a fresh tester with the scenario FTD2XX_SIM names now, even
 // when it is the one already loaded. Returns the number of errors in it.
-FTSIM_EXPORT int FtSimReload() { return device().reload(); }
+FTSIM_EXPORT int FtSimReload() {
+    return device().reload();
+}

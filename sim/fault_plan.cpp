@@ -35,14 +35,14 @@ void FaultPlan::commandSent(std::uint8_t code) {
 bool FaultPlan::hits(const Fault& fault, std::uint32_t count,
                      std::optional<std::uint8_t> command) const {
     switch (fault.when) {
-    case Fault::When::Always:
-        return true;
-    case Fault::When::At:
-        return count == fault.number;
-    case Fault::When::From:
-        return count >= fault.number;
-    case Fault::When::OnCommand:
-        return command == fault.number;
+        case Fault::When::Always:
+            return true;
+        case Fault::When::At:
+            return count == fault.number;
+        case Fault::When::From:
+            return count >= fault.number;
+        case Fault::When::OnCommand:
+            return command == fault.number;
     }
     return false;
 }

@@ -110,7 +110,9 @@ std::string parseFault(Args args, Draft& d) {
     if (args.size() < 2) return std::string("usage: ") + usage;
     Fault fault;
     const Call* call = lookUp(kCallNames, args[0].text);
-    if (!call) return "unknown call '" + args[0].text + "' (list open timeouts write status read close clr-rts)";
+    if (!call)
+        return "unknown call '" + args[0].text +
+               "' (list open timeouts write status read close clr-rts)";
     fault.call = *call;
     std::size_t next = 2;
     const std::string& when = args[1].text;
@@ -146,10 +148,14 @@ std::string parseInterface(Args args, Draft& d) {
     if (std::string e = expectCount(args, 1, 1, "interface present|absent|busy"); !e.empty())
         return e;
     const std::string& state = args[0].text;
-    if (state == "present") d.scenario.interface = InterfaceState::Present;
-    else if (state == "absent") d.scenario.interface = InterfaceState::Absent;
-    else if (state == "busy") d.scenario.interface = InterfaceState::Busy;
-    else return "usage: interface present|absent|busy";
+    if (state == "present")
+        d.scenario.interface = InterfaceState::Present;
+    else if (state == "absent")
+        d.scenario.interface = InterfaceState::Absent;
+    else if (state == "busy")
+        d.scenario.interface = InterfaceState::Busy;
+    else
+        return "usage: interface present|absent|busy";
     return {};
 }
 
@@ -184,17 +190,22 @@ std::string parseStatusCost(Args args, Draft& d) {
 
 std::string parseLanguage(Args args, Draft& d) {
     if (args.size() != 1) return "usage: language english|polish|HH";
-    if (args[0].text == "english") d.scenario.language = 0x00;
-    else if (args[0].text == "polish") d.scenario.language = 0xFF;
-    else return parseHexByte(args[0], d.scenario.language);
+    if (args[0].text == "english")
+        d.scenario.language = 0x00;
+    else if (args[0].text == "polish")
+        d.scenario.language = 0xFF;
+    else
+        return parseHexByte(args[0], d.scenario.language);
     return {};
 }
 
 std::string parseTesterType(Args args, Draft& d) {
     if (args.size() != 1) return "usage: tester-type C (one character, or HH)";
     Bytes bytes;
-    if (args[0].text.size() == 1) bytes.push_back(static_cast<std::uint8_t>(args[0].text[0]));
-    else if (std::string e = parseBytes(args, bytes); !e.empty()) return e;
+    if (args[0].text.size() == 1)
+        bytes.push_back(static_cast<std::uint8_t>(args[0].text[0]));
+    else if (std::string e = parseBytes(args, bytes); !e.empty())
+        return e;
     if (bytes.size() != 1) return "tester-type takes one character";
     d.record.testerType = bytes[0];
     return {};
@@ -252,7 +263,8 @@ Handler shapeDirective(std::size_t numbers, const char* usage,
         if (args.size() != 1 + numbers && !withRest) return std::string("usage: ") + usage;
         if (std::string e = parseCommand(args[0], false, code); !e.empty()) return e;
         for (std::size_t i = 0; i < numbers; ++i)
-            if (std::string e = parseNumber(args[1 + i], 60'000'000, values[i]); !e.empty()) return e;
+            if (std::string e = parseNumber(args[1 + i], 60'000'000, values[i]); !e.empty())
+                return e;
         if (withRest)
             if (std::string e = parseNumber(args[3], 60'000'000, values[1]); !e.empty()) return e;
         ReplyShape& shape = d.scenario.shapes[code];
@@ -290,10 +302,9 @@ const std::map<std::string_view, Handler>& handlers() {
                                     [](ReplyShape& s, const std::uint32_t*) { s.never = true; })},
         {"late", shapeDirective(1, "late COMMAND MILLISECONDS",
                                 [](ReplyShape& s, const std::uint32_t* v) { s.lateMs = v[0]; })},
-        {"partial", shapeDirective(1, "partial COMMAND BYTES [rest-after MILLISECONDS]",
-                                   [](ReplyShape& s, const std::uint32_t* v) {
-                                       s.partialBytes = v[0];
-                                   })},
+        {"partial",
+         shapeDirective(1, "partial COMMAND BYTES [rest-after MILLISECONDS]",
+                        [](ReplyShape& s, const std::uint32_t* v) { s.partialBytes = v[0]; })},
     };
     return table;
 }
@@ -328,7 +339,8 @@ ParseResult parseScenario(std::string_view text) {
                         ? "unknown keyword '" + tokens[0].text + "'"
                         : found->second(Args(tokens).subspan(1), draft);
         }
-        if (!error.empty()) result.errors.push_back("line " + std::to_string(lineNumber) + ": " + error);
+        if (!error.empty())
+            result.errors.push_back("line " + std::to_string(lineNumber) + ": " + error);
     }
     result.scenario = std::move(draft.scenario);
     result.scenario.replies = buildReplies(draft.record);

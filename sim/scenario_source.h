@@ -11,7 +11,7 @@ namespace ftsim {
 struct ScenarioText {
     std::string origin;  // for messages and the transcript
     std::string text;
-    std::string error;   // the scenario could not be read
+    std::string error;  // the scenario could not be read
 };
 
 ScenarioText readScenarioText();

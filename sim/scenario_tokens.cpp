@@ -1,7 +1,7 @@
 #include "sim/scenario_tokens.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -49,7 +49,7 @@ std::string appendUtf8(std::string_view line, std::size_t& i, std::string& out) 
 }
 
 std::string readQuoted(std::string_view line, std::size_t& i, std::string& out) {
-    for (++i; i < line.size(); ) {
+    for (++i; i < line.size();) {
         const char c = line[i];
         if (c == '"') {
             ++i;
@@ -164,7 +164,8 @@ std::string parseHexByte(const Token& token, std::uint8_t& value) {
     const std::string& t = token.text;
     const int hi = t.size() == 2 ? hexDigit(t[0]) : -1;
     const int lo = t.size() == 2 ? hexDigit(t[1]) : -1;
-    if (token.quoted || hi < 0 || lo < 0) return "expected a byte as two hex digits, got '" + t + "'";
+    if (token.quoted || hi < 0 || lo < 0)
+        return "expected a byte as two hex digits, got '" + t + "'";
     value = static_cast<std::uint8_t>(hi * 16 + lo);
     return {};
 }
@@ -208,7 +209,8 @@ std::string parseLevels(std::span<const Token> args, unsigned& first, unsigned& 
 std::string parseLogSamples(std::span<const Token> args, LogSpec& log) {
     LogSpec parsed;
     bool countGiven = false;
-    if (!args.empty() && !args[0].text.empty() && std::isdigit(static_cast<unsigned char>(args[0].text[0]))) {
+    if (!args.empty() && !args[0].text.empty() &&
+        std::isdigit(static_cast<unsigned char>(args[0].text[0]))) {
         if (std::string e = parseNumber(args[0], 0xFFFF, parsed.count); !e.empty()) return e;
         countGiven = true;
         args = args.subspan(1);
@@ -235,7 +237,9 @@ std::string parseLogSamples(std::span<const Token> args, LogSpec& log) {
             if (std::string e = parseSample(token, word); !e.empty()) return e;
             parsed.words.push_back(word);
         }
-        if (!countGiven) parsed.count = static_cast<std::uint32_t>(std::min<std::size_t>(parsed.words.size(), 0xFFFF));
+        if (!countGiven)
+            parsed.count =
+                static_cast<std::uint32_t>(std::min<std::size_t>(parsed.words.size(), 0xFFFF));
     } else {
         return "usage: log-samples [N] [curve [LOW HIGH] | ramp [START STEP] | list SAMPLE...]";
     }

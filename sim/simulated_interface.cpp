@@ -10,7 +10,9 @@ namespace ftsim {
 
 namespace {
 
-std::uintptr_t idOf(FT_HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+std::uintptr_t idOf(FT_HANDLE handle) {
+    return reinterpret_cast<std::uintptr_t>(handle);
+}
 
 std::string transcriptPathSetting() {
     const char* path = std::getenv("FTD2XX_SIM_LOG");
@@ -50,7 +52,8 @@ FT_STATUS SimulatedInterface::open(int index, FT_HANDLE* handle) {
     if (scenario_.interface == InterfaceState::Absent || index != 0)
         return logged(call, FT_DEVICE_NOT_FOUND);
     // The driver refuses a device that a program (this one or another) holds.
-    if (scenario_.interface == InterfaceState::Busy || live_) return logged(call, FT_DEVICE_NOT_OPENED);
+    if (scenario_.interface == InterfaceState::Busy || live_)
+        return logged(call, FT_DEVICE_NOT_OPENED);
     live_ = ++lastHandle_;
     queue_.clear();
     tester_.reset();
@@ -64,7 +67,8 @@ FT_STATUS SimulatedInterface::close(FT_HANDLE handle) {
     ensureLoaded();
     const HandleState state = stateOf(handle);
     if (state == HandleState::Unknown) return logged("close", FT_INVALID_HANDLE);
-    if (std::optional<FT_STATUS> fault = faults_.onCall(Call::Close)) return logged("close", *fault);
+    if (std::optional<FT_STATUS> fault = faults_.onCall(Call::Close))
+        return logged("close", *fault);
     if (state == HandleState::Dead) {
         dead_.erase(idOf(handle));
     } else {
@@ -78,7 +82,8 @@ FT_STATUS SimulatedInterface::setTimeouts(FT_HANDLE handle, ULONG readMs, ULONG 
     Lock lock(mutex_);
     ensureLoaded();
     const std::string call = "timeouts " + std::to_string(readMs) + " " + std::to_string(writeMs);
-    if (std::optional<FT_STATUS> refused = refuse(handle, Call::Timeouts)) return logged(call, *refused);
+    if (std::optional<FT_STATUS> refused = refuse(handle, Call::Timeouts))
+        return logged(call, *refused);
     // Writes never wait here, so only the read time-out matters.
     readTimeoutMs_ = readMs;
     return logged(call, FT_OK);
@@ -168,7 +173,8 @@ FT_STATUS SimulatedInterface::getStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD*
 FT_STATUS SimulatedInterface::clrRts(FT_HANDLE handle) {
     Lock lock(mutex_);
     ensureLoaded();
-    if (std::optional<FT_STATUS> refused = refuse(handle, Call::ClrRts)) return logged("clr-rts", *refused);
+    if (std::optional<FT_STATUS> refused = refuse(handle, Call::ClrRts))
+        return logged("clr-rts", *refused);
     return logged("clr-rts", FT_OK);
 }
 
@@ -224,8 +230,10 @@ int SimulatedInterface::load(const ScenarioText& source) {
     transcriptPath_ = transcriptPathSetting();
     transcript_.open(transcriptPath_);
     ParseResult parsed;
-    if (source.error.empty()) parsed = parseScenario(source.text);
-    else parsed.errors.push_back(source.error);
+    if (source.error.empty())
+        parsed = parseScenario(source.text);
+    else
+        parsed.errors.push_back(source.error);
     for (const std::string& error : parsed.errors)
         std::fprintf(stderr, "ftd2xx sim: scenario %s: %s\n", source.origin.c_str(), error.c_str());
     if (!parsed.errors.empty()) {
@@ -270,21 +278,21 @@ void SimulatedInterface::deliver(const std::uint8_t* bytes, DWORD count) {
     for (DWORD i = 0; i < count; ++i) {
         const Tester::Event event = tester_.feed(bytes[i]);
         switch (event.kind) {
-        case Tester::Event::Kind::Command:
-            answer(event.code, sent);
-            break;
-        case Tester::Event::Kind::LanguageSet:
-            language_ = event.code;
-            transcript_.line("# tester keeps language " + hexBytes(&event.code, 1));
-            answer(command::kLanguageSet, sent);
-            break;
-        case Tester::Event::Kind::Ignored:
-            transcript_.line("# tester ignores " + hexBytes(&event.code, 1) +
-                             " (no attention byte before it)");
-            break;
-        case Tester::Event::Kind::Attention:
-        case Tester::Event::Kind::None:
-            break;
+            case Tester::Event::Kind::Command:
+                answer(event.code, sent);
+                break;
+            case Tester::Event::Kind::LanguageSet:
+                language_ = event.code;
+                transcript_.line("# tester keeps language " + hexBytes(&event.code, 1));
+                answer(command::kLanguageSet, sent);
+                break;
+            case Tester::Event::Kind::Ignored:
+                transcript_.line("# tester ignores " + hexBytes(&event.code, 1) +
+                                 " (no attention byte before it)");
+                break;
+            case Tester::Event::Kind::Attention:
+            case Tester::Event::Kind::None:
+                break;
         }
     }
 }
@@ -300,7 +308,8 @@ void SimulatedInterface::answer(std::uint8_t code, Clock::time_point sent) {
         reply = {language_};
     else if (code != command::kLanguageSet)
         return transcript_.line("# tester does not answer " + name);
-    const ReplyShape shape = scenario_.shapes.count(code) ? scenario_.shapes.at(code) : ReplyShape{};
+    const ReplyShape shape =
+        scenario_.shapes.count(code) ? scenario_.shapes.at(code) : ReplyShape{};
     if (shape.never || reply.empty()) {
         if (code != command::kLanguageSet) transcript_.line("# tester does not answer " + name);
         return;

@@ -7,15 +7,15 @@ namespace ftsim {
 Tester::Event Tester::feed(std::uint8_t byte) {
     using Kind = Event::Kind;
     switch (state_) {
-    case State::LanguageByte:
-        state_ = State::Idle;
-        return {Kind::LanguageSet, byte};
-    case State::Attention:
-        if (byte == command::kAttention) return {Kind::Attention, byte};
-        state_ = byte == command::kLanguageSet ? State::LanguageByte : State::Idle;
-        return byte == command::kLanguageSet ? Event{} : Event{Kind::Command, byte};
-    case State::Idle:
-        break;
+        case State::LanguageByte:
+            state_ = State::Idle;
+            return {Kind::LanguageSet, byte};
+        case State::Attention:
+            if (byte == command::kAttention) return {Kind::Attention, byte};
+            state_ = byte == command::kLanguageSet ? State::LanguageByte : State::Idle;
+            return byte == command::kLanguageSet ? Event{} : Event{Kind::Command, byte};
+        case State::Idle:
+            break;
     }
     // The language commands are the only ones the tester takes without the
     // attention byte; anything else out of turn is line noise to it.

@@ -21,7 +21,9 @@ struct Burst {
 };
 constexpr std::array<Burst, 3> kBursts = {{{42, 74}, {131, 152}, {208, 263}}};
 
-Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 Bytes fitted(Bytes bytes, std::size_t length) {
     bytes.resize(length, 0);
@@ -150,16 +152,16 @@ std::vector<std::uint16_t> generateLog(const LogSpec& spec) {
     log.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         switch (spec.kind) {
-        case LogSpec::Kind::Curve:
-            log.push_back(curveSample(spec, i));
-            break;
-        case LogSpec::Kind::Ramp:
-            log.push_back(static_cast<std::uint16_t>((spec.rampStart + i * spec.rampStep) &
-                                                     kCurrentMask));
-            break;
-        case LogSpec::Kind::List:
-            log.push_back(spec.words.empty() ? 0 : spec.words[i % spec.words.size()]);
-            break;
+            case LogSpec::Kind::Curve:
+                log.push_back(curveSample(spec, i));
+                break;
+            case LogSpec::Kind::Ramp:
+                log.push_back(static_cast<std::uint16_t>((spec.rampStart + i * spec.rampStep) &
+                                                         kCurrentMask));
+                break;
+            case LogSpec::Kind::List:
+                log.push_back(spec.words.empty() ? 0 : spec.words[i % spec.words.size()]);
+                break;
         }
     }
     return log;

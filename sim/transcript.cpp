@@ -2,7 +2,9 @@
 
 namespace ftsim {
 
-Transcript::~Transcript() { open({}); }
+Transcript::~Transcript() {
+    open({});
+}
 
 void Transcript::open(const std::string& path) {
     if (file_) {
@@ -10,35 +12,36 @@ void Transcript::open(const std::string& path) {
         std::fclose(file_);
         file_ = nullptr;
     }
-    lastStatus_.reset();
-    repeats_ = 0;
     if (path.empty()) return;
     file_ = std::fopen(path.c_str(), "a");
-    if (!file_) std::fprintf(stderr, "ftd2xx sim: cannot write the transcript to %s\n", path.c_str());
+    if (!file_)
+        std::fprintf(stderr, "ftd2xx sim: cannot write the transcript to %s\n", path.c_str());
 }
 
 void Transcript::line(const std::string& text) {
     if (!file_) return;
     endStatusRun();
-    lastStatus_.reset();
     put(text);
 }
 
 void Transcript::status(FT_STATUS status, DWORD rxBytes) {
     if (!file_) return;
-    const std::pair<FT_STATUS, DWORD> result{status, rxBytes};
-    if (lastStatus_ == result) {
-        ++repeats_;
+    if (runStatus_ == status) {
+        ++furtherCalls_;
+        lastRx_ = rxBytes;
         return;
     }
     endStatusRun();
-    lastStatus_ = result;
+    runStatus_ = status;
     put("status -> " + std::to_string(status) + " rx=" + std::to_string(rxBytes));
 }
 
 void Transcript::endStatusRun() {
-    if (repeats_ > 0) put("status same x" + std::to_string(repeats_));
-    repeats_ = 0;
+    if (furtherCalls_ > 0)
+        put("status +" + std::to_string(furtherCalls_) + " -> " + std::to_string(*runStatus_) +
+            " rx=" + std::to_string(lastRx_));
+    runStatus_.reset();
+    furtherCalls_ = 0;
 }
 
 void Transcript::put(const std::string& text) {

@@ -2,14 +2,14 @@
 
 // The wire transcript: one line per driver call, appended to the file named
 // by FTD2XX_SIM_LOG and flushed at once, so a test can read it at any time.
-// A run of status calls with the same result (a reply being waited for can
-// take 300000 of them) is written as its first call plus one count line.
+// A run of status calls with the same status (a reply being waited for can
+// take 300000 of them) is written as its first call plus one line with the
+// number of further calls and the result of the last one.
 
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "link/d2xx.h"
 
@@ -32,8 +32,9 @@ private:
     void put(const std::string& text);
 
     std::FILE* file_ = nullptr;
-    std::optional<std::pair<FT_STATUS, DWORD>> lastStatus_;
-    std::uint64_t repeats_ = 0;
+    std::optional<FT_STATUS> runStatus_;
+    DWORD lastRx_ = 0;
+    std::uint64_t furtherCalls_ = 0;
 };
 
 std::string hexBytes(const std::uint8_t* bytes, std::size_t count);

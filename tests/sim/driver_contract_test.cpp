@@ -100,8 +100,9 @@ TEST_F(DriverContractTest, ReadTakesWhatIsAskedAndLeavesTheRestQueued) {
 
 TEST_F(DriverContractTest, OnlyTheDriverEntryPointsAreVisible) {
     EXPECT_NE(dlsym(sim.library, "FtSimReload"), nullptr);
-    EXPECT_EQ(dlsym(sim.library, "_ZN5ftsim13parseScenarioESt17basic_string_viewIcSt11char_traitsIcEE"),
-              nullptr);
+    EXPECT_EQ(
+        dlsym(sim.library, "_ZN5ftsim13parseScenarioESt17basic_string_viewIcSt11char_traitsIcEE"),
+        nullptr);
 }
 
 }  // namespace

@@ -74,12 +74,11 @@ TEST_F(ScenarioTest, DefaultRecordIsConsistentAndPlausible) {
 }
 
 TEST_F(ScenarioTest, TextFieldsArePaddedOrCutToTheirReplyLength) {
-    ASSERT_EQ(useScenario(std::string(kFast) +
-                          "sensor-number \"12345\"\n"
-                          "pairing \"ABCDEFGHIJKLMNOP\"\n"
-                          "max-current-h \"4.9\"\n"
-                          "executor-id 31 00 \"x\"\n"
-                          "executor \"Łódź\" \"\" \"\\x01\" \"ul.\"\n"),
+    ASSERT_EQ(useScenario(std::string(kFast) + "sensor-number \"12345\"\n"
+                                               "pairing \"ABCDEFGHIJKLMNOP\"\n"
+                                               "max-current-h \"4.9\"\n"
+                                               "executor-id 31 00 \"x\"\n"
+                                               "executor \"Łódź\" \"\" \"\\x01\" \"ul.\"\n"),
               0);
     FT_HANDLE h = openInterface();
     EXPECT_EQ(request(h, 0x36, 10), (Bytes{'1', '2', '3', '4', '5', 0, 0, 0, 0, 0}));
@@ -117,7 +116,8 @@ TEST_F(ScenarioTest, SampleListsCarryFlagsAndRawWordsLittleEndian) {
               0);
     FT_HANDLE h = openInterface();
     EXPECT_EQ(request(h, 0x3C, 4), (Bytes{0x00, 10, 0x00, 5}));
-    EXPECT_EQ(request(h, 0x3D, 10), (Bytes{0x7B, 0x80, 0x05, 0x00, 0x01, 0x40, 0x7B, 0x80, 0x05, 0x00}));
+    EXPECT_EQ(request(h, 0x3D, 10),
+              (Bytes{0x7B, 0x80, 0x05, 0x00, 0x01, 0x40, 0x7B, 0x80, 0x05, 0x00}));
     EXPECT_EQ(request(h, 0x3B, 4), (Bytes{'1', '2', '.', '3'}));
     EXPECT_EQ(request(h, 0x46, 4), (Bytes{'0', '.', '1', 0})) << "bit 14 is not current";
 }

@@ -38,8 +38,8 @@ const SimulatorApi& SimulatorApi::get() {
 void SimulatorTest::SetUp() {
     ASSERT_NE(sim.library, nullptr) << dlerror();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("ftsim-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+    dir_ = std::filesystem::temp_directory_path() / ("ftsim-" + std::to_string(getpid()) + "-" +
+                                                     info->test_suite_name() + "-" + info->name());
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     setenv("FTD2XX_SIM_LOG", (dir_ / "transcript").c_str(), 1);
@@ -110,4 +110,6 @@ std::vector<std::string> SimulatorTest::transcript() const {
     return lines;
 }
 
-std::string textOf(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string textOf(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
