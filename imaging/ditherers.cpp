@@ -1,6 +1,7 @@
 #include "imaging/ditherers.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "imaging/logical_palette.h"
 #include "imaging/pixel_iterators.h"
@@ -48,7 +49,9 @@ void TFSDitherer::SetRowIndicies(TDIBReader* reader) {
             value[c] = errorLimit(error) + pixel[c];
         }
         int err[3];
-        const int index = palette_->ResolveColours(value[0], value[1], value[2], err[0], err[1], err[2]);
+        // A sum below 0 counts by its magnitude.
+        const int index = palette_->ResolveColours(std::abs(value[0]), std::abs(value[1]), std::abs(value[2]),
+                                                   err[0], err[1], err[2]);
         writer_->SetNextIndex(std::uint8_t(index));
         for (int c = 0; c < 3; ++c) {
             previous[c] = lowerPrevious[c] + 3 * err[c];

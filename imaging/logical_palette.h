@@ -91,6 +91,9 @@ public:
 
     void InitCache();
     void FreeCache();
+    // Takes over another palette's cache, when it has one; the entries must
+    // be the same.
+    void copyCacheFrom(const TLogicalPalette& other);
     bool hasCache() const { return cache_ != nullptr; }
     // An empty palette answers 0.
     std::uint8_t GetNearestIndex(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {

@@ -42,6 +42,12 @@ void TLogicalPalette::InitCache() {
 
 void TLogicalPalette::FreeCache() { cache_.reset(); }
 
+void TLogicalPalette::copyCacheFrom(const TLogicalPalette& other) {
+    if (!other.cache_ || &other == this) return;
+    InitCache();
+    std::copy_n(other.cache_.get(), kCacheCells, cache_.get());
+}
+
 std::uint8_t TLogicalPalette::nearestSlow(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     if (count_ == 0) return 0;
     const int r = red >> 3, g = green >> 2, b = blue >> 3;

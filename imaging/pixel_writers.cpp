@@ -47,6 +47,9 @@ void TDIBMappedWriter::SetDitherer(TDithererClass ditherer) {
 
 void TDIBMappedWriter::SetPalette(TLogicalPalette* palette) {
     palette_->Assign(palette);
+    // The given palette's cache may hold answers a search would not give
+    // (a quantizer maps each of its single colours to its own entry).
+    palette_->copyCacheFrom(*palette);
     SetDitherer(GetDitherer());
 }
 

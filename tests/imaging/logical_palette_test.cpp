@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+
+#include "imaging/Zvqgraph.h"
+#include "test_support.h"
+
+namespace {
+
+std::unique_ptr<TLogicalPalette> paletteOf(std::initializer_list<QRgb> colours) {
+    TColorTable table(colours);
+    return std::make_unique<TLogicalPalette>(&table);
+}
+
+// The entry nearest to the centre of the colour's grid cell, lowest index
+// on ties, found the slow way.
+int bruteForceNearest(const TLogicalPalette& palette, int r, int g, int b) {
+    const int cr = (r / 8) * 8 + 4, cg = (g / 4) * 4 + 2, cb = (b / 8) * 8 + 4;
+    int best = 0, bestDistance = INT_MAX;
+    for (int i = 0; i < palette.GetCount(); ++i) {
+        const int dr = 2 * (cr - palette.GetRed(i)), dg = 3 * (cg - palette.GetGreen(i)),
+                  db = cb - palette.GetBlue(i);
+        const int d = dr * dr + dg * dg + db * db;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+TEST(LogicalPalette, DefaultPalettes) {
+    const TLogicalPalette gray(TDefaultPalettes::dpGrayscale);
+    ASSERT_EQ(gray.GetCount(), 64);
+    EXPECT_EQ(gray.GetPalEntry(0), 0u);
+    EXPECT_EQ(gray.GetRed(21), 128);
+    EXPECT_EQ(gray.GetBlue(21), 128);
+    EXPECT_EQ(gray.GetColour(63), RGB(255, 255, 255));
+    EXPECT_TRUE(gray.GetIsExact());
+
+    const TLogicalPalette colour(TDefaultPalettes::dpColour);
+    ASSERT_EQ(colour.GetCount(), 20);
+    EXPECT_EQ(colour.GetColour(1), RGB(128, 0, 0));
+    EXPECT_EQ(colour.GetColour(19), RGB(255, 255, 255));
+    EXPECT_EQ(TLogicalPalette().GetCount(), 0);
+}
+
+TEST(LogicalPalette, NearestIsTheSameWithAndWithoutCache) {
+    auto bw = paletteOf({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    EXPECT_EQ(bw->GetNearestIndex(100, 100, 100), 0);
+    EXPECT_EQ(bw->GetNearestIndex(140, 140, 140), 1);
+    bw->InitCache();
+    EXPECT_EQ(bw->GetNearestIndex(100, 100, 100), 0);
+    EXPECT_EQ(bw->GetNearestIndex(140, 140, 140), 1);
+}
+
+TEST(LogicalPalette, SearchMatchesExhaustiveNearestCellCentre) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> channel(0, 255);
+    for (int size : {1, 3, 17, 256}) {
+        TLogicalPalette palette;
+        palette.ReAlloc(size);
+        for (int i = 0; i < size; ++i) {
+            palette.addColour(std::uint8_t(channel(random)), std::uint8_t(channel(random)),
+                              std::uint8_t(channel(random)));
+        }
+        TLogicalPalette cached;
+        cached.Assign(&palette);
+        cached.InitCache();
+        for (int n = 0; n < 3000; ++n) {
+            const int r = channel(random), g = channel(random), b = channel(random);
+            const int expected = bruteForceNearest(palette, r, g, b);
+            ASSERT_EQ(palette.GetNearestIndex(std::uint8_t(r), std::uint8_t(g), std::uint8_t(b)), expected);
+            ASSERT_EQ(cached.GetNearestIndex(std::uint8_t(r), std::uint8_t(g), std::uint8_t(b)), expected);
+        }
+    }
+}
+
+TEST(LogicalPalette, WeightedDistanceAndTies) {
+    // Plain Euclidean distance would pick entry 0 (400 against 900).
+    auto weighted = paletteOf({qRgb(120, 102, 100), qRgb(100, 102, 130)});
+    EXPECT_EQ(weighted->GetNearestIndex(100, 100, 100), 1);
+    // Equal entries: the lower index wins.
+    auto twins = paletteOf({qRgb(10, 10, 10), qRgb(50, 50, 50), qRgb(50, 50, 50)});
+    twins->InitCache();
+    EXPECT_EQ(twins->GetNearestIndex(52, 50, 50), 1);
+    // Equidistant from the cell centre (4, 2, 4).
+    auto even = paletteOf({qRgb(8, 2, 4), qRgb(0, 2, 4)});
+    EXPECT_EQ(even->GetNearestIndex(3, 2, 3), 0);
+}
+
+TEST(LogicalPalette, EmptyPaletteAnswersZero) {
+    TLogicalPalette empty;
+    EXPECT_EQ(empty.GetNearestIndex(1, 2, 3), 0);
+    empty.InitCache();
+    EXPECT_EQ(empty.GetNearestIndex(1, 2, 3), 0);
+    int er = 1, eg = 1, eb = 1;
+    EXPECT_EQ(empty.ResolveColours(9, 9, 9, er, eg, eb), 0);
+    EXPECT_EQ(er, 0);
+}
+
+TEST(LogicalPalette, IndexErrors) {
+    auto palette = paletteOf({qRgb(1, 2, 3)});
+    expectThrowWithMessage<ELogPalError>([&] { palette->GetRed(1); },
+                                         QStringLiteral("Invalid palette index (1)"));
+    expectThrowWithMessage<ELogPalError>([&] { palette->SetBlue(-1, 0); },
+                                         QStringLiteral("Invalid palette index (-1)"));
+    std::uint8_t r, g, b;
+    try {
+        palette->GetRGBColours(1, r, g, b);
+        ADD_FAILURE() << "no exception";
+    } catch (const ELogPalError&) {
+        ADD_FAILURE() << "the channel getters' class";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Invalid palette index (1)"));
+    }
+    EXPECT_THROW(palette->GetPalEntry(5), Exception);
+}
+
+TEST(LogicalPalette, ColoursAndSubPalettes) {
+    auto palette = paletteOf({qRgb(1, 2, 3), qRgb(4, 5, 6), qRgb(7, 8, 9)});
+    EXPECT_EQ(palette->GetPalEntry(1), 0x060504u);
+    EXPECT_EQ(palette->GetColourIndex(RGB(7, 8, 9)), 2);
+    EXPECT_EQ(palette->GetColourIndex(RGB(7, 8, 10)), 0);
+    EXPECT_EQ(TLogicalPalette::RGBToColor(1, 2, 3), 0x030201u);
+    std::uint8_t r, g, b;
+    TLogicalPalette::ColorToRGB(0x80030201u, r, g, b);
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(b, 3);
+
+    auto prefix = paletteOf({qRgb(1, 2, 3), qRgb(4, 5, 6)});
+    auto lastDiffers = paletteOf({qRgb(1, 2, 3), qRgb(4, 5, 7)});
+    EXPECT_TRUE(palette->IsSubPalette(palette.get()));
+    EXPECT_TRUE(palette->IsSubPalette(prefix.get()));
+    EXPECT_FALSE(palette->IsSubPalette(lastDiffers.get()));
+    EXPECT_FALSE(prefix->IsSubPalette(palette.get()));
+}
+
+TEST(LogicalPalette, AssignCopiesEntriesAndDropsCache) {
+    auto source = paletteOf({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    TLogicalPalette copy(TDefaultPalettes::dpGrayscale);
+    copy.InitCache();
+    copy.SetIsExact(false);
+    copy.Assign(source.get());
+    EXPECT_FALSE(copy.hasCache());
+    EXPECT_EQ(copy.GetCount(), 2);
+    EXPECT_EQ(copy.GetNearestIndex(200, 200, 200), 1);
+    EXPECT_FALSE(copy.GetIsExact());
+
+    TDeviceIndependentBitmap dib(TDIBFormat::dt4bit, 1, 1);
+    copy.Assign(&dib);
+    EXPECT_EQ(copy.GetCount(), 16);
+    TDeviceIndependentBitmap trueColour(TDIBFormat::dt24bit, 1, 1);
+    copy.Assign(&trueColour);
+    EXPECT_EQ(copy.GetCount(), 0);
+
+    TBitmap bitmap;
+    QImage image(1, 1, QImage::Format_Indexed8);
+    image.setColorTable({qRgb(9, 8, 7)});
+    bitmap.SetImage(image);
+    copy.Assign(&bitmap);
+    EXPECT_EQ(copy.GetColour(0), RGB(9, 8, 7));
+
+    bitmap.Assign(source.get());
+    EXPECT_EQ(bitmap.Palette(), (TColorTable{qRgb(0, 0, 0), qRgb(255, 255, 255)}));
+    expectThrowWithMessage<EConvertError>(
+        [&] { dib.Assign(source.get()); },
+        QStringLiteral("Cannot assign a TLogicalPalette to a TDeviceIndependentBitmap"));
+}
