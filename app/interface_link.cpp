@@ -64,6 +64,9 @@ void TForm1::CheckFT() {
         FTHandle = nullptr;
         return;
     }
+    // A replugged interface opens while the handle of the pulled one is
+    // still held: release that one rather than lose it.
+    if (FTHandle) FT_Close(FTHandle);
     FTHandle = opened;
     FTStatus = FT_SetTimeouts(FTHandle, kReadTimeoutMs, kWriteTimeoutMs);
     FTConnected = FTStatus == FT_OK;

@@ -14,10 +14,12 @@ constexpr std::uint32_t kFirstPageStep = 11;
 constexpr float kFifteenMilliamps = 15.0f;
 constexpr int kHeightMask = 0x3FFF;
 
-// The system's text-to-number conversion with the locale's decimal separator.
+// The tester writes its currents with a decimal point; the locale's own
+// separator is accepted too, so a comma-decimal locale reads them as well.
 bool toMilliamps(const QString& text, float& value) {
     bool ok = false;
     value = QLocale().toFloat(text.trimmed(), &ok);
+    if (!ok) value = QLocale::c().toFloat(text.trimmed(), &ok);
     return ok;
 }
 

@@ -1,0 +1,156 @@
+#include <QSignalSpy>
+
+#include "station_fixture.h"
+#include "link/d2xx_library.h"
+
+using InterfaceLink = StationTest;
+
+TEST_F(InterfaceLink, MissingLibraryIsReportedOnceAndStopsEveryTimer) {
+    setD2xxLibraryFileName("libftd2xx-not-installed.so");
+    start("");
+    loadDriver();
+    EXPECT_FALSE(form->DllLoaded);
+    EXPECT_EQ(messages, QStringList{"INFO: Not find ftd2xx.dll"});
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_FALSE(form->Timer3->isActive());
+    EXPECT_FALSE(form->Timer5->isActive());
+    poll();
+    EXPECT_FALSE(form->FTConnected);
+    EXPECT_TRUE(calls().isEmpty()) << "no driver call without a driver";
+}
+
+TEST_F(InterfaceLink, LibraryWithoutTheDriverExportsCountsAsMissing) {
+    setD2xxLibraryFileName("libm.so.6");
+    start("");
+    loadDriver();
+    EXPECT_FALSE(form->DllLoaded);
+    EXPECT_EQ(form->DllHandle, nullptr);
+    EXPECT_EQ(form->FT_Write, nullptr);
+    EXPECT_EQ(messages, QStringList{"INFO: Not find ftd2xx.dll"});
+    poll();  // must not call through a null entry point
+    EXPECT_FALSE(form->FTConnected);
+}
+
+TEST_F(InterfaceLink, PollingBeforeTheLibraryLoadsMakesNoDriverCall) {
+    start("");
+    form->FTConnected = true;
+    QSignalSpy ticks(form->Timer3, &QTimer::timeout);
+    ASSERT_TRUE(ticks.wait(1000));
+    EXPECT_FALSE(form->FTConnected);
+    EXPECT_FALSE(form->DllLoaded);
+    EXPECT_TRUE(form->Timer3->isActive());
+    EXPECT_TRUE(calls().isEmpty());
+}
+
+TEST_F(InterfaceLink, LoadingTheLibraryStartsPollingOnce) {
+    start("");
+    form->Timer3->setEnabled(false);
+    loadDriver();
+    EXPECT_TRUE(form->DllLoaded);
+    EXPECT_NE(form->FT_ClrRts, nullptr);
+    EXPECT_TRUE(form->Timer3->isActive());
+    EXPECT_FALSE(form->Timer5->isActive());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(InterfaceLink, WithoutAnInterfacePollingGoesOnSilently) {
+    for (const char* scenario : {"interface absent", "interface busy", "fail list always"}) {
+        SCOPED_TRACE(scenario);
+        start(scenario);
+        loadDriver();
+        for (int i = 0; i < 5; ++i) poll();
+        EXPECT_FALSE(form->FTConnected);
+        EXPECT_TRUE(form->Timer3->isActive());
+        EXPECT_TRUE(messages.isEmpty());
+        EXPECT_EQ(form->NR->text(), QStringLiteral("--"));
+        EXPECT_EQ(countCalls(QStringLiteral("write")), 0);
+        EXPECT_EQ(countCalls(QStringLiteral("close")), 0) << "no handle was ever opened";
+    }
+}
+
+TEST_F(InterfaceLink, FailedTimeoutSettingClosesTheInterfaceAndPollsOn) {
+    start("fail timeouts at 1");
+    loadDriver();
+    poll();
+    EXPECT_FALSE(form->FTConnected);
+    EXPECT_TRUE(form->Timer3->isActive());
+    EXPECT_EQ(countCalls(QStringLiteral("close")), 1);
+    poll();
+    EXPECT_TRUE(form->FTConnected);
+    EXPECT_FALSE(form->Timer3->isActive());
+    EXPECT_EQ(form->TYPE->text(), QStringLiteral("Station Tester S3"));
+}
+
+TEST_F(InterfaceLink, ErrorResetBlanksTheFieldsAndResumesPolling) {
+    start("");
+    identify();
+    form->Label19->setCaption(QStringLiteral("123"));
+    form->Label32->setCaption(QStringLiteral("03/23"));
+    form->Label1->setCaption(QStringLiteral("4.0"));
+    form->ErrorFT();
+    EXPECT_EQ(messages.last(), QStringLiteral("INFO: Interface not connected !"));
+    EXPECT_TRUE(form->Timer3->isActive());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(form->Label19->text(), QStringLiteral("---"));
+    EXPECT_EQ(form->Label32->text(), QStringLiteral("03/23")) << "the date is not blanked";
+    EXPECT_EQ(form->Label1->text(), QStringLiteral("4.0")) << "nor the L-state currents";
+    EXPECT_EQ(form->NR->text(), QStringLiteral("T00451J023"));
+    EXPECT_TRUE(form->Button1->isEnabled());
+}
+
+TEST_F(InterfaceLink, AfterAnErrorTheFirstPollClosesAndTheSecondReopens) {
+    start("");
+    identify();
+    form->ErrorFT();
+    clearTranscript();
+    poll();
+    EXPECT_FALSE(form->FTConnected);
+    EXPECT_EQ(calls().filter(QStringLiteral("open")).size(), 1);
+    EXPECT_EQ(countCalls(QStringLiteral("close")), 1);
+    EXPECT_TRUE(writes().isEmpty());
+    poll();
+    EXPECT_TRUE(form->FTConnected);
+    EXPECT_FALSE(form->Timer3->isActive());
+    EXPECT_EQ(writes().mid(0, 2), (QStringList{"02", "0B"})) << "identification runs anew";
+}
+
+TEST_F(InterfaceLink, ReplyThatNeverComesEndsTheWaitAfter300001StatusCalls) {
+    start("");
+    identify();
+    clearTranscript();
+    form->TxBuf[0] = 0x7E;  // a byte the tester does not answer
+    form->FT_Write(form->FTHandle, form->TxBuf.data(), 1, &form->BytesWritten);
+    EXPECT_FALSE(form->WaitFT(1));
+    EXPECT_TRUE(messages.isEmpty()) << "a time-out is silent";
+    form->close();  // ends the run of status calls in the transcript
+    const QStringList status = calls().filter(QStringLiteral("status"));
+    ASSERT_EQ(status.size(), 2) << status.join('\n').toStdString();
+    EXPECT_TRUE(status[1].startsWith(QStringLiteral("status +300000 ")));
+}
+
+TEST_F(InterfaceLink, LongReplyIsReadWholeUpTo256Bytes) {
+    start("reply sensor-number \"1234567890ABCDEF\"\n"
+          "reply pairing 41*300");
+    identify();
+    EXPECT_EQ(form->OdczytFT(0x36, 10), QByteArray("1234567890ABCDEF"));
+    EXPECT_EQ(form->RxQueue, 16u);
+    const QByteArray pairing = form->OdczytFT(0x37, 12);
+    EXPECT_EQ(pairing.size(), 256) << "no more than the receive buffer holds";
+}
+
+TEST_F(InterfaceLink, ClosingTheWindowReleasesTheLink) {
+    start("");
+    identify();
+    clearTranscript();
+    form->close();
+    EXPECT_EQ(calls(), QStringList{"close -> 0"});
+    EXPECT_FALSE(form->DllLoaded);
+    form.reset();
+    EXPECT_EQ(calls().size(), 1) << "the destructor does not release twice";
+}
+
+TEST_F(InterfaceLink, ClosingBeforeTheLibraryLoadedMakesNoDriverCall) {
+    start("");
+    form->close();
+    EXPECT_TRUE(calls().isEmpty());
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+// Drives the real window against the tester simulator, which the test
+// program loads once so that the station's own dlopen("libftd2xx.so")
+// finds it through the dynamic linker. Each test gets a scenario and a
+// wire transcript of its own; message boxes are recorded, not shown.
+
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+#include "app/Unit1.h"
+#include "toolkit/message_box.h"
+
+class StationTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates the window with the tester the scenario describes (replies
+    // without delay, status calls free unless the scenario says otherwise).
+    void start(const std::string& scenario);
+    // What the timers would do: load the driver, poll once, run a whole read.
+    void loadDriver() { form->Timer5Timer(); }
+    void poll() { form->Timer3Timer(); }
+    void identify();
+    void read();
+
+    // Transcript lines of the calls made (comments left out), and the bytes
+    // written, one "02", "0B", "49 00" ... per write.
+    QStringList calls() const;
+    QStringList writes() const;
+    int countCalls(const QString& prefix) const;
+    void clearTranscript();
+
+    std::unique_ptr<TForm1> form;
+    QStringList messages;  // "CAPTION: text"
+
+private:
+    MessageBoxHandler previousHandler_;
+    std::string transcriptPath_;
+};
+
+// A scenario line for a log of `count` samples all with the same raw word.
+std::string logOf(int count, const char* word);
