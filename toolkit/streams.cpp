@@ -104,7 +104,7 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
     if (count <= 0) return 0;
     const std::int64_t end = position_ + count;
     if (end > std::numeric_limits<int>::max()) return 0;
-    if (end > data_.size()) data_.resize(int(end));
+    if (end > data_.size()) grow(end);
     std::memcpy(data_.data() + position_, buffer, std::size_t(count));
     position_ = end;
     return count;
@@ -120,9 +120,16 @@ std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     return target;
 }
 
+void TMemoryStream::grow(std::int64_t size) {
+    const qsizetype old = data_.size();
+    data_.resize(qsizetype(size));
+    // Bytes between the old end and a later write read as zeros.
+    if (size > old) std::memset(data_.data() + old, 0, std::size_t(size - old));
+}
+
 void TMemoryStream::SetSize(std::int64_t size) {
     if (size < 0 || size > std::numeric_limits<int>::max()) throw EOutOfMemory();
-    data_.resize(int(size));
+    grow(size);
     position_ = std::min(position_, size);
 }
 

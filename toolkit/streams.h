@@ -97,6 +97,8 @@ public:
     void SaveToFile(const QString& fileName);
 
 protected:
+    void grow(std::int64_t size);
+
     QByteArray data_;
     std::int64_t position_ = 0;
 };
