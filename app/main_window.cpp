@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QPrintDialog>
+#include <QPrinter>
 
 #include "app/version.h"
 #include "toolkit/application.h"
@@ -39,6 +40,9 @@ void TForm1::connectHandlers() {
     connect(Timer5, &QTimer::timeout, this, guarded([this] { Timer5Timer(); }));
     connect(Timer6, &QTimer::timeout, this, guarded([this] { Timer6Timer(); }));
     connect(Button1, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
+    connect(Button18, &QPushButton::clicked, this, guarded([this] { Button18Click(); }));
+    connect(Image1, &TImage::clicked, this, guarded([this] { Image1Click(); }));
+    connect(Image36, &TImage::clicked, this, guarded([this] { Image36Click(); }));
     // Checking a radio button, by the operator or by the program, runs its click handler.
     connect(RadioButton1, &QRadioButton::toggled, this, guarded([this] {
                 if (RadioButton1->isChecked()) RadioButton1Click();

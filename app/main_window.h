@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "link/d2xx.h"
@@ -59,6 +60,19 @@ public:
     void Button1Click();
     void Timer1Timer();
 
+    // Details panel and printed report
+    void Image1Click();
+    void Image36Click();
+    void Button18Click();
+    void SetPrintImage(TCanvas& canvas, int u);
+    static void DrawHorizLine(int y, int x1, int x2, TCanvas& canvas);
+    static void DrawVertLine(int x, int y1, int y2, TCanvas& canvas);
+    static void DrawRect(int top, int right, int bottom, int left, TCanvas& canvas);
+    static void DrawRectBlack(int top, int right, int bottom, int left, TCanvas& canvas);
+    // Runs the print dialog on the printer; true when the operator accepts.
+    // Tests put their own answer here.
+    std::function<bool(QPrinter&)> ExecutePrintDialog;
+
     // Current chart
     void DrawChartGrid15();
     void DrawChartGrid30();
@@ -98,6 +112,7 @@ public:
     TLabel *StrIn, *Label10;
     QPushButton* Button4;
     TTimer *Timer1, *Timer3, *Timer5, *Timer6;
+    std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<QPrintDialog> PrintDialog1;
 
     // Private state, in declaration order; public so that tests can see it.
@@ -142,6 +157,10 @@ private:
     std::uint32_t performReadStep(std::uint32_t step);
     void readCurrentLimit(TLabel* label, std::uint8_t command, bool setsScale);
     void processLogPage(int page, const QByteArray& reply);
+
+    void fillDetailsRow(int row, int sample);
+    bool runPrintDialog(QPrinter& printer);
+    QString defaultReportFileName() const;
 
     void buildLayout();
     void buildSplashPanel();

@@ -131,6 +131,7 @@ void TCanvas::FillRect(const QRect& rect) {
 void TCanvas::StretchDraw(const QRect& dest, const QImage& image) {
     paint([&](QPainter& painter) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.setRenderHint(QPainter::LosslessImageRendering, true);
         painter.drawImage(dest, image);
     });
 }
@@ -140,6 +141,7 @@ void TCanvas::CopyRect(const QRect& dest, const TCanvas& source, const QRect& so
     if (!image) throw Exception(QStringLiteral("Canvas does not allow drawing"));
     paint([&](QPainter& painter) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.setRenderHint(QPainter::LosslessImageRendering, true);
         painter.drawImage(dest, *image, sourceRect);
     });
 }

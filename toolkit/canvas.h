@@ -38,7 +38,7 @@ struct TFont {
 class TCanvas {
 public:
     explicit TCanvas(QPaintDevice* device = nullptr);
-    ~TCanvas();
+    virtual ~TCanvas();
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
 
@@ -50,14 +50,15 @@ public:
     TFont Font;
     QPoint PenPos() const { return penPos_; }
 
-    void MoveTo(int x, int y);
-    void LineTo(int x, int y);
-    void TextOut(int x, int y, const QString& text);
+    // Drawing operations are virtual so that a canvas can record them.
+    virtual void MoveTo(int x, int y);
+    virtual void LineTo(int x, int y);
+    virtual void TextOut(int x, int y, const QString& text);
     int TextWidth(const QString& text) const;
     int TextHeight(const QString& text) const;
     void FillRect(const QRect& rect);
     void StretchDraw(const QRect& dest, const QImage& image);
-    void CopyRect(const QRect& dest, const TCanvas& source, const QRect& sourceRect);
+    virtual void CopyRect(const QRect& dest, const TCanvas& source, const QRect& sourceRect);
     TColor Pixel(int x, int y) const;
     void SetPixel(int x, int y, TColor color);
 
