@@ -15,6 +15,12 @@ TStringGrid::TStringGrid(QWidget* parent, const QString& name, int columns, int 
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFocusPolicy(Qt::NoFocus);
+    // A grid disabled for input still shows its cells in the normal colours.
+    QPalette colours = palette();
+    for (auto role : {QPalette::Text, QPalette::Base, QPalette::Highlight, QPalette::HighlightedText,
+                      QPalette::Window, QPalette::WindowText})
+        colours.setColor(QPalette::Disabled, role, colours.color(QPalette::Active, role));
+    setPalette(colours);
     for (int row = 0; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
             auto* item = new QTableWidgetItem;
