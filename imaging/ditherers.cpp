@@ -45,8 +45,9 @@ void TFSDitherer::SetRowIndicies(TDIBReader* reader) {
         int* own = previous + step;
         int value[3];
         for (int c = 0; c < 3; ++c) {
-            const int error = std::clamp((carried[c] + own[c] + 8) / 16, -255, 255);
-            value[c] = errorLimit(error) + pixel[c];
+            int error = (carried[c] + own[c] + 8) / 16;
+            error = error < -255 ? -255 : error > 255 ? 255 : error;
+            value[c] = limits_[std::size_t(error + 255)] + pixel[c];
         }
         int err[3];
         // A sum below 0 counts by its magnitude.

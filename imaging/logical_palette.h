@@ -105,7 +105,22 @@ public:
     }
     // The nearest entry of a colour whose channels are clamped to 0 ... 255,
     // and what is left of each channel; fills the cache as it goes.
-    int ResolveColours(int red, int green, int blue, int& redError, int& greenError, int& blueError);
+    int ResolveColours(int red, int green, int blue, int& redError, int& greenError, int& blueError) {
+        red = red < 0 ? 0 : red > 255 ? 255 : red;
+        green = green < 0 ? 0 : green > 255 ? 255 : green;
+        blue = blue < 0 ? 0 : blue > 255 ? 255 : blue;
+        if (cache_) {
+            const std::uint16_t known = cache_[cellIndex(red >> 3, green >> 2, blue >> 3)];
+            if (known != 0) {
+                const TPaletteEntry& e = entries_[known - 1];
+                redError = red - e.peRed;
+                greenError = green - e.peGreen;
+                blueError = blue - e.peBlue;
+                return known - 1;
+            }
+        }
+        return resolveSlow(red, green, blue, redError, greenError, blueError);
+    }
 
     void GetBestColours(int cellRed, int cellGreen, int cellBlue, TBestColourList& list) const;
     void FindNearbyColours(int minRed, int minGreen, int minBlue, TColourList& list) const;
@@ -126,6 +141,7 @@ private:
     const TPaletteEntry& entry(int index) const;
     TPaletteEntry& entry(int index);
     std::uint8_t nearestSlow(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+    int resolveSlow(int red, int green, int blue, int& redError, int& greenError, int& blueError);
 
     std::uint16_t version_ = 0x300;
     std::vector<TPaletteEntry> entries_;

@@ -60,11 +60,8 @@ std::uint8_t TLogicalPalette::nearestSlow(std::uint8_t red, std::uint8_t green, 
     return list.best[std::size_t(((r & 3) * 8 + (g & 7)) * 4 + (b & 3))];
 }
 
-int TLogicalPalette::ResolveColours(int red, int green, int blue, int& redError, int& greenError,
-                                    int& blueError) {
-    red = std::clamp(red, 0, 255);
-    green = std::clamp(green, 0, 255);
-    blue = std::clamp(blue, 0, 255);
+int TLogicalPalette::resolveSlow(int red, int green, int blue, int& redError, int& greenError,
+                                 int& blueError) {
     if (count_ == 0) {
         redError = greenError = blueError = 0;
         return 0;
