@@ -1,0 +1,38 @@
+// The imaging benchmark: the library's BMP, palette, quantizer and
+// conversion costs on photographs, with the peers on the same pictures.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "bench/allocation_check.h"
+#include "bench/library_benchmarks.h"
+#include "bench/peer_benchmarks.h"
+#include "bench/pictures.h"
+#include "bench/summary.h"
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--pictures=", 11) == 0) {
+            setPictureDirectory(argv[i] + 11);
+        } else {
+            std::fprintf(stderr, "usage: %s [benchmark options] [--pictures=DIR]\n", argv[0]);
+            return 2;
+        }
+    }
+    if (!picturesPresent()) {
+        std::fprintf(stderr, "Test pictures missing (photo-WxH.bmp): bench/run prepares them.\n");
+        return 1;
+    }
+    const bool clean = runAllocationCheck();
+    registerLibraryBenchmarks();
+    registerPeerBenchmarks();
+    RecordingReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
+                                                     : benchmark::ConsoleReporter::OO_Tabular);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printSummary(reporter);
+    benchmark::Shutdown();
+    return clean ? 0 : 1;
+}
