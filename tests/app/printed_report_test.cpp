@@ -1,4 +1,6 @@
+#include <QDate>
 #include <QDir>
+#include <QPrinterInfo>
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -172,4 +174,19 @@ TEST(PrintedReport, PrintsOnePortraitPdfPageWithTextAndChart) {
     ASSERT_GE(rows.size(), 3) << "a header, a rule and the chart";
     EXPECT_TRUE(rows[2].contains(QStringLiteral("949"))) << rows[2].toStdString();
     EXPECT_FALSE(rows[2].contains(QStringLiteral("jpeg"))) << "the chart is not compressed lossily";
+}
+
+TEST(PrintedReport, WithoutPrintersTheDialogOffersANamedPdfFile) {
+    if (!QPrinterInfo::availablePrinters().isEmpty()) GTEST_SKIP() << "this machine has printers";
+    TForm1 form;
+    form.Label19->setCaption(QStringLiteral("23/10 457"));
+    QString offered;
+    form.ExecutePrintDialog = [&](QPrinter& printer) {
+        offered = printer.outputFileName();
+        return false;
+    };
+    form.Button18Click();
+    EXPECT_TRUE(offered.endsWith(QStringLiteral("Quorvan-2310457-%1.pdf")
+                                     .arg(QDate::currentDate().toString(Qt::ISODate))))
+        << offered.toStdString();
 }

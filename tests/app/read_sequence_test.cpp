@@ -230,10 +230,10 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
 }  // namespace
 
 TEST_F(ReadSequence, TimersIdentifyTheTesterAndAClickReadsTheSensor) {
-    start(logOf(61, "7.5"));
-    form->show();
     QElapsedTimer clock;
     clock.start();
+    start(logOf(61, "7.5"));
+    form->show();
     ASSERT_TRUE(waitFor([&] { return form->Button1->isEnabled(); }, 5000));
     EXPECT_GE(clock.elapsed(), 1900) << "the driver loads 2 s after start";
     EXPECT_TRUE(form->Panel4->isVisible());
