@@ -206,8 +206,8 @@ std::string parseLevels(std::span<const Token> args, unsigned& first, unsigned& 
 
 }  // namespace
 
-std::string parseLogSamples(std::span<const Token> args, LogSpec& log) {
-    LogSpec parsed;
+std::string parseLogSamples(std::span<const Token> args, LogShape& log) {
+    LogShape parsed;
     bool countGiven = false;
     if (!args.empty() && !args[0].text.empty() &&
         std::isdigit(static_cast<unsigned char>(args[0].text[0]))) {
@@ -218,19 +218,19 @@ std::string parseLogSamples(std::span<const Token> args, LogSpec& log) {
     const std::string kind = args.empty() ? "curve" : args[0].text;
     const auto rest = args.empty() ? args : args.subspan(1);
     if (kind == "curve") {
-        parsed.kind = LogSpec::Kind::Curve;
+        parsed.kind = LogShape::Kind::Curve;
         if (std::string e = parseLevels(rest, parsed.lowTenths, parsed.highTenths,
                                         "usage: log-samples [N] curve [LOW-mA HIGH-mA]");
             !e.empty())
             return e;
     } else if (kind == "ramp") {
-        parsed.kind = LogSpec::Kind::Ramp;
+        parsed.kind = LogShape::Kind::Ramp;
         if (std::string e = parseLevels(rest, parsed.rampStart, parsed.rampStep,
                                         "usage: log-samples [N] ramp [START-mA STEP-mA]");
             !e.empty())
             return e;
     } else if (kind == "list") {
-        parsed.kind = LogSpec::Kind::List;
+        parsed.kind = LogShape::Kind::List;
         if (rest.empty()) return "usage: log-samples [N] list SAMPLE...";
         for (const Token& token : rest) {
             std::uint16_t word = 0;

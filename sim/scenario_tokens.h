@@ -37,6 +37,6 @@ std::string parseHexByte(const Token& token, std::uint8_t& value);
 // or a raw word ("0x807B").
 std::string parseSample(const Token& token, std::uint16_t& word);
 // log-samples [N] [curve [LOW HIGH] | ramp [START STEP] | list SAMPLE...]
-std::string parseLogSamples(std::span<const Token> args, LogSpec& log);
+std::string parseLogSamples(std::span<const Token> args, LogShape& log);
 
 }  // namespace ftsim

@@ -53,9 +53,9 @@ bool justAfterBurst(std::size_t p) {
     return std::any_of(kBursts.begin(), kBursts.end(), [p](const Burst& b) { return p == b.end; });
 }
 
-std::uint16_t curveSample(const LogSpec& spec, std::size_t i) {
+std::uint16_t curveSample(const LogShape& shape, std::size_t i) {
     const std::size_t p = i % kMaxLogSamples;
-    const double low = spec.lowTenths, high = spec.highTenths, span = high - low;
+    const double low = shape.lowTenths, high = shape.highTenths, span = high - low;
     std::size_t since = 0;
     double value;
     bool flag = inBurst(p, &since);
@@ -146,21 +146,21 @@ RecordSpec::RecordSpec()
       sensorType(bytesOf("MS-401 PIR")),
       productionDate(bytesOf("03/23")) {}
 
-std::vector<std::uint16_t> generateLog(const LogSpec& spec) {
-    const std::size_t count = std::min<std::size_t>(spec.count, kMaxLogSamples);
+std::vector<std::uint16_t> generateLog(const LogShape& shape) {
+    const std::size_t count = std::min<std::size_t>(shape.count, kMaxLogSamples);
     std::vector<std::uint16_t> log;
     log.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        switch (spec.kind) {
-            case LogSpec::Kind::Curve:
-                log.push_back(curveSample(spec, i));
+        switch (shape.kind) {
+            case LogShape::Kind::Curve:
+                log.push_back(curveSample(shape, i));
                 break;
-            case LogSpec::Kind::Ramp:
-                log.push_back(static_cast<std::uint16_t>((spec.rampStart + i * spec.rampStep) &
+            case LogShape::Kind::Ramp:
+                log.push_back(static_cast<std::uint16_t>((shape.rampStart + i * shape.rampStep) &
                                                          kCurrentMask));
                 break;
-            case LogSpec::Kind::List:
-                log.push_back(spec.words.empty() ? 0 : spec.words[i % spec.words.size()]);
+            case LogShape::Kind::List:
+                log.push_back(shape.words.empty() ? 0 : shape.words[i % shape.words.size()]);
                 break;
         }
     }

@@ -36,7 +36,7 @@ constexpr std::size_t kSamplesPerPage = 60;
 constexpr std::size_t kMaxLogSamples = 300;
 constexpr std::uint16_t kStatusFlag = 0x8000;
 
-struct LogSpec {
+struct LogShape {
     enum class Kind { Curve, Ramp, List };
     Kind kind = Kind::Curve;
     std::uint32_t count = 300;
@@ -53,14 +53,14 @@ struct RecordSpec {
     std::array<Bytes, 4> executor;  // name, postal code, city, street
     Bytes executorId, sensorNumber, pairing, sensorType, productionDate;
     std::array<std::optional<Bytes>, 4> currents;  // max H, min H, max L, min L
-    LogSpec log;
+    LogShape log;
     std::uint8_t pageLength = 2 * kSamplesPerPage;
 
     RecordSpec();  // a plausible tester and sensor
 };
 
 // The samples the tester's pages carry: at most the 300 that fit in them.
-std::vector<std::uint16_t> generateLog(const LogSpec& spec);
+std::vector<std::uint16_t> generateLog(const LogShape& shape);
 
 std::map<std::uint8_t, Bytes> buildReplies(const RecordSpec& record);
 
