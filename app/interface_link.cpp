@@ -102,10 +102,7 @@ bool TForm1::WaitFT(DWORD count) {
 void TForm1::ErrorFT() {
     Timer1->setEnabled(false);
     Timer3->setEnabled(true);
-    for (TLabel* field : {Label13, Label14, Label15, Label16, Label17, Label19, Label21, Label23,
-                          Label25, Label27, Label28}) {
-        field->setCaption(QStringLiteral("---"));
-    }
+    blankRecordFields();
     MessageBox(QStringLiteral("Interface not connected !"), QStringLiteral("INFO"));
 }
 

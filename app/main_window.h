@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "link/d2xx.h"
+#include "link/tester_protocol.h"
 #include "toolkit/image.h"
 #include "toolkit/string_grid.h"
 #include "toolkit/timer.h"
@@ -155,7 +156,8 @@ private:
     void sendLanguage(std::uint8_t language);
     void setCaptions(int language);
     std::uint32_t performReadStep(std::uint32_t step);
-    void readCurrentLimit(TLabel* label, std::uint8_t command, bool setsScale);
+    void readCurrentLimit(TLabel* label, const tester::RecordCommand& command, bool setsScale);
+    void blankRecordFields();
     void processLogPage(int page, const QByteArray& reply);
 
     void fillDetailsRow(int row, int sample);

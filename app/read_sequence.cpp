@@ -41,16 +41,22 @@ void TForm1::Button1Click() {
     CurrentScale = 2;
     ReadStep = 0;
     Timer1->setEnabled(true);
-    for (TLabel* field : {Label13, Label14, Label15, Label16, Label17, Label19, Label21, Label23,
-                          Label25, Label27, Label28}) {
-        field->setCaption(QStringLiteral("---"));
-    }
+    blankRecordFields();
     Panel91->hide();
     Panel8->hide();
     Label33->hide();
     // The details panel must never show the samples of the previous sensor.
     SampleText.fill(QString());
     SampleTextCount = 0;
+}
+
+// The executor fields, the sensor's identity and its H-state currents; the
+// production date and the L-state currents keep their text.
+void TForm1::blankRecordFields() {
+    for (TLabel* field : {Label13, Label14, Label15, Label16, Label17, Label19, Label21, Label23,
+                          Label25, Label27, Label28}) {
+        field->setCaption(QStringLiteral("---"));
+    }
 }
 
 void TForm1::Timer1Timer() { ReadStep = performReadStep(ReadStep); }
@@ -82,9 +88,9 @@ std::uint32_t TForm1::performReadStep(std::uint32_t step) {
         case 4: text(tester::kPairing, Label21); return 5;
         case 5: text(tester::kSensorType, Label23); return 6;
         case 6: text(tester::kProductionDate, Label32); return 7;
-        case 7: readCurrentLimit(Label25, tester::kMaxCurrentH.code, true); return 8;
+        case 7: readCurrentLimit(Label25, tester::kMaxCurrentH, true); return 8;
         case 8: text(tester::kMinCurrentH, Label27); return 9;
-        case 9: readCurrentLimit(Label1, tester::kMaxCurrentL.code, false); return 10;
+        case 9: readCurrentLimit(Label1, tester::kMaxCurrentL, false); return 10;
         case 10:
             text(tester::kMinCurrentL, Label35);
             chartStartLog();
@@ -109,8 +115,8 @@ std::uint32_t TForm1::performReadStep(std::uint32_t step) {
 
 // A maximum current above 15 mA switches the chart to its 30 mA scale. The
 // H-state reading decides the scale; the L-state one can only widen it.
-void TForm1::readCurrentLimit(TLabel* label, std::uint8_t command, bool setsScale) {
-    label->setCaption(fromCp1250(OdczytFT(command, 4)));
+void TForm1::readCurrentLimit(TLabel* label, const tester::RecordCommand& command, bool setsScale) {
+    label->setCaption(fromCp1250(OdczytFT(command.code, command.replyLength)));
     float milliamps = 0;
     if (!toMilliamps(label->Caption(), milliamps)) {
         if (setsScale) {
