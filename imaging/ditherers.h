@@ -56,6 +56,10 @@ public:
     bool leftToRight() const { return leftToRight_; }
 
 private:
+    // One row in the given direction, pixels from and indices to `row`.
+    template <typename Row>
+    void diffuse(Row& row, bool forward);
+
     // Three ints (red, green, blue) per cell; cell x + 1 holds what waits for
     // column x of the next row, cells 0 and width + 1 are spare.
     std::vector<int> errors_;

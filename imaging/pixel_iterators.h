@@ -43,6 +43,13 @@ public:
     int GetHeight() const { return clipBottom_ - clipTop_ + 1; }
     bool EndOfScan() const { return endOfScan_; }
     bool GetBackwards() const { return backwards_; }
+    int pixelsLeft() const { return pixelsLeft_; }
+    // Byte-per-pixel formats, while pixels are left: the first byte of the
+    // next pixel, and the distance from one pixel to the next in the
+    // direction of travel. Loops over whole rows use them and SkipPixels
+    // afterwards instead of a virtual call per pixel.
+    std::uint8_t* nextPixelBytes() const { return backwards_ ? cur_ - pixelBytes_ : cur_; }
+    int pixelStep() const { return backwards_ ? -pixelBytes_ : pixelBytes_; }
 
 protected:
     std::uint8_t* rowAt(std::int64_t imageRow) const;

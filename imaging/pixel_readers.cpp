@@ -24,12 +24,8 @@ bool TDIB32Reader::GetNextPixel(std::uint8_t& red, std::uint8_t& green, std::uin
     if (pixelsLeft_ <= 0) return false;
     --pixelsLeft_;
     if (backwards_) cur_ -= 4;
-    const std::uint32_t word = std::uint32_t(cur_[0]) | std::uint32_t(cur_[1]) << 8 |
-                               std::uint32_t(cur_[2]) << 16 | std::uint32_t(cur_[3]) << 24;
+    decode(cur_, red, green, blue);
     if (!backwards_) cur_ += 4;
-    red = channelOf(word, redMask_, redShift_);
-    green = channelOf(word, greenMask_, greenShift_);
-    blue = channelOf(word, blueMask_, blueShift_);
     return true;
 }
 
@@ -39,9 +35,7 @@ bool TDIB24Reader::GetNextPixel(std::uint8_t& red, std::uint8_t& green, std::uin
     if (pixelsLeft_ <= 0) return false;
     --pixelsLeft_;
     if (backwards_) cur_ -= 3;
-    blue = cur_[0];
-    green = cur_[1];
-    red = cur_[2];
+    decode(cur_, red, green, blue);
     if (!backwards_) cur_ += 3;
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "imaging/pixel_channels.h"
 #include "imaging/pixel_iterators.h"
 
 class TLogicalPalette;
@@ -25,12 +26,27 @@ class TDIB32Reader final : public TDIBReader {
 public:
     explicit TDIB32Reader(TDeviceIndependentBitmap* dib);
     bool GetNextPixel(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override;
+    // The colour of the pixel whose bytes start at `bytes`.
+    void decode(const std::uint8_t* bytes, std::uint8_t& red, std::uint8_t& green,
+                std::uint8_t& blue) const {
+        const std::uint32_t word = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
+                                   std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
+        red = channelOf(word, redMask_, redShift_);
+        green = channelOf(word, greenMask_, greenShift_);
+        blue = channelOf(word, blueMask_, blueShift_);
+    }
 };
 
 class TDIB24Reader final : public TDIBReader {
 public:
     explicit TDIB24Reader(TDeviceIndependentBitmap* dib);
     bool GetNextPixel(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override;
+    void decode(const std::uint8_t* bytes, std::uint8_t& red, std::uint8_t& green,
+                std::uint8_t& blue) const {
+        blue = bytes[0];
+        green = bytes[1];
+        red = bytes[2];
+    }
 };
 
 class TDIB16Reader final : public TDIBReader {
