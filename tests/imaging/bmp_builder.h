@@ -11,7 +11,7 @@
 
 // Builds BMP files field by field, so that tests can say exactly what a
 // header claims.
-struct BmpSpec {
+struct BmpLayout {
     std::int32_t width = 1;
     std::int32_t height = 1;
     std::uint16_t bits = 24;
@@ -30,7 +30,7 @@ inline void putLe(QByteArray& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.append(char((value >> (8 * i)) & 0xFF));
 }
 
-inline QByteArray buildBmp(const BmpSpec& s) {
+inline QByteArray buildBmp(const BmpLayout& s) {
     QByteArray info;
     putLe(info, s.headerSize, 4);
     putLe(info, std::uint32_t(s.width), 4);

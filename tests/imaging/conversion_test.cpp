@@ -65,13 +65,13 @@ TEST(Conversion, NoDitherTakesTheNearestEntry) {
 }
 
 TEST(Conversion, PalettedSourceKeepsItsColourTable) {
-    BmpSpec spec;
-    spec.width = 4;
-    spec.bits = 8;
-    spec.clrUsed = 3;
-    spec.table = {0xFF0000, 0x00FF00, 0x0000FF};
-    spec.pixels = QByteArray("\x00\x01\x02\x01", 4);
-    const auto source = loadBmp(buildBmp(spec));
+    BmpLayout layout;
+    layout.width = 4;
+    layout.bits = 8;
+    layout.clrUsed = 3;
+    layout.table = {0xFF0000, 0x00FF00, 0x0000FF};
+    layout.pixels = QByteArray("\x00\x01\x02\x01", 4);
+    const auto source = loadBmp(buildBmp(layout));
     TDeviceIndependentBitmap target(source.get(), TDIBFormat::dt4bit, nullptr, ditherClassOf<TFSDitherer>());
     EXPECT_EQ(target.headerWord(DibHeader::kClrUsed), 3u);
     EXPECT_EQ(target.GetInfoSize(), 52);

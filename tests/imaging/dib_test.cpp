@@ -95,34 +95,34 @@ TEST(DeviceIndependentBitmap, LoadedBlockIsTheFileByteForByte) {
         for (int i = 0; i < bytes; ++i) out[i] = char(i * 7 + i / 251);
         return out;
     };
-    BmpSpec trueColour;
+    BmpLayout trueColour;
     trueColour.width = 3;
     trueColour.height = 2;
     trueColour.pixels = pattern(24);  // 9 bytes and 3 of padding a row
-    BmpSpec paletted;
+    BmpLayout paletted;
     paletted.width = 5;
     paletted.height = -2;
     paletted.bits = 8;
     paletted.clrUsed = 3;
     paletted.table = {0x102030, 0x405060, 0x708090};
     paletted.pixels = QByteArray("\0\1\2\1\0\xA5\xA5\xA5\2\2\1\1\0\x5A\x5A\x5A", 16);
-    BmpSpec masked;
+    BmpLayout masked;
     masked.bits = 16;
     masked.compression = 3;
     masked.masks = {0xF800, 0x07E0, 0x001F};
     masked.pixels = QByteArray("\x34\x12\xC3\x3C", 4);
-    BmpSpec large;
+    BmpLayout large;
     large.width = 1800;
     large.height = 1600;  // 8.6 MB of pixels
     large.pixels = pattern(1800 * 3 * 1600);
-    for (const BmpSpec* spec : {&trueColour, &paletted, &masked, &large}) {
-        const QByteArray file = buildBmp(*spec);
-        EXPECT_TRUE(savedBmp(*loadBmp(file)) == file) << spec->bits << " bits";
+    for (const BmpLayout* layout : {&trueColour, &paletted, &masked, &large}) {
+        const QByteArray file = buildBmp(*layout);
+        EXPECT_TRUE(savedBmp(*loadBmp(file)) == file) << layout->bits << " bits";
     }
 }
 
 TEST(DeviceIndependentBitmap, RejectsMalformedStreams) {
-    BmpSpec good;
+    BmpLayout good;
     good.width = 2;
     good.height = 2;
     good.pixels = QByteArray(16, char(0x11));
@@ -131,28 +131,28 @@ TEST(DeviceIndependentBitmap, RejectsMalformedStreams) {
     QByteArray notBm = buildBmp(good);
     notBm[0] = 'X';
     const QByteArray cut = buildBmp(good).left(60);
-    BmpSpec declaredTooLong = good;
+    BmpLayout declaredTooLong = good;
     declaredTooLong.fileSize = 1000;
-    BmpSpec os2 = good;
+    BmpLayout os2 = good;
     os2.headerSize = 12;
-    BmpSpec badBits = good;
+    BmpLayout badBits = good;
     badBits.bits = 30000;
-    BmpSpec twoBits = good;
+    BmpLayout twoBits = good;
     twoBits.bits = 2;
-    BmpSpec badPlanes = good;
+    BmpLayout badPlanes = good;
     badPlanes.planes = 3;
-    BmpSpec rle = good;
+    BmpLayout rle = good;
     rle.bits = 8;
     rle.compression = 1;
-    BmpSpec fieldsOn24 = good;
+    BmpLayout fieldsOn24 = good;
     fieldsOn24.compression = 3;
     fieldsOn24.masks = {0xFF0000, 0xFF00, 0xFF};
-    BmpSpec negativeWidth = good;
+    BmpLayout negativeWidth = good;
     negativeWidth.width = -2;
-    BmpSpec huge = good;
+    BmpLayout huge = good;
     huge.width = 3000000;
     huge.height = 2000000;
-    BmpSpec hugePalette = good;
+    BmpLayout hugePalette = good;
     hugePalette.bits = 8;
     hugePalette.clrUsed = 305402420;
 
@@ -175,13 +175,13 @@ TEST(DeviceIndependentBitmap, FailedLoadKeepsPreviousImage) {
 }
 
 TEST(DeviceIndependentBitmap, BitFieldMasksComeFromTheHeader) {
-    BmpSpec spec;
-    spec.width = 1;
-    spec.bits = 16;
-    spec.compression = 3;
-    spec.masks = {0xF800, 0x07E0, 0x001F};
-    spec.pixels = QByteArray("\x1F\x00\x00\x00", 4);
-    const auto dib = loadBmp(buildBmp(spec));
+    BmpLayout layout;
+    layout.width = 1;
+    layout.bits = 16;
+    layout.compression = 3;
+    layout.masks = {0xF800, 0x07E0, 0x001F};
+    layout.pixels = QByteArray("\x1F\x00\x00\x00", 4);
+    const auto dib = loadBmp(buildBmp(layout));
     EXPECT_EQ(dib->GetRedMask(), 0xF800u);
     EXPECT_EQ(dib->GetGreenMask(), 0x07E0u);
     EXPECT_EQ(dib->GetBlueMask(), 0x001Fu);
@@ -197,36 +197,36 @@ TEST(DeviceIndependentBitmap, BitFieldMasksComeFromTheHeader) {
 }
 
 TEST(DeviceIndependentBitmap, LongerInfoHeadersAreStoredAsTheCommonOne) {
-    BmpSpec spec;
-    spec.headerSize = 108;
-    spec.bits = 32;
-    spec.compression = 3;
-    spec.masks = {0x0000FF00, 0x00FF0000, 0xFF000000};
-    spec.pixels = QByteArray("\x00\x30\x20\x10", 4);
-    const auto dib = loadBmp(buildBmp(spec));
+    BmpLayout layout;
+    layout.headerSize = 108;
+    layout.bits = 32;
+    layout.compression = 3;
+    layout.masks = {0x0000FF00, 0x00FF0000, 0xFF000000};
+    layout.pixels = QByteArray("\x00\x30\x20\x10", 4);
+    const auto dib = loadBmp(buildBmp(layout));
     EXPECT_EQ(dib->headerWord(DibHeader::kSize), 40u);
     EXPECT_EQ(dib->GetRedMask(), 0x0000FF00u);
     EXPECT_EQ(dib->toImage().pixel(0, 0), qRgb(0x30, 0x20, 0x10));
 }
 
 TEST(DeviceIndependentBitmap, PixelOffsetPastTheTableIsHonoured) {
-    BmpSpec spec;
-    spec.bits = 8;
-    spec.clrUsed = 2;
-    spec.table = {0x000000, 0xFF8000};
-    spec.gapBeforePixels = 100;
-    spec.pixels = QByteArray("\x01\x00\x00\x00", 4);
-    const auto dib = loadBmp(buildBmp(spec));
+    BmpLayout layout;
+    layout.bits = 8;
+    layout.clrUsed = 2;
+    layout.table = {0x000000, 0xFF8000};
+    layout.gapBeforePixels = 100;
+    layout.pixels = QByteArray("\x01\x00\x00\x00", 4);
+    const auto dib = loadBmp(buildBmp(layout));
     EXPECT_EQ(dib->toImage().pixel(0, 0), qRgb(0xFF, 0x80, 0x00));
     EXPECT_EQ(dib->GetInfoSize(), 48);
 }
 
 TEST(DeviceIndependentBitmap, SizeFieldsThatFilesGetWrongAreRepaired) {
-    BmpSpec spec;
-    spec.width = 2;
-    spec.height = 2;
-    spec.pixels = QByteArray(16, char(0x42));
-    QByteArray file = buildBmp(spec);
+    BmpLayout layout;
+    layout.width = 2;
+    layout.height = 2;
+    layout.pixels = QByteArray(16, char(0x42));
+    QByteArray file = buildBmp(layout);
     // biSizeImage 0 is allowed for uncompressed files.
     for (int i = 34; i < 38; ++i) file[i] = 0;
     // A file size field that counts only the headers.
@@ -247,14 +247,14 @@ TEST(DeviceIndependentBitmap, ShortWriteRaises) {
 }
 
 TEST(DeviceIndependentBitmap, AspectRatioComesFromPixelsPerMetre) {
-    BmpSpec spec;
-    spec.pixels = QByteArray(4, char(0));
-    QByteArray file = buildBmp(spec);
+    BmpLayout layout;
+    layout.pixels = QByteArray(4, char(0));
+    QByteArray file = buildBmp(layout);
     for (int i = 42; i < 46; ++i) file[i] = 0;  // biYPelsPerMeter
     auto dib = loadBmp(file);
     EXPECT_DOUBLE_EQ(dib->GetAspectRatio(), 1.0);
 
-    dib = loadBmp(buildBmp(spec));
+    dib = loadBmp(buildBmp(layout));
     EXPECT_DOUBLE_EQ(dib->GetAspectRatio(), 1.0);
     dib->SetAspectRatio(2.0);
     EXPECT_EQ(dib->headerWord(DibHeader::kXPelsPerMeter), 5670u);
@@ -299,14 +299,14 @@ TEST(DeviceIndependentBitmap, ColourTableShrinksAndRowsFollow) {
 }
 
 TEST(DeviceIndependentBitmap, ColourTableAfterBitFieldMasks) {
-    BmpSpec spec;
-    spec.bits = 16;
-    spec.compression = 3;
-    spec.masks = {0xF800, 0x07E0, 0x001F};
-    spec.clrUsed = 4;
-    spec.table = {0x010101, 0x020202, 0x030303, 0x040404};
-    spec.pixels = QByteArray("\xFF\xFF\x00\x00", 4);
-    auto dib = loadBmp(buildBmp(spec));
+    BmpLayout layout;
+    layout.bits = 16;
+    layout.compression = 3;
+    layout.masks = {0xF800, 0x07E0, 0x001F};
+    layout.clrUsed = 4;
+    layout.table = {0x010101, 0x020202, 0x030303, 0x040404};
+    layout.pixels = QByteArray("\xFF\xFF\x00\x00", 4);
+    auto dib = loadBmp(buildBmp(layout));
     EXPECT_EQ(dib->GetInfoSize(), 68);
     EXPECT_EQ(dib->GetColourTable()[0].rgbRed, 1);
     TLogicalPalette two;

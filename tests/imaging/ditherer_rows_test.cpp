@@ -53,23 +53,23 @@ std::unique_ptr<TDeviceIndependentBitmap> randomPicture() {
 // The same colours as a 32-bit bitmap whose masks put red lowest, blue next
 // and green in the top byte.
 std::unique_ptr<TDeviceIndependentBitmap> asBitFields32(TDeviceIndependentBitmap& picture) {
-    BmpSpec spec;
-    spec.width = picture.GetWidth();
-    spec.height = picture.GetHeight();
-    spec.bits = 32;
-    spec.compression = 3;
-    spec.masks = {0x000000FF, 0xFF000000, 0x00FF0000};
+    BmpLayout layout;
+    layout.width = picture.GetWidth();
+    layout.height = picture.GetHeight();
+    layout.bits = 32;
+    layout.compression = 3;
+    layout.masks = {0x000000FF, 0xFF000000, 0x00FF0000};
     const int stride = (picture.GetWidth() * 3 + 3) & ~3;
     for (int row = 0; row < picture.GetHeight(); ++row) {
         const std::uint8_t* bgr = picture.GetBits() + row * stride;
         for (int x = 0; x < picture.GetWidth(); ++x, bgr += 3) {
-            spec.pixels.append(char(bgr[2]))
+            layout.pixels.append(char(bgr[2]))
                 .append(char(0x5A))
                 .append(char(bgr[0]))
                 .append(char(bgr[1]));
         }
     }
-    return loadBmp(buildBmp(spec));
+    return loadBmp(buildBmp(layout));
 }
 
 // Every row of `reader` mapped through a new writer of an 8-bit bitmap whose

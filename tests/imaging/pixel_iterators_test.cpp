@@ -48,10 +48,10 @@ TEST(PixelIterators, BottomUpRowsAreVisitedTopFirst) {
 }
 
 TEST(PixelIterators, TopDownRowsAreVisitedInStoredOrder) {
-    BmpSpec spec;
-    spec.height = -2;
-    spec.pixels = QByteArray("\x01\x02\x03\x00\x04\x05\x06\x00", 8);
-    const auto dib = loadBmp(buildBmp(spec));
+    BmpLayout layout;
+    layout.height = -2;
+    layout.pixels = QByteArray("\x01\x02\x03\x00\x04\x05\x06\x00", 8);
+    const auto dib = loadBmp(buildBmp(layout));
     auto reader = dib->GetReader();
     std::uint8_t r, g, b;
     ASSERT_TRUE(reader->GetNextPixel(r, g, b));
@@ -236,13 +236,13 @@ TEST(PixelIterators, ChannelMasks) {
 }
 
 TEST(PixelIterators, UnusualMasksReadSafely) {
-    BmpSpec spec;
-    spec.width = 2;
-    spec.bits = 32;
-    spec.compression = 3;
-    spec.masks = {0xFFFFFFFF, 0x80000000, 0};
-    spec.pixels = QByteArray("\xFF\xFF\xFF\xFF\x00\x00\x00\x80", 8);
-    const auto dib = loadBmp(buildBmp(spec));
+    BmpLayout layout;
+    layout.width = 2;
+    layout.bits = 32;
+    layout.compression = 3;
+    layout.masks = {0xFFFFFFFF, 0x80000000, 0};
+    layout.pixels = QByteArray("\xFF\xFF\xFF\xFF\x00\x00\x00\x80", 8);
+    const auto dib = loadBmp(buildBmp(layout));
     auto reader = dib->GetReader();
     std::uint8_t r, g, b;
     ASSERT_TRUE(reader->GetNextPixel(r, g, b));
@@ -272,12 +272,12 @@ TEST(PixelIterators, RowAndSizeChecks) {
 }
 
 TEST(PixelIterators, MappedReaderRefusesIndexBeyondTable) {
-    BmpSpec spec;
-    spec.bits = 8;
-    spec.clrUsed = 2;
-    spec.table = {0x000000, 0xFFFFFF};
-    spec.pixels = QByteArray("\x05\x00\x00\x00", 4);
-    const auto dib = loadBmp(buildBmp(spec));
+    BmpLayout layout;
+    layout.bits = 8;
+    layout.clrUsed = 2;
+    layout.table = {0x000000, 0xFFFFFF};
+    layout.pixels = QByteArray("\x05\x00\x00\x00", 4);
+    const auto dib = loadBmp(buildBmp(layout));
     auto reader = dib->GetReader();
     std::uint8_t r, g, b;
     expectThrowWithMessage<Exception>([&] { reader->GetNextPixel(r, g, b); },
