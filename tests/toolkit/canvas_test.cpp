@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "toolkit/canvas.h"
+#include "test_support.h"
 #include "toolkit/exception.h"
 
 namespace {
@@ -132,5 +133,6 @@ TEST(CanvasDevice, ChangesAreReportedAndAMissingDeviceRaises) {
     canvas.LineTo(5, 0);
     EXPECT_EQ(changes, 1);
     TCanvas empty;
-    EXPECT_THROW(empty.LineTo(1, 1), Exception);
+    expectThrowWithMessage<Exception>([&] { empty.LineTo(1, 1); },
+                                      QStringLiteral("Canvas does not allow drawing"));
 }
