@@ -32,8 +32,6 @@ bool bind(void* handle, const char* name, F& entry) {
 
 }  // namespace
 
-const char* d2xxLibraryFileName() { return fileName.c_str(); }
-
 void setD2xxLibraryFileName(const char* name) { fileName = name; }
 
 void* loadD2xxLibrary(D2xxEntryPoints& entries) {

@@ -14,10 +14,9 @@ struct D2xxEntryPoints {
     FT_ClrRts_t ClrRts = nullptr;
 };
 
-// The driver library's file name on this platform, found through the
-// platform's normal library search.
-const char* d2xxLibraryFileName();
-// Tests point the loader at another file, e.g. one that does not exist.
+// The loader looks for the driver under its platform file name through the
+// platform's normal library search; tests point it at another file, e.g.
+// one that does not exist.
 void setD2xxLibraryFileName(const char* fileName);
 
 // Loads the library and resolves every entry point by its export name. A

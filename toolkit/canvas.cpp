@@ -108,7 +108,7 @@ void TCanvas::TextOut(int x, int y, const QString& text) {
         const QFont font = Font.toQFont(device_);
         const QFontMetrics metrics(font, device_);
         const QRect box(x, y, metrics.horizontalAdvance(text), metrics.height());
-        if (!Brush.Clear) painter.fillRect(box, toQColor(Brush.Color));
+        painter.fillRect(box, toQColor(Brush.Color));
         painter.setFont(font);
         painter.setPen(toQColor(Font.Color));
         painter.drawText(QPoint(x, y + metrics.ascent()), text);
@@ -120,41 +120,22 @@ int TCanvas::TextWidth(const QString& text) const {
     return QFontMetrics(Font.toQFont(device_), device_).horizontalAdvance(text);
 }
 
-int TCanvas::TextHeight(const QString&) const {
-    return QFontMetrics(Font.toQFont(device_), device_).height();
-}
-
-void TCanvas::FillRect(const QRect& rect) {
-    paint([&](QPainter& painter) { painter.fillRect(rect, toQColor(Brush.Color)); });
-}
-
 void TCanvas::StretchDraw(const QRect& dest, const QImage& image) {
-    paint([&](QPainter& painter) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        painter.setRenderHint(QPainter::LosslessImageRendering, true);
-        painter.drawImage(dest, image);
-    });
+    drawStretched(dest, image, image.rect());
 }
 
 void TCanvas::CopyRect(const QRect& dest, const TCanvas& source, const QRect& sourceRect) {
     const auto* image = dynamic_cast<const QImage*>(source.Device());
     if (!image) throw Exception(QStringLiteral("Canvas does not allow drawing"));
+    drawStretched(dest, *image, sourceRect);
+}
+
+// Pixels are repeated, not smoothed, and reach a printer without lossy
+// compression.
+void TCanvas::drawStretched(const QRect& dest, const QImage& image, const QRect& sourceRect) {
     paint([&](QPainter& painter) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         painter.setRenderHint(QPainter::LosslessImageRendering, true);
-        painter.drawImage(dest, *image, sourceRect);
-    });
-}
-
-TColor TCanvas::Pixel(int x, int y) const {
-    const auto* image = dynamic_cast<const QImage*>(device_);
-    if (!image || !image->valid(x, y)) return clNone;
-    return fromQColor(image->pixelColor(x, y));
-}
-
-void TCanvas::SetPixel(int x, int y, TColor color) {
-    paint([&](QPainter& painter) {
-        painter.setPen(QPen(toQColor(color), 1));
-        painter.drawPoint(x, y);
+        painter.drawImage(dest, image, sourceRect);
     });
 }

@@ -19,8 +19,7 @@ struct TPen {
 };
 
 struct TBrush {
-    TColor Color = clWhite;
-    bool Clear = false;  // a clear brush leaves text backgrounds transparent
+    TColor Color = clWhite;  // the box behind text
 };
 
 struct TFont {
@@ -55,24 +54,20 @@ public:
     virtual void LineTo(int x, int y);
     virtual void TextOut(int x, int y, const QString& text);
     int TextWidth(const QString& text) const;
-    int TextHeight(const QString& text) const;
-    void FillRect(const QRect& rect);
     void StretchDraw(const QRect& dest, const QImage& image);
     virtual void CopyRect(const QRect& dest, const TCanvas& source, const QRect& sourceRect);
-    TColor Pixel(int x, int y) const;
-    void SetPixel(int x, int y, TColor color);
 
     // A printer takes one painter for the whole document; images get a
     // painter per operation so that they can be read between drawings.
     void BeginPainting();
     void EndPainting();
-    bool Painting() const { return persistent_ != nullptr; }
 
     std::function<void()> OnChange;
 
 private:
     void paint(const std::function<void(QPainter&)>& draw);
     void drawThinLine(QPainter& painter, QPoint from, QPoint to);
+    void drawStretched(const QRect& dest, const QImage& image, const QRect& sourceRect);
 
     QPaintDevice* device_;
     std::unique_ptr<QPainter> persistent_;

@@ -118,7 +118,8 @@ TEST(Bitmap, TransparencyAndCanvas) {
     bitmap.SetSize(4, 4);
     EXPECT_EQ(bitmap.Image().pixel(3, 3), qRgb(255, 255, 255));
     bitmap.Canvas()->Pen.Color = clRed;
-    bitmap.Canvas()->SetPixel(0, 3, clRed);
+    bitmap.Canvas()->MoveTo(0, 3);
+    bitmap.Canvas()->LineTo(1, 3);
     EXPECT_EQ(bitmap.TransparentColor(), clRed);  // automatic: the bottom-left pixel
     bitmap.SetTransparentColor(clBlue);
     EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::tmFixed);
