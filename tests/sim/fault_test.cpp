@@ -12,7 +12,7 @@ class FaultTest : public SimulatorTest {
 protected:
     FT_STATUS statusCall(FT_HANDLE h) {
         DWORD rx = 0, tx = 0, events = 0;
-        return sim.getStatus(h, &rx, &tx, &events);
+        return sim.GetStatus(h, &rx, &tx, &events);
     }
 };
 
@@ -20,18 +20,18 @@ TEST_F(FaultTest, InterfaceAbsentBusyOrDriverFailing) {
     DWORD devices = 9;
     FT_HANDLE h = nullptr;
     ASSERT_EQ(useScenario("interface absent\n"), 0);
-    EXPECT_EQ(sim.listDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+    EXPECT_EQ(sim.ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
     EXPECT_EQ(devices, 0u);
-    EXPECT_EQ(sim.open(0, &h), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(sim.Open(0, &h), FT_DEVICE_NOT_FOUND);
 
     ASSERT_EQ(useScenario("interface busy\n"), 0);
-    EXPECT_EQ(sim.listDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+    EXPECT_EQ(sim.ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
     EXPECT_EQ(devices, 1u);
-    EXPECT_EQ(sim.open(0, &h), FT_DEVICE_NOT_OPENED);
+    EXPECT_EQ(sim.Open(0, &h), FT_DEVICE_NOT_OPENED);
 
     ASSERT_EQ(useScenario("fail list always status other-error\n"), 0);
-    EXPECT_EQ(sim.listDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OTHER_ERROR);
-    EXPECT_EQ(sim.listDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OTHER_ERROR);
+    EXPECT_EQ(sim.ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OTHER_ERROR);
+    EXPECT_EQ(sim.ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OTHER_ERROR);
 }
 
 TEST_F(FaultTest, NthCallFailsOnceAndFromNthOnEveryTime) {
@@ -39,17 +39,17 @@ TEST_F(FaultTest, NthCallFailsOnceAndFromNthOnEveryTime) {
                                                "fail read from 2\n"),
               0);
     FT_HANDLE h = nullptr;
-    EXPECT_EQ(sim.open(0, &h), FT_DEVICE_NOT_OPENED);
-    ASSERT_EQ(sim.open(0, &h), FT_OK);
+    EXPECT_EQ(sim.Open(0, &h), FT_DEVICE_NOT_OPENED);
+    ASSERT_EQ(sim.Open(0, &h), FT_OK);
     EXPECT_EQ(writeBytes(h, {0x02}), FT_OK);
     EXPECT_EQ(writeBytes(h, {0x36}), FT_OK);
     EXPECT_EQ(writeBytes(h, {0x02}), FT_IO_ERROR);
     EXPECT_EQ(writeBytes(h, {0x02}), FT_OK);
     Bytes buffer(16);
     DWORD got = 0;
-    EXPECT_EQ(sim.read(h, buffer.data(), 10, &got), FT_OK);
-    EXPECT_EQ(sim.read(h, buffer.data(), 10, &got), FT_IO_ERROR);
-    EXPECT_EQ(sim.read(h, buffer.data(), 10, &got), FT_IO_ERROR);
+    EXPECT_EQ(sim.Read(h, buffer.data(), 10, &got), FT_OK);
+    EXPECT_EQ(sim.Read(h, buffer.data(), 10, &got), FT_IO_ERROR);
+    EXPECT_EQ(sim.Read(h, buffer.data(), 10, &got), FT_IO_ERROR);
 }
 
 TEST_F(FaultTest, FaultsOnACommandHitOnlyThatCommandsExchange) {
@@ -70,7 +70,7 @@ TEST_F(FaultTest, FaultsOnACommandHitOnlyThatCommandsExchange) {
     EXPECT_EQ(statusCall(h), FT_OK);
     Bytes buffer(32);
     DWORD got = 0;
-    EXPECT_EQ(sim.read(h, buffer.data(), 12, &got), FT_IO_ERROR);
+    EXPECT_EQ(sim.Read(h, buffer.data(), 12, &got), FT_IO_ERROR);
     EXPECT_EQ(readBytes(h, 12).size(), 12u) << "the failed read took nothing";
 
     ASSERT_EQ(writeBytes(h, {0x02}), FT_OK);
@@ -95,21 +95,21 @@ TEST_F(FaultTest, PulledCableFailsEveryCallUntilTheInterfaceIsOpenedAgain) {
     EXPECT_EQ(request(h, 0x16, 100).size(), 100u);
     EXPECT_EQ(writeBytes(h, {0x02}), FT_IO_ERROR);
     EXPECT_EQ(statusCall(h), FT_IO_ERROR);
-    EXPECT_EQ(sim.setTimeouts(h, 10, 10), FT_IO_ERROR);
+    EXPECT_EQ(sim.SetTimeouts(h, 10, 10), FT_IO_ERROR);
     Bytes buffer(8);
     DWORD got = 0;
-    EXPECT_EQ(sim.read(h, buffer.data(), 8, &got), FT_IO_ERROR);
+    EXPECT_EQ(sim.Read(h, buffer.data(), 8, &got), FT_IO_ERROR);
 
     // Plugged in again: a new handle works whether or not the old one was closed.
     FT_HANDLE again = nullptr;
-    ASSERT_EQ(sim.open(0, &again), FT_OK);
+    ASSERT_EQ(sim.Open(0, &again), FT_OK);
     EXPECT_NE(again, h);
     EXPECT_EQ(writeBytes(h, {0x02}), FT_IO_ERROR) << "the old handle stays dead";
     EXPECT_EQ(request(again, 0x36, 10).size(), 10u);
     EXPECT_EQ(request(again, 0x37, 12).size(), 12u) << "the cable goes once";
-    EXPECT_EQ(sim.close(h), FT_OK);
-    EXPECT_EQ(sim.close(h), FT_INVALID_HANDLE);
-    EXPECT_EQ(sim.close(again), FT_OK);
+    EXPECT_EQ(sim.Close(h), FT_OK);
+    EXPECT_EQ(sim.Close(h), FT_INVALID_HANDLE);
+    EXPECT_EQ(sim.Close(again), FT_OK);
 }
 
 TEST_F(FaultTest, FreshLoadRestartsTheCallCounts) {

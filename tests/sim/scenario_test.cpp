@@ -157,9 +157,9 @@ TEST_F(ScenarioTest, FaultyScenarioIsRejectedWithItsLineAndActsAsNoInterface) {
         EXPECT_NE(errors.find(message), std::string::npos) << errors;
         DWORD devices = 7;
         FT_HANDLE h = nullptr;
-        EXPECT_EQ(sim.listDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+        EXPECT_EQ(sim.ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
         EXPECT_EQ(devices, 0u);
-        EXPECT_EQ(sim.open(0, &h), FT_DEVICE_NOT_FOUND);
+        EXPECT_EQ(sim.Open(0, &h), FT_DEVICE_NOT_FOUND);
     }
 }
 
@@ -172,13 +172,13 @@ TEST_F(ScenarioTest, ScenarioIsFoundByNameByPathOrGivenInline) {
     DWORD devices = 0;
     setenv("FTD2XX_SIM", "no-interface", 1);
     EXPECT_EQ(sim.reload(), 0);
-    EXPECT_EQ(sim.listDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+    EXPECT_EQ(sim.ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
     EXPECT_EQ(devices, 0u);
 
     setenv("FTD2XX_SIM", "interface busy\nreply-delay 0\n", 1);
     EXPECT_EQ(sim.reload(), 0);
     FT_HANDLE h = nullptr;
-    EXPECT_EQ(sim.open(0, &h), FT_DEVICE_NOT_OPENED);
+    EXPECT_EQ(sim.Open(0, &h), FT_DEVICE_NOT_OPENED);
 
     unsetenv("FTD2XX_SIM");  // the demo
     EXPECT_EQ(sim.reload(), 0);
@@ -202,12 +202,12 @@ TEST_F(ScenarioTest, ListingPicksUpAChangedScenarioButKeepsAnUnchangedOne) {
     EXPECT_EQ(writeBytes(h, {0x49, 0xFF}), FT_OK);
     DWORD devices = 0;
     // Unchanged: the tester keeps what it was told, and the handle stays open.
-    EXPECT_EQ(sim.listDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+    EXPECT_EQ(sim.ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
     EXPECT_EQ(writeBytes(h, {0x48}), FT_OK);
     EXPECT_EQ(readBytes(h, waitForRx(h, 1)), Bytes{0xFF});
 
     std::ofstream(dir_ / "scenario") << kFast << "interface absent\n";
-    EXPECT_EQ(sim.listDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+    EXPECT_EQ(sim.ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
     EXPECT_EQ(devices, 0u);
 }
 

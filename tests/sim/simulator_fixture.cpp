@@ -7,29 +7,12 @@
 #include <fstream>
 #include <thread>
 
-namespace {
-
-template <typename F>
-F resolve(void* library, const char* name) {
-    return reinterpret_cast<F>(dlsym(library, name));
-}
-
-}  // namespace
-
 const SimulatorApi& SimulatorApi::get() {
     static const SimulatorApi api = [] {
         SimulatorApi a;
-        a.library = dlopen(FTSIM_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-        if (!a.library) return a;
-        a.listDevices = resolve<FT_ListDevices_t>(a.library, "FT_ListDevices");
-        a.open = resolve<FT_Open_t>(a.library, "FT_Open");
-        a.close = resolve<FT_Close_t>(a.library, "FT_Close");
-        a.setTimeouts = resolve<FT_SetTimeouts_t>(a.library, "FT_SetTimeouts");
-        a.write = resolve<FT_Write_t>(a.library, "FT_Write");
-        a.read = resolve<FT_Read_t>(a.library, "FT_Read");
-        a.getStatus = resolve<FT_GetStatus_t>(a.library, "FT_GetStatus");
-        a.clrRts = resolve<FT_ClrRts_t>(a.library, "FT_ClrRts");
-        a.reload = resolve<int (*)()>(a.library, "FtSimReload");
+        setD2xxLibraryFileName(FTSIM_LIBRARY_PATH);
+        a.library = loadD2xxLibrary(a);
+        if (a.library) a.reload = reinterpret_cast<int (*)()>(dlsym(a.library, "FtSimReload"));
         return a;
     }();
     return api;
@@ -62,20 +45,20 @@ int SimulatorTest::useScenario(const std::string& text) {
 FT_HANDLE SimulatorTest::openInterface() {
     DWORD devices = 0;
     FT_HANDLE handle = nullptr;
-    EXPECT_EQ(sim.listDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
-    EXPECT_EQ(sim.open(0, &handle), FT_OK);
-    EXPECT_EQ(sim.setTimeouts(handle, 10, 10), FT_OK);
+    EXPECT_EQ(sim.ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+    EXPECT_EQ(sim.Open(0, &handle), FT_OK);
+    EXPECT_EQ(sim.SetTimeouts(handle, 10, 10), FT_OK);
     return handle;
 }
 
 FT_STATUS SimulatorTest::writeBytes(FT_HANDLE handle, Bytes bytes) {
     DWORD written = 0;
-    return sim.write(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written);
+    return sim.Write(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written);
 }
 
 DWORD SimulatorTest::rxCount(FT_HANDLE handle) {
     DWORD rx = 0, tx = 0, events = 0;
-    EXPECT_EQ(sim.getStatus(handle, &rx, &tx, &events), FT_OK);
+    EXPECT_EQ(sim.GetStatus(handle, &rx, &tx, &events), FT_OK);
     return rx;
 }
 
@@ -92,7 +75,7 @@ DWORD SimulatorTest::waitForRx(FT_HANDLE handle, DWORD count, std::chrono::milli
 Bytes SimulatorTest::readBytes(FT_HANDLE handle, DWORD count) {
     Bytes bytes(count);
     DWORD got = 0;
-    EXPECT_EQ(sim.read(handle, bytes.data(), count, &got), FT_OK);
+    EXPECT_EQ(sim.Read(handle, bytes.data(), count, &got), FT_OK);
     bytes.resize(got);
     return bytes;
 }

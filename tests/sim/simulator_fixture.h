@@ -11,17 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "link/d2xx.h"
+#include "link/d2xx_library.h"
 
-struct SimulatorApi {
-    FT_ListDevices_t listDevices = nullptr;
-    FT_Open_t open = nullptr;
-    FT_Close_t close = nullptr;
-    FT_SetTimeouts_t setTimeouts = nullptr;
-    FT_Write_t write = nullptr;
-    FT_Read_t read = nullptr;
-    FT_GetStatus_t getStatus = nullptr;
-    FT_ClrRts_t clrRts = nullptr;
+// The driver entry points, bound by the station's own loader, plus the
+// simulator's reload call for tests.
+struct SimulatorApi : D2xxEntryPoints {
     int (*reload)() = nullptr;
     void* library = nullptr;
 

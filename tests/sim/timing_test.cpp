@@ -67,7 +67,7 @@ TEST_F(TimingTest, BytesTrickleInAtTheByteTime) {
 TEST_F(TimingTest, ReadReturnsFewerBytesAfterItsTimeOut) {
     ASSERT_EQ(useScenario("reply-delay 0\nstatus-cost 0\n"), 0);
     FT_HANDLE h = openInterface();
-    ASSERT_EQ(sim.setTimeouts(h, 50, 50), FT_OK);
+    ASSERT_EQ(sim.SetTimeouts(h, 50, 50), FT_OK);
     ASSERT_EQ(writeBytes(h, {0x02, 0x36}), FT_OK);
     auto start = Clock::now();
     EXPECT_EQ(readBytes(h, 16).size(), 10u);
@@ -81,7 +81,7 @@ TEST_F(TimingTest, ReadReturnsFewerBytesAfterItsTimeOut) {
 TEST_F(TimingTest, ReadWaitsForBytesThatArriveWithinItsTimeOut) {
     ASSERT_EQ(useScenario("reply-delay 40\nstatus-cost 0\n"), 0);
     FT_HANDLE h = openInterface();
-    ASSERT_EQ(sim.setTimeouts(h, 500, 500), FT_OK);
+    ASSERT_EQ(sim.SetTimeouts(h, 500, 500), FT_OK);
     const auto start = Clock::now();
     ASSERT_EQ(writeBytes(h, {0x02, 0x36}), FT_OK);
     EXPECT_EQ(readBytes(h, 10).size(), 10u);
@@ -93,7 +93,7 @@ TEST_F(TimingTest, ReadWaitsForBytesThatArriveWithinItsTimeOut) {
 TEST_F(TimingTest, ReadWithoutTimeOutDoesNotHangOnBytesThatNeverCome) {
     ASSERT_EQ(useScenario("reply-delay 0\nstatus-cost 0\n"), 0);
     FT_HANDLE h = nullptr;
-    ASSERT_EQ(sim.open(0, &h), FT_OK);
+    ASSERT_EQ(sim.Open(0, &h), FT_OK);
     ASSERT_EQ(writeBytes(h, {0x02, 0x36}), FT_OK);
     EXPECT_EQ(readBytes(h, 200).size(), 10u);
 }

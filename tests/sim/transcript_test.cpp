@@ -18,7 +18,7 @@ TEST_F(TranscriptTest, OneLinePerCallWithBytesAndStatuses) {
     FT_HANDLE h = openInterface();
     request(h, 0x0B, 10);
     writeBytes(h, {0x49, 0x00});
-    sim.close(h);
+    sim.Close(h);
     const std::vector<std::string> lines = transcript();
     const std::vector<std::string> expected = {
         "list -> 0 count=1",   "open 0 -> 0",
@@ -40,7 +40,7 @@ TEST_F(TranscriptTest, StatusCallsInARowAreFoldedIntoACount) {
     writeBytes(h, {0x02, 0x37});
     waitForRx(h, 12);
     rxCount(h);
-    sim.close(h);
+    sim.Close(h);
     std::vector<std::string> lines = transcript();
     const auto from = std::find(lines.begin(), lines.end(), "write 02 36 -> 0");
     ASSERT_NE(from, lines.end());
