@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPicture>
+#include <QRect>
+
+#include "toolkit/bitmap.h"
+#include "toolkit/persistent.h"
+
+class QPaintDevice;
+class QPainter;
+class TStream;
+
+// Why the last Play failed, numbered as the platform numbers its errors.
+enum TMetafileError : int {
+    kMetafileOk = 0,
+    kMetafileNoPicture = 6,     // nothing recorded: no picture to play
+    kMetafileInvalidData = 13,  // the recorded data cannot be read back
+};
+
+// A recorded vector picture. Drawing with a QPainter on RecordingDevice()
+// records into it; Play replays the recording scaled to a rectangle.
+class TMetafile : public TPersistent {
+public:
+    TMetafile() = default;
+
+    void Assign(TPersistent* source) override;
+
+    // The frame the recording is played from: the size given by SetSize, or
+    // else the bounds of what was drawn.
+    int Width() const { return frame().width(); }
+    int Height() const { return frame().height(); }
+    void SetSize(int width, int height);
+    bool Empty() const { return picture_.isNull(); }
+    void Clear();
+
+    QPaintDevice* RecordingDevice() { return &picture_; }
+    // False when there is nothing to play or the data is unreadable;
+    // LastError() then says which.
+    bool Play(QPainter& painter, const QRect& rect);
+    int LastError() const { return lastError_; }
+
+    // Colours the picture wants when it is shown on a palette device.
+    const TColorTable& Palette() const { return palette_; }
+    void SetPalette(const TColorTable& palette) { palette_ = palette; }
+
+    void LoadFromStream(TStream* stream);
+    void SaveToStream(TStream* stream) const;
+
+private:
+    QRect frame() const;
+
+    QPicture picture_;
+    QSize size_;
+    TColorTable palette_;
+    int lastError_ = kMetafileOk;
+};

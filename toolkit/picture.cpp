@@ -1,0 +1,86 @@
+#include "toolkit/picture.h"
+
+#include "toolkit/bitmap.h"
+#include "toolkit/metafile.h"
+
+TPicture::TPicture() = default;
+
+TPicture::~TPicture() = default;
+
+template <typename T>
+T* TPicture::graphicOrNew() {
+    if (T* graphic = graphicAs<T>()) return graphic;
+    auto fresh = std::make_unique<T>();
+    T* result = fresh.get();
+    graphic_ = std::move(fresh);
+    return result;
+}
+
+void TPicture::Assign(TPersistent* source) {
+    if (!source) {
+        Clear();
+    } else if (auto* picture = dynamic_cast<TPicture*>(source)) {
+        if (picture == this) return;
+        if (picture->graphic_) {
+            Assign(picture->graphic_.get());
+        } else {
+            Clear();
+        }
+    } else if (auto* bitmap = dynamic_cast<TBitmap*>(source)) {
+        SetBitmap(bitmap);
+    } else if (auto* metafile = dynamic_cast<TMetafile*>(source)) {
+        Metafile()->Assign(metafile);
+    } else {
+        TPersistent::Assign(source);
+    }
+}
+
+TBitmap* TPicture::Bitmap() {
+    return graphicOrNew<TBitmap>();
+}
+
+TMetafile* TPicture::Metafile() {
+    return graphicOrNew<TMetafile>();
+}
+
+bool TPicture::hasBitmap() const {
+    return graphicAs<TBitmap>() != nullptr;
+}
+
+bool TPicture::hasMetafile() const {
+    return graphicAs<TMetafile>() != nullptr;
+}
+
+bool TPicture::Empty() const {
+    if (const TBitmap* bitmap = graphicAs<TBitmap>()) return bitmap->Empty();
+    if (const TMetafile* metafile = graphicAs<TMetafile>()) return metafile->Empty();
+    return true;
+}
+
+int TPicture::Width() const {
+    if (const TBitmap* bitmap = graphicAs<TBitmap>()) return bitmap->Width();
+    if (const TMetafile* metafile = graphicAs<TMetafile>()) return metafile->Width();
+    return 0;
+}
+
+int TPicture::Height() const {
+    if (const TBitmap* bitmap = graphicAs<TBitmap>()) return bitmap->Height();
+    if (const TMetafile* metafile = graphicAs<TMetafile>()) return metafile->Height();
+    return 0;
+}
+
+void TPicture::SetBitmap(const TBitmap* bitmap) {
+    if (!bitmap) {
+        Clear();
+        return;
+    }
+    if (bitmap == graphicAs<TBitmap>()) return;
+    auto copy = std::make_unique<TBitmap>();
+    // Assign only reads its source.
+    copy->Assign(const_cast<TBitmap*>(bitmap));
+    graphic_ = std::move(copy);
+}
+
+void TPicture::Clear() {
+    graphic_.reset();
+}
