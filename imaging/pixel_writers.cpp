@@ -1,5 +1,8 @@
 #include "imaging/pixel_writers.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "imaging/device_independent_bitmap.h"
 #include "imaging/ditherers.h"
 #include "imaging/imaging_errors.h"
@@ -51,6 +54,12 @@ void TDIBMappedWriter::SetPalette(TLogicalPalette* palette) {
     // (a quantizer maps each of its single colours to its own entry).
     palette_->copyCacheFrom(*palette);
     SetDitherer(GetDitherer());
+}
+
+int TDIBMappedWriter::SetNextIndices(const std::uint8_t* indices, int count) {
+    const int n = std::min(count, pixelsLeft_);
+    for (int i = 0; i < n; ++i) SetNextIndex(indices[i]);
+    return std::max(n, 0);
 }
 
 TDIB32Writer::TDIB32Writer(TDeviceIndependentBitmap* dib) : TDIBWriter(dib, dib->GetWidth() * 4) {
@@ -113,6 +122,19 @@ bool TDIB8Writer::SetNextIndex(std::uint8_t index) {
         *cur_++ = index;
     }
     return true;
+}
+
+int TDIB8Writer::SetNextIndices(const std::uint8_t* indices, int count) {
+    const int n = std::min(count, pixelsLeft_);
+    if (n <= 0) return 0;
+    if (backwards_) {
+        for (int i = 0; i < n; ++i) *--cur_ = indices[i];
+    } else {
+        std::memcpy(cur_, indices, std::size_t(n));
+        cur_ += n;
+    }
+    pixelsLeft_ -= n;
+    return n;
 }
 
 TDIB4Writer::TDIB4Writer(TDeviceIndependentBitmap* dib)

@@ -17,6 +17,8 @@ public:
     bool SetNextPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override;
     void SetRowFrom(TDIBReader* reader) override;
     virtual bool SetNextIndex(std::uint8_t index) = 0;
+    // A run of indices into the current row; returns how many fitted.
+    virtual int SetNextIndices(const std::uint8_t* indices, int count);
 
     TDithererClass GetDitherer() const { return dithererClass_; }
     // A new ditherer of that class, sized for the current clip width.
@@ -54,6 +56,7 @@ class TDIB8Writer final : public TDIBMappedWriter {
 public:
     explicit TDIB8Writer(TDeviceIndependentBitmap* dib);
     bool SetNextIndex(std::uint8_t index) override;
+    int SetNextIndices(const std::uint8_t* indices, int count) override;
 };
 
 // The packed writers store each pixel into its byte at once, keeping the

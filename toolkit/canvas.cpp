@@ -9,12 +9,18 @@
 
 QFont TFont::toQFont(const QPaintDevice* device) const {
     QFont font(Name);
-    font.setFamilies({Name, QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
+    if (FixedPitch) {
+        font.setFamilies({Name, QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
+        font.setStyleHint(QFont::Monospace);
+        font.setFixedPitch(true);
+    } else {
+        font.setFamilies({Name, QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+        font.setStyleHint(QFont::SansSerif);
+    }
     // The point size becomes a whole pixel height, rounded as the platform
     // rounds it: 8 points are 11 pixels on a 96-dpi screen.
     const int dpi = device ? device->logicalDpiY() : 96;
-    font.setPixelSize(std::max(1, (Size * dpi + 36) / 72));
+    font.setPixelSize(Height > 0 ? Height : std::max(1, (Size * dpi + 36) / 72));
     font.setBold(Bold);
     return font;
 }
@@ -118,6 +124,21 @@ void TCanvas::TextOut(int x, int y, const QString& text) {
 
 int TCanvas::TextWidth(const QString& text) const {
     return QFontMetrics(Font.toQFont(device_), device_).horizontalAdvance(text);
+}
+
+void TCanvas::FillRect(const QRect& rect) {
+    paint([&](QPainter& painter) { painter.fillRect(rect, toQColor(Brush.Color)); });
+}
+
+void TCanvas::TextRect(const QRect& rect, int x, int y, const QString& text) {
+    paint([&](QPainter& painter) {
+        const QFont font = Font.toQFont(device_);
+        painter.setClipRect(rect);
+        painter.setFont(font);
+        painter.setPen(toQColor(Font.Color));
+        painter.drawText(QPoint(x, y + QFontMetrics(font, device_).ascent()), text);
+        painter.setClipping(false);
+    });
 }
 
 void TCanvas::StretchDraw(const QRect& dest, const QImage& image) {

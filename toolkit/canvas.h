@@ -27,6 +27,8 @@ struct TFont {
     int Size = 8;  // points, mapped to pixels through the device's resolution
     TColor Color = clWindowText;
     bool Bold = false;
+    bool FixedPitch = false;
+    int Height = 0;  // pixels; when set it wins over Size
     QFont toQFont(const QPaintDevice* device) const;
 };
 
@@ -54,6 +56,11 @@ public:
     virtual void LineTo(int x, int y);
     virtual void TextOut(int x, int y, const QString& text);
     int TextWidth(const QString& text) const;
+    // Fills the rectangle with the brush colour.
+    void FillRect(const QRect& rect);
+    // Draws the text with its top-left corner at (x, y), clipped to the
+    // rectangle; nothing behind the glyphs is painted.
+    void TextRect(const QRect& rect, int x, int y, const QString& text);
     void StretchDraw(const QRect& dest, const QImage& image);
     virtual void CopyRect(const QRect& dest, const TCanvas& source, const QRect& sourceRect);
 

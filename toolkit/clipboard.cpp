@@ -34,6 +34,8 @@ bool TClipboard::HasFormat(TClipboardFormat format) const {
 
 void TClipboard::Clear() { systemClipboard()->clear(); }
 
+void TClipboard::SetTextBuf(const QString& text) { systemClipboard()->setText(text); }
+
 void TClipboard::setDibData(const QByteArray& bmpFile) {
     auto data = std::make_unique<QMimeData>();
     data->setData(kBmpMime, bmpFile);

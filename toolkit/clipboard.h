@@ -14,6 +14,7 @@ class TClipboard : public TPersistent {
 public:
     bool HasFormat(TClipboardFormat format) const;
     void Clear();
+    void SetTextBuf(const QString& text);
     // Places a BMP file on the clipboard.
     void setDibData(const QByteArray& bmpFile);
     // The clipboard's bitmap as a BMP file; empty when it holds none.

@@ -1,0 +1,10 @@
+#pragma once
+
+// GIF: the LZW coder, the decoder and the plain text graphic.
+#include "gif/gif_decoder.h"
+#include "gif/gif_errors.h"
+#include "gif/gif_palette.h"
+#include "gif/gif_types.h"
+#include "gif/lzw_compressor.h"
+#include "gif/lzw_decompressor.h"
+#include "gif/plain_text.h"

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <memory>
+
+#include "gif/gif_types.h"
+#include "imaging/graphics_engine.h"
+#include "toolkit/colors.h"
+
+class TDIBMappedWriter;
+class TLogicalPalette;
+class TMemoryStream;
+class TPlainText;
+class TZVQExtGraphic;
+class TZVQ_LZWDecompressor;
+
+// Reads a GIF stream (87a or 89a) block by block and hands out its graphics
+// one at a time: images as bitmaps in the format their colour count calls
+// for, plain text blocks as TPlainText, each with the graphic control data
+// that came before it. Comments and application extensions go to events as
+// they are met; the looping extension is taken in here.
+class TZVQ_CustomGifDecompressor : public TZVQGraphicsDecompressor {
+public:
+    static constexpr int kWarningUnknownType = 4096;
+    static constexpr int kWarningUnknownBlock = 4097;
+    static constexpr int kWarningPlainTextLength = 4098;
+
+    // A decoder owned by a top-level window becomes the process-wide default
+    // when there is none yet.
+    explicit TZVQ_CustomGifDecompressor(QObject* owner = nullptr);
+    ~TZVQ_CustomGifDecompressor() override;
+
+    int GetPercentDone() override { return percentDone_; }
+    // Reads the header and the screen descriptor the first time only, so
+    // that several graphics can be read from one stream.
+    void OpenImageStream(TStream* stream) override;
+    void CloseImageStream() override;
+    bool GetEOF() override;
+    QString GetResourceType() override { return QStringLiteral("GIF"); }
+    // A plain text block comes back rendered; null at the trailer.
+    std::unique_ptr<TDeviceIndependentBitmap> ReadDIBitmap(TDIBFormat format) override;
+    // The next image or plain text of the stream, null at the trailer.
+    std::unique_ptr<TZVQExtGraphic> ReadGIFGraphicFromStream(TStream* stream, TGIFGraphicControlInfo& info);
+
+    std::uint8_t ReadByte();
+    std::uint16_t ReadWord();
+    // The data sub-blocks that follow, joined in the data block buffer.
+    void GetDataBlock();
+    void SkipBlocks();
+
+    TGIFType GetGIFType() const { return gifType_; }
+    TLogicalPalette* GetGlobalPalette() const { return globalPalette_.get(); }
+    TColor GetBackgroundColour() const { return backgroundColour_; }
+    int GetScreenWidth() const { return screenWidth_; }
+    int GetScreenHeight() const { return screenHeight_; }
+    double GetAspectRatio() const { return aspectRatio_; }
+    int GetColourResolution() const { return colourResolution_; }
+    TGIFBlockTypes GetCurrentBlockType() const { return blockType_; }
+    TMemoryStream* GetDataBlockBuffer() const { return dataBlock_.get(); }
+    const TGIFGraphicControlInfo& GetGraphicControlInfo() const { return currentInfo_; }
+    int GetLoopCount() const { return loopCount_; }
+    bool GetUseGlobalFrame() const { return useGlobalFrame_; }
+    // Every image is delivered on a bitmap of the logical screen's size.
+    void SetUseGlobalFrame(bool value) { useGlobalFrame_ = value; }
+
+    TCommentEvent OnComment;
+    TAppExtensionEvent OnAppExtension;
+
+protected:
+    // The looping extension is handled here; other extensions go to
+    // OnAppExtension.
+    virtual void HandleAppExtension(const TAppID& appId, const TAuthCode& authCode,
+                                    const std::uint8_t* data, int count);
+    // True when the handler consumed the block; otherwise it is skipped.
+    virtual bool UnknownBlockHandler(std::uint8_t introducer, std::uint8_t label);
+
+private:
+    void ReadGIFHeader();
+    void readScreenDescriptor();
+    void IdentifyNextBlock();
+    void refuseIn87a(const char* blockName) const;
+    void ReadGraphicControl();
+    void ReadComment();
+    void ReadApplicationExtension();
+    void takePendingInfo();
+    std::unique_ptr<TDeviceIndependentBitmap> ReadDIB();
+    std::unique_ptr<TPlainText> ReadPlainText();
+    std::unique_ptr<TDeviceIndependentBitmap> renderText(TPlainText* text);
+    void readImageRows(TDeviceIndependentBitmap* dib, const QRect& image, bool interlaced);
+    void setTransparency(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette) const;
+
+    TGIFType gifType_ = TGIFType::gt87a;
+    int percentDone_ = 0;
+    std::unique_ptr<TLogicalPalette> globalPalette_;
+    TColor backgroundColour_ = clBlack;
+    int screenWidth_ = 0;
+    int screenHeight_ = 0;
+    double aspectRatio_ = 1.0;
+    int colourResolution_ = 0;
+    TGIFBlockTypes blockType_ = TGIFBlockTypes::gbTrailer;
+    std::unique_ptr<TMemoryStream> dataBlock_;
+    TGIFGraphicControlInfo currentInfo_;
+    TGIFGraphicControlInfo pendingInfo_;
+    std::uint8_t pendingTransparentIndex_ = 0;
+    bool pendingTransparent_ = false;
+    int loopCount_ = 0;
+    int rowsRead_ = 0;
+    int rowsInImage_ = 0;
+    bool opened_ = false;
+    bool useGlobalFrame_ = false;
+};
+
+// The same decoder as it is offered to form designers.
+class TZVQ_GIFDecompressor : public TZVQ_CustomGifDecompressor {
+public:
+    using TZVQ_CustomGifDecompressor::TZVQ_CustomGifDecompressor;
+};
+
+// The decoder a window made the default, or null.
+TZVQ_CustomGifDecompressor* defaultGifDecompressor();

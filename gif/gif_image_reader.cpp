@@ -1,0 +1,198 @@
+// The graphics of a GIF stream: images row by row into bitmaps, and plain
+// text blocks.
+#include <algorithm>
+#include <cmath>
+#include <span>
+#include <vector>
+
+#include "gif/gif_decoder.h"
+#include "gif/gif_errors.h"
+#include "gif/gif_palette.h"
+#include "gif/lzw_decompressor.h"
+#include "gif/plain_text.h"
+#include "imaging/device_independent_bitmap.h"
+#include "imaging/pixel_writers.h"
+#include "toolkit/streams.h"
+
+namespace {
+
+TDIBFormat formatForColours(int count) {
+    if (count > 16) return TDIBFormat::dt8bit;
+    if (count >= 2) return TDIBFormat::dt4bit;
+    return TDIBFormat::dtMonochrome;
+}
+
+// An image with no colour table at all shows index 0 black and every other
+// index white.
+void useBlackAndWhite(TLogicalPalette& palette) {
+    palette.ReAlloc(2);
+    palette.addColour(0, 0, 0);
+    palette.addColour(255, 255, 255);
+}
+
+struct Pass {
+    int first;
+    int step;
+};
+constexpr Pass kSequential[] = {{0, 1}};
+constexpr Pass kInterlaced[] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
+
+}  // namespace
+
+void TZVQ_CustomGifDecompressor::takePendingInfo() {
+    currentInfo_ = pendingInfo_;
+    pendingInfo_ = TGIFGraphicControlInfo{};
+}
+
+std::unique_ptr<TZVQExtGraphic> TZVQ_CustomGifDecompressor::ReadGIFGraphicFromStream(
+    TStream* stream, TGIFGraphicControlInfo& info) {
+    OpenImageStream(stream);
+    for (;;) {
+        std::unique_ptr<TZVQExtGraphic> graphic;
+        switch (blockType_) {
+        case TGIFBlockTypes::gbTrailer: return nullptr;
+        case TGIFBlockTypes::gbImage: graphic = ReadDIB(); break;
+        case TGIFBlockTypes::gbPlainText: graphic = ReadPlainText(); break;
+        default:
+            throw EGIFError(QStringLiteral("An image block was expected in the GIF stream, but not found"));
+        }
+        // A plain text block of the wrong size was skipped: go on with the
+        // graphic after it.
+        if (!graphic) continue;
+        info = currentInfo_;
+        return graphic;
+    }
+}
+
+std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIBitmap(TDIBFormat) {
+    TGIFGraphicControlInfo info;
+    std::unique_ptr<TZVQExtGraphic> graphic = ReadGIFGraphicFromStream(GetImageStream(), info);
+    if (auto* text = dynamic_cast<TPlainText*>(graphic.get())) return renderText(text);
+    return std::unique_ptr<TDeviceIndependentBitmap>(
+        static_cast<TDeviceIndependentBitmap*>(graphic.release()));
+}
+
+std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::renderText(TPlainText* text) {
+    if (useGlobalFrame_) {
+        return text->AsDIB(TDIBFormat::dt8bit, currentInfo_.Origin, screenWidth_, screenHeight_,
+                           text->GetBackgroundColour());
+    }
+    return text->AsDIB(TDIBFormat::dt8bit, QPoint(0, 0), text->GetWidth(), text->GetHeight(),
+                       text->GetBackgroundColour());
+}
+
+std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIB() {
+    takePendingInfo();
+    const int left = ReadWord();
+    const int top = ReadWord();
+    currentInfo_.Origin = QPoint(left, top);
+    const int width = ReadWord();
+    const int height = ReadWord();
+    const std::uint8_t packed = ReadByte();
+
+    std::unique_ptr<TGIFPalette> local;
+    if (packed & 0x80) local = std::make_unique<TGIFPalette>(GetImageStream(), 1 << ((packed & 7) + 1));
+    TLogicalPalette* palette = local ? local.get() : globalPalette_.get();
+    TLogicalPalette blackAndWhite;
+    if (palette->GetCount() == 0) {
+        useBlackAndWhite(blackAndWhite);
+        palette = &blackAndWhite;
+    }
+    SetOutputType(formatForColours(local ? local->GetCount() : globalPalette_->GetCount()));
+
+    auto dib = useGlobalFrame_
+                   ? std::make_unique<TDeviceIndependentBitmap>(GetOutputType(), screenWidth_, screenHeight_)
+                   : std::make_unique<TDeviceIndependentBitmap>(GetOutputType(), width, height);
+    dib->SetColourTable(palette);
+    dib->SetAspectRatio(aspectRatio_);
+    percentDone_ = 0;
+    rowsInImage_ = std::abs(dib->GetHeight());
+    rowsRead_ = 0;
+    readImageRows(dib.get(), QRect(left, top, width, height), (packed & 0x40) != 0);
+    setTransparency(dib.get(), palette);
+    IdentifyNextBlock();
+    return dib;
+}
+
+// Rows go straight from the code stream into the bitmap. On the screen's
+// frame the image is clipped to the screen: rows and columns outside it are
+// read and dropped, so that every row stays in step with the code stream.
+void TZVQ_CustomGifDecompressor::readImageRows(TDeviceIndependentBitmap* dib, const QRect& image,
+                                               bool interlaced) {
+    const QRect frame(0, 0, dib->GetWidth(), std::abs(dib->GetHeight()));
+    std::unique_ptr<TDIBWriter> owned = frame.isEmpty() ? nullptr : dib->GetWriter();
+    auto* writer = static_cast<TDIBMappedWriter*>(owned.get());
+    if (useGlobalFrame_ && writer) {
+        writer->FillColour(std::uint8_t(GetRValue(backgroundColour_)),
+                           std::uint8_t(GetGValue(backgroundColour_)),
+                           std::uint8_t(GetBValue(backgroundColour_)));
+    }
+    const QRect visible = useGlobalFrame_ ? image.intersected(frame) : frame;
+    TZVQ_LZWDecompressor decoder(GetImageStream());
+    if (visible.isEmpty()) return;  // nothing of it to show; the data is skipped
+    writer->SetClipRect(visible);
+    decoder.setRowWidth(image.width());
+    std::vector<std::uint8_t> dropped(std::size_t(image.width()));
+    const int visibleRows = visible.height();
+    const std::span<const Pass> passes =
+        interlaced ? std::span<const Pass>(kInterlaced) : std::span<const Pass>(kSequential);
+    for (const Pass& pass : passes) {
+        writer->Reset(pass.first, pass.step);
+        for (int row = pass.first; row < image.height(); row += pass.step) {
+            if (row >= visibleRows) {
+                if (decoder.readIndices(dropped.data(), image.width()) < image.width()) break;
+                continue;
+            }
+            if (!decoder.ReadRow(writer)) break;
+            writer->NextRow();
+            ++rowsRead_;
+            percentDone_ = int(std::lround(100.0 * rowsRead_ / rowsInImage_));
+            DoProgress();
+        }
+    }
+    if (rowsRead_ != visibleRows) throw EGIFError(QStringLiteral("Unexpected end of image"));
+}
+
+void TZVQ_CustomGifDecompressor::setTransparency(TDeviceIndependentBitmap* dib,
+                                                 const TLogicalPalette* palette) const {
+    if (!pendingTransparent_) return;
+    dib->SetTransparent(true);
+    dib->SetTransparentColour(pendingTransparentIndex_ < palette->GetCount()
+                                  ? palette->GetColour(pendingTransparentIndex_)
+                                  : clWhite);
+}
+
+std::unique_ptr<TPlainText> TZVQ_CustomGifDecompressor::ReadPlainText() {
+    const std::uint8_t size = ReadByte();
+    if (size != 12) {
+        Warning(kWarningPlainTextLength,
+                QStringLiteral("Invalid Length (%1) for Plain Text Block").arg(size));
+        GetImageStream()->Seek(-1, TSeekOrigin::Current);
+        SkipBlocks();
+        IdentifyNextBlock();
+        return nullptr;
+    }
+    takePendingInfo();
+    currentInfo_.Origin.setX(ReadWord());
+    currentInfo_.Origin.setY(ReadWord());
+    auto text = std::make_unique<TPlainText>();
+    const int gridWidth = ReadWord();
+    const int gridHeight = ReadWord();
+    text->SetGridSize(gridWidth, gridHeight);
+    const int cellWidth = ReadByte();
+    const int cellHeight = ReadByte();
+    text->SetCellSize(cellWidth, cellHeight);
+    const std::uint8_t foreground = ReadByte();
+    const std::uint8_t background = ReadByte();
+    const auto colourAt = [this](std::uint8_t index) {
+        return index < globalPalette_->GetCount() ? globalPalette_->GetColour(index) : clBlack;
+    };
+    text->SetForegroundColour(colourAt(foreground));
+    text->SetBackgroundColour(colourAt(background));
+    GetDataBlock();
+    const char zero = 0;
+    GetDataBlockBuffer()->WriteBuffer(&zero, 1);
+    text->SetText(static_cast<const char*>(GetDataBlockBuffer()->Memory()));
+    IdentifyNextBlock();
+    return text;
+}

@@ -1,0 +1,255 @@
+#include "gif/lzw_decompressor.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "gif/gif_errors.h"
+#include "imaging/pixel_writers.h"
+#include "toolkit/streams.h"
+
+namespace {
+
+[[noreturn]] void throwEndOfInput() {
+    throw ELZWError(QStringLiteral("Unexpected end of input stream"));
+}
+
+int readCodeSizeByte(TStream* stream) {
+    std::uint8_t size = 0;
+    if (stream->Read(&size, 1) != 1) throwEndOfInput();
+    return size;
+}
+
+std::uint64_t loadLittleEndian64(const std::uint8_t* bytes) {
+    std::uint64_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
+    return value;
+}
+
+}  // namespace
+
+TZVQ_LZWDecompressor::TZVQ_LZWDecompressor(TStream* stream)
+    : TZVQ_LZWCommon(stream, readCodeSizeByte(stream)), window_(stream) {
+    for (int code = 0; code < clearCode_; ++code) setLiteral(code, std::uint8_t(code));
+}
+
+TZVQ_LZWDecompressor::~TZVQ_LZWDecompressor() {
+    try {
+        if (!inputExhausted_) skipRest();
+        window_.release();
+    } catch (...) {
+        // A stream that fails while the rest is skipped leaves the next read
+        // to report it.
+    }
+}
+
+void TZVQ_LZWDecompressor::setLiteral(int slot, std::uint8_t value) {
+    lengthLess1_[slot] = 0;
+    first_[slot] = value;
+    suffix_[slot][0] = value;
+}
+
+// --- Sub-blocks and bits ---------------------------------------------------
+
+bool TZVQ_LZWDecompressor::nextSubBlock() {
+    if (!window_.ensure(1)) {
+        inputExhausted_ = true;
+        return false;
+    }
+    const int count = *window_.cur();
+    window_.advance(1);
+    window_.ensure(count);
+    // A sub-block cut short by the end of the stream counts for what it has.
+    blockLeft_ = int(std::min<std::int64_t>(count, window_.available()));
+    if (blockLeft_ == 0) inputExhausted_ = true;
+    return blockLeft_ > 0;
+}
+
+// Tops the bit buffer up to at least 56 bits while data is left; the bits
+// above the count are always zero.
+void TZVQ_LZWDecompressor::refill() {
+    while (bitCount_ < 56) {
+        if (blockLeft_ >= 8 && window_.available() >= 8) {
+            const int take = (63 - bitCount_) >> 3;  // 1 ... 7 whole bytes
+            const std::uint64_t mask = (std::uint64_t(1) << (8 * take)) - 1;
+            bits_ |= (loadLittleEndian64(window_.cur()) & mask) << bitCount_;
+            bitCount_ += 8 * take;
+            window_.advance(take);
+            blockLeft_ -= take;
+            continue;
+        }
+        if (blockLeft_ == 0) {
+            if (inputExhausted_ || !nextSubBlock()) return;
+            continue;
+        }
+        if (!window_.ensure(1)) {
+            inputExhausted_ = true;
+            return;
+        }
+        bits_ |= std::uint64_t(*window_.cur()) << bitCount_;
+        bitCount_ += 8;
+        window_.advance(1);
+        --blockLeft_;
+    }
+}
+
+// The last code of the data may be short of bits: it is taken zero-padded.
+// With no bit left at all the stream ended too early.
+std::uint32_t TZVQ_LZWDecompressor::finalCode(int width) {
+    if (bitCount_ == 0) {
+        inputExhausted_ = true;
+        throwEndOfInput();
+    }
+    const auto code = std::uint32_t(bits_ & ((std::uint64_t(1) << width) - 1));
+    bits_ = 0;
+    bitCount_ = 0;
+    return code;
+}
+
+inline std::uint32_t TZVQ_LZWDecompressor::readCode(int width) {
+    if (bitCount_ < width) {
+        refill();
+        if (bitCount_ < width) return finalCode(width);
+    }
+    const auto code = std::uint32_t(bits_ & ((std::uint64_t(1) << width) - 1));
+    bits_ >>= width;
+    bitCount_ -= width;
+    return code;
+}
+
+std::uint16_t TZVQ_LZWDecompressor::ReadBits(int width) {
+    return std::uint16_t(readCode(std::clamp(width, 1, 16)));
+}
+
+// --- Strings ---------------------------------------------------------------
+
+void TZVQ_LZWDecompressor::addEntry(std::uint16_t prefix, std::uint8_t last) {
+    const std::uint16_t code = nextFreeCode_;
+    const std::uint16_t lengthLess1 = std::uint16_t(lengthLess1_[prefix] + 1);
+    lengthLess1_[code] = lengthLess1;
+    first_[code] = first_[prefix];
+    const int column = lengthLess1 & 7;
+    if (column != 0) {
+        std::memcpy(suffix_[code], suffix_[prefix], 8);
+        suffix_[code][column] = last;
+        prefix_[code] = prefix_[prefix];
+    } else {
+        suffix_[code][0] = last;
+        prefix_[code] = prefix;
+    }
+    ++nextFreeCode_;
+    if (nextFreeCode_ >= nextWidthThreshold_ && nextFreeCode_ < kMaxCode) {
+        nextWidthThreshold_ <<= 1;
+        ++codeWidth_;
+    }
+}
+
+// Writes the string back to front, a chunk at a time. The last chunk is
+// copied whole, so up to seven bytes after the string are overwritten: every
+// buffer written here has that much room beyond its end.
+inline void TZVQ_LZWDecompressor::copyString(std::uint16_t code, std::uint8_t* out, int length) const {
+    std::uint8_t* at = out + length - (((length - 1) & 7) + 1);
+    std::memcpy(at, suffix_[code], 8);
+    while (at > out) {
+        code = prefix_[code];
+        at -= 8;
+        std::memcpy(at, suffix_[code], 8);
+    }
+}
+
+int TZVQ_LZWDecompressor::takePending(std::uint8_t* out, int count) {
+    const int n = std::min(count, pendingEnd_ - pendingAt_);
+    if (n > 0) {
+        std::memcpy(out, pending_ + pendingAt_, std::size_t(n));
+        pendingAt_ += n;
+    }
+    return std::max(n, 0);
+}
+
+// The first code after a clear code stands for itself: only its low eight
+// bits are written. One that is no literal gets a string of its own, so that
+// no entry of an earlier dictionary is ever followed.
+bool TZVQ_LZWDecompressor::startString(std::uint8_t* out, int& n) {
+    while (!started_) {
+        InitDictionary();
+        const std::uint32_t code = readCode(codeWidth_);
+        if (code == endCode_) {
+            endOfData_ = true;
+            return false;
+        }
+        if (code == clearCode_) continue;
+        if (code < clearCode_) {
+            previousCode_ = std::uint16_t(code);
+        } else {
+            setLiteral(kScratch, std::uint8_t(code));
+            previousCode_ = kScratch;
+        }
+        out[n++] = std::uint8_t(code);
+        started_ = true;
+    }
+    return true;
+}
+
+int TZVQ_LZWDecompressor::readIndices(std::uint8_t* out, int count) {
+    int n = takePending(out, count);
+    while (n < count && !endOfData_) {
+        if (!started_) {
+            if (!startString(out, n)) break;
+            continue;
+        }
+        const std::uint32_t code = readCode(codeWidth_);
+        if (code == endCode_) {
+            started_ = false;
+            endOfData_ = true;
+            break;
+        }
+        if (code == clearCode_) {
+            started_ = false;
+            continue;
+        }
+        if (code > nextFreeCode_ || code >= kMaxCodes) {
+            throw EGIFError(QStringLiteral("Undefined symbol in LZW stream"));
+        }
+        // A full dictionary takes no new entries: later codes keep using it.
+        if (nextFreeCode_ < kMaxCodes) {
+            addEntry(previousCode_, code == nextFreeCode_ ? first_[previousCode_] : first_[code]);
+        }
+        previousCode_ = std::uint16_t(code);
+        const int length = lengthLess1_[code] + 1;
+        // The chunked copy writes up to seven bytes past the string.
+        if (length + kSlack <= count - n) {
+            copyString(std::uint16_t(code), out + n, length);
+            n += length;
+        } else {
+            copyString(std::uint16_t(code), pending_, length);
+            pendingAt_ = 0;
+            pendingEnd_ = length;
+            n += takePending(out + n, count - n);
+        }
+    }
+    return n;
+}
+
+bool TZVQ_LZWDecompressor::ReadRow(TDIBMappedWriter* writer) {
+    if (endOfData_) return false;
+    const int width = rowWidth_ > 0 ? rowWidth_ : writer->GetWidth();
+    if (rowCapacity_ < width) {
+        row_ = std::make_unique<std::uint8_t[]>(std::size_t(width) + kSlack);
+        rowCapacity_ = width;
+    }
+    const int got = readIndices(row_.get(), width);
+    writer->SetNextIndices(row_.get(), got);
+    return got == width;
+}
+
+// Leaves the stream after the image's block terminator.
+void TZVQ_LZWDecompressor::skipRest() {
+    for (;;) {
+        window_.ensure(blockLeft_);
+        const std::int64_t skip = std::min<std::int64_t>(blockLeft_, window_.available());
+        window_.advance(skip);
+        blockLeft_ = 0;
+        if (!nextSubBlock()) return;
+    }
+}

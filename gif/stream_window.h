@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class TStream;
+
+// Unread bytes of a stream, seen through a window: a memory stream's own
+// block (no copy at all), or large chunks read from any other stream. The
+// stream is left after the bytes consumed when the window is released.
+class TStreamWindow {
+public:
+    explicit TStreamWindow(TStream* stream);
+    TStreamWindow(const TStreamWindow&) = delete;
+    TStreamWindow& operator=(const TStreamWindow&) = delete;
+
+    const std::uint8_t* cur() const { return cur_; }
+    const std::uint8_t* end() const { return end_; }
+    std::int64_t available() const { return end_ - cur_; }
+    void advance(std::int64_t count) { cur_ += count; }
+    // Brings more of the stream into the window, keeping the unread bytes;
+    // false when the stream has nothing more.
+    bool refill();
+    // At least `count` bytes in the window, when the stream has them.
+    bool ensure(std::int64_t count);
+    // Puts the stream's position just after the consumed bytes.
+    void release();
+
+private:
+    TStream* stream_;
+    bool direct_ = false;
+    std::int64_t directBase_ = 0;
+    const std::uint8_t* start_ = nullptr;
+    const std::uint8_t* cur_ = nullptr;
+    const std::uint8_t* end_ = nullptr;
+    std::vector<std::uint8_t> buffer_;
+};

@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "gif/Zvqgif.h"
+#include "gif_bytes.h"
+#include "imaging/Zvqgraph.h"
+#include "test_support.h"
+
+namespace {
+
+std::vector<std::uint8_t> randomIndices(int count, int colours, int runLength, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(count));
+    std::uint8_t value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i % runLength == 0) value = std::uint8_t(random() % unsigned(colours));
+        out[std::size_t(i)] = value;
+    }
+    return out;
+}
+
+QByteArray compress(const std::vector<std::uint8_t>& indices, TDIBFormat format, int rowWidth) {
+    TMemoryStream out;
+    {
+        TZVQ_LZWCompressor coder(&out, format);
+        for (std::size_t at = 0; at < indices.size(); at += std::size_t(rowWidth)) {
+            coder.writeIndices(indices.data() + at, int(std::min<std::size_t>(rowWidth, indices.size() - at)));
+        }
+        coder.Finish();
+    }
+    return out.bytes();
+}
+
+std::vector<std::uint8_t> decompress(TStream* in, int count) {
+    TZVQ_LZWDecompressor decoder(in);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(count));
+    out.resize(std::size_t(decoder.readIndices(out.data(), count)));
+    return out;
+}
+
+std::vector<std::uint8_t> decompress(const QByteArray& data, int count) {
+    TMemoryStream in(data);
+    return decompress(&in, count);
+}
+
+}  // namespace
+
+TEST(LzwCodec, TwoColourImageBytesAsWorkedByHand) {
+    // Codes clear 4, 0, 6 (= 0 0), 0, end 5, three bits each, low bits first.
+    const QByteArray data = compress({0, 0, 0, 0}, TDIBFormat::dtMonochrome, 4);
+    EXPECT_EQ(data, QByteArray("\x02\x02\x84\x51\x00", 5));
+    EXPECT_EQ(decompress(data, 4), (std::vector<std::uint8_t>{0, 0, 0, 0}));
+}
+
+TEST(LzwCodec, RoundTripsEveryFormatThroughDictionaryResets) {
+    struct Case {
+        TDIBFormat format;
+        int colours;
+    };
+    for (const Case c : {Case{TDIBFormat::dtMonochrome, 2}, Case{TDIBFormat::dt4bit, 16},
+                         Case{TDIBFormat::dt8bit, 256}}) {
+        for (int run : {1, 3, 50}) {
+            const auto indices = randomIndices(300 * 200, c.colours, run, unsigned(run * 7 + c.colours));
+            const QByteArray data = compress(indices, c.format, 300);
+            EXPECT_EQ(decompress(data, int(indices.size())), indices) << c.colours << " colours, runs " << run;
+            TrickleStream trickle(data, 1);
+            EXPECT_EQ(decompress(&trickle, int(indices.size())), indices) << "one byte per read";
+        }
+    }
+}
+
+TEST(LzwCodec, SubBlocksAreFullExceptTheLast) {
+    const auto indices = randomIndices(4000, 256, 1, 3);
+    const QByteArray data = compress(indices, TDIBFormat::dt8bit, 4000);
+    int at = 1;
+    while (std::uint8_t(data[at]) == 255) at += 256;
+    ASSERT_LT(at, data.size());
+    EXPECT_EQ(at + 1 + std::uint8_t(data[at]) + 1, data.size());
+    EXPECT_EQ(data.back(), 0);
+}
+
+TEST(LzwCodec, WidthGrowsAfterCode512OnBothSides) {
+    // Distinct pairs make one new code per pixel pair.
+    std::vector<std::uint8_t> indices;
+    for (int a = 0; a < 40; ++a)
+        for (int b = 0; b < 40; ++b) {
+            indices.push_back(std::uint8_t(a));
+            indices.push_back(std::uint8_t(b + 100));
+        }
+    const QByteArray data = compress(indices, TDIBFormat::dt8bit, int(indices.size()));
+    TMemoryStream in(data);
+    TZVQ_LZWDecompressor decoder(&in);
+    std::vector<std::uint8_t> out(indices.size());
+    int got = 0;
+    bool seenTen = false;
+    while (got < int(out.size())) {
+        got += decoder.readIndices(out.data() + got, 1);
+        const int free = decoder.GetNextFreeCode();
+        const int expectedWidth = free < 512 ? 9 : free < 1024 ? 10 : free < 2048 ? 11 : 12;
+        EXPECT_EQ(decoder.GetCodeWidth(), expectedWidth);
+        seenTen = seenTen || expectedWidth == 10;
+    }
+    EXPECT_TRUE(seenTen);
+    EXPECT_EQ(out, indices);
+}
+
+TEST(LzwCodec, KwKwKDecodesToPreviousStringAndItsFirstCharacter) {
+    CodeWriter codes(2);
+    codes.put(codes.clearCode());
+    codes.put(1);  // "1"
+    codes.put(6);  // the code being defined: "1" + "1"
+    codes.put(7);  // again: "11" + "1"
+    codes.put(codes.endCode());
+    EXPECT_EQ(decompress(codes.imageData(), 10), (std::vector<std::uint8_t>{1, 1, 1, 1, 1, 1}));
+}
+
+TEST(LzwCodec, MinimumCodeSizes) {
+    QByteArray one = literalImageData({1, 2, 3}, 2);
+    one[0] = 1;  // taken as 2
+    EXPECT_EQ(decompress(one, 3), (std::vector<std::uint8_t>{1, 2, 3}));
+    for (int size : {0, 13}) {
+        QByteArray bad = one;
+        bad[0] = char(size);
+        expectThrowWithMessage<ELZWError>([&] { decompress(bad, 3); },
+                                          QStringLiteral("Unsupported Minimum Code Size - %1").arg(size));
+    }
+    expectThrowWithMessage<ELZWError>([] { decompress(QByteArray(), 3); },
+                                      QStringLiteral("Unexpected end of input stream"));
+    TMemoryStream sink;
+    expectThrowWithMessage<ELZWError>([&] { TZVQ_LZWCompressor(&sink, TDIBFormat::dt24bit); },
+                                      QStringLiteral("Cannot write an image with more than 256 colours as a GIF"));
+    EXPECT_EQ(sink.Size(), 0);
+}
+
+TEST(LzwCodec, CodeBeyondTheDictionaryIsRefused) {
+    CodeWriter codes(2);
+    codes.put(codes.clearCode());
+    codes.put(1);
+    codes.put(7);  // next free is 6
+    expectThrowWithMessage<EGIFError>([&] { decompress(codes.imageData(), 10); },
+                                      QStringLiteral("Undefined symbol in LZW stream"));
+}
+
+TEST(LzwCodec, EndCodeBeforeTheImageIsFullEndsTheRow) {
+    TDeviceIndependentBitmap dib(TDIBFormat::dt8bit, 4, 2);
+    auto writer = dib.GetWriter();
+    TMemoryStream in(literalImageData({1, 2, 3, 4, 5}, 8));
+    TZVQ_LZWDecompressor decoder(&in);
+    auto* mapped = static_cast<TDIBMappedWriter*>(writer.get());
+    EXPECT_TRUE(decoder.ReadRow(mapped));
+    writer->NextRow();
+    EXPECT_FALSE(decoder.ReadRow(mapped));
+    EXPECT_FALSE(decoder.ReadRow(mapped));
+    EXPECT_TRUE(decoder.endOfData());
+}
+
+TEST(LzwCodec, StreamCutAtEveryOffsetFailsCleanly) {
+    const auto indices = randomIndices(40 * 30, 16, 2, 9);
+    const QByteArray data = compress(indices, TDIBFormat::dt4bit, 40);
+    for (int cut = 0; cut < data.size(); ++cut) {
+        const QByteArray part = data.left(cut);
+        try {
+            const auto out = decompress(part, int(indices.size()));
+            // Whatever came out before the cut is what was written.
+            EXPECT_TRUE(std::equal(out.begin(), out.end(), indices.begin())) << "cut at " << cut;
+        } catch (const ELZWError& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Unexpected end of input stream")) << "cut at " << cut;
+        }
+    }
+}
+
+TEST(LzwCodec, DictionaryFullWithoutClearKeepsDecoding) {
+    CodeWriter codes(2);
+    codes.put(codes.clearCode());
+    std::vector<std::uint8_t> expected;
+    // Literal pairs fill the dictionary; then a code from the full
+    // dictionary and literals at 12 bits follow, with no clear code.
+    for (int i = 0; codes.nextFree() < 4096; ++i) {
+        codes.put(i % 4);
+        expected.push_back(std::uint8_t(i % 4));
+    }
+    ASSERT_EQ(codes.width(), 12);
+    for (int i = 0; i < 100; ++i) {
+        codes.put(3);
+        expected.push_back(3);
+    }
+    codes.put(6);  // the first entry: "0 1"
+    expected.push_back(0);
+    expected.push_back(1);
+    codes.put(codes.endCode());
+    const auto out = decompress(codes.imageData(), int(expected.size()) + 10);
+    EXPECT_EQ(out, expected);
+}
+
+TEST(LzwCodec, FirstCodeAfterClearThatIsNoLiteralWritesItsLowByte) {
+    CodeWriter codes(2);
+    codes.put(codes.clearCode());
+    codes.put(1);
+    codes.put(2);  // makes 6 = "1 2"
+    codes.put(codes.clearCode());
+    codes.put(6);  // no literal after a clear: written as its low byte, 6
+    codes.put(6);  // KwKwK on it: "6 6"
+    codes.put(codes.endCode());
+    EXPECT_EQ(decompress(codes.imageData(), 10), (std::vector<std::uint8_t>{1, 2, 6, 6, 6}));
+}
+
+TEST(LzwCodec, DestroyingMidImageLeavesStreamAfterTheTerminator) {
+    const auto indices = randomIndices(64 * 64, 256, 1, 5);
+    QByteArray data = compress(indices, TDIBFormat::dt8bit, 64);
+    const qsizetype end = data.size();
+    data.append(';');
+    for (int chunk : {0, 1, 7}) {
+        std::unique_ptr<TStream> in = chunk ? std::unique_ptr<TStream>(new TrickleStream(data, chunk))
+                                            : std::unique_ptr<TStream>(new TMemoryStream(data));
+        {
+            TZVQ_LZWDecompressor decoder(in.get());
+            std::vector<std::uint8_t> row(64);
+            ASSERT_EQ(decoder.readIndices(row.data(), 64), 64);
+        }
+        EXPECT_EQ(in->Position(), end) << "chunk " << chunk;
+    }
+}
