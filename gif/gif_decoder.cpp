@@ -164,8 +164,7 @@ void TZVQ_CustomGifDecompressor::IdentifyNextBlock() {
         }
         blockType_ = TGIFBlockTypes::gbUnknown;
         Warning(kWarningUnknownBlock, QStringLiteral("Unknown Block (%1) found in GIF stream")
-                                          .arg(introducer, 2, 16, QLatin1Char(' '))
-                                          .toUpper());
+                                          .arg(QString::number(introducer, 16).toUpper(), 2));
         if (!UnknownBlockHandler(introducer, label)) SkipBlocks();
     }
 }

@@ -20,7 +20,10 @@ TDIBMappedWriter::TDIBMappedWriter(TDeviceIndependentBitmap* dib, int rowBytes)
 TDIBMappedWriter::~TDIBMappedWriter() = default;
 
 void TDIBMappedWriter::FillColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    const std::uint8_t index = palette_->GetNearestIndex(red, green, blue);
+    FillIndex(palette_->GetNearestIndex(red, green, blue));
+}
+
+void TDIBMappedWriter::FillIndex(std::uint8_t index) {
     Reset(0, 1);
     while (!EndOfScan()) {
         while (SetNextIndex(index)) {

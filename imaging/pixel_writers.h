@@ -14,6 +14,8 @@ public:
     ~TDIBMappedWriter() override;
 
     void FillColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override;
+    // Every pixel of the clip rectangle, from Reset(0, 1) on.
+    void FillIndex(std::uint8_t index);
     bool SetNextPixel(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override;
     void SetRowFrom(TDIBReader* reader) override;
     virtual bool SetNextIndex(std::uint8_t index) = 0;
