@@ -58,6 +58,12 @@ public:
     TMemoryStream* GetDataBlockBuffer() const { return dataBlock_.get(); }
     const TGIFGraphicControlInfo& GetGraphicControlInfo() const { return currentInfo_; }
     int GetLoopCount() const { return loopCount_; }
+    // Of the image read last: whether it was interlaced, the entries of its
+    // own colour table (0 without one), and the transparent index in force
+    // for it (-1 for none).
+    bool lastImageInterlaced() const { return lastInterlaced_; }
+    int lastLocalColours() const { return lastLocalColours_; }
+    int transparentIndex() const { return pendingTransparent_ ? pendingTransparentIndex_ : -1; }
     bool GetUseGlobalFrame() const { return useGlobalFrame_; }
     // Every image is delivered on a bitmap of the logical screen's size.
     void SetUseGlobalFrame(bool value) { useGlobalFrame_ = value; }
@@ -105,6 +111,8 @@ private:
     int loopCount_ = 0;
     int rowsRead_ = 0;
     int rowsInImage_ = 0;
+    bool lastInterlaced_ = false;
+    int lastLocalColours_ = 0;
     bool opened_ = false;
     bool useGlobalFrame_ = false;
 };

@@ -102,6 +102,8 @@ std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIB() 
 
     std::unique_ptr<TGIFPalette> local;
     if (packed & 0x80) local = std::make_unique<TGIFPalette>(GetImageStream(), 1 << ((packed & 7) + 1));
+    lastInterlaced_ = (packed & 0x40) != 0;
+    lastLocalColours_ = local ? local->GetCount() : 0;
     TLogicalPalette* palette = local ? local.get() : globalPalette_.get();
     TLogicalPalette blackAndWhite;
     if (palette->GetCount() == 0) {
@@ -118,7 +120,7 @@ std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIB() 
     percentDone_ = 0;
     rowsInImage_ = std::abs(dib->GetHeight());
     rowsRead_ = 0;
-    readImageRows(dib.get(), QRect(left, top, width, height), (packed & 0x40) != 0);
+    readImageRows(dib.get(), QRect(left, top, width, height), lastInterlaced_);
     setTransparency(dib.get(), palette);
     IdentifyNextBlock();
     return dib;
