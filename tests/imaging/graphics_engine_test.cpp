@@ -45,12 +45,6 @@ TEST(GraphicsEngineProgress, ReportsOnGainsOfFiveAndOnEveryFall) {
     EXPECT_EQ(engine.GetLastPercent(), 2);
 }
 
-TEST(GraphicsEngineProgress, GainsAreMeasuredFromTheLastReportNotTheLastCall) {
-    ScriptedEngine engine;
-    progressThrough(engine, {4, 8, 9, 13, 14});
-    EXPECT_EQ(engine.reportedAt, (std::vector<int>{8, 13}));
-}
-
 TEST(GraphicsEngineProgress, LastPercentIsReadAgainAfterTheEvent) {
     ScriptedEngine engine;
     engine.OnProgressReport = [&](TObject*) { engine.percent = 42; };
@@ -112,17 +106,6 @@ TEST(GraphicsEngineStream, OpeningAnotherStreamClosesTheFirstThroughTheCodec) {
     EXPECT_EQ(engine.closes, 1);
     EXPECT_EQ(engine.GetImageStream(), &second);
     EXPECT_FALSE(engine.GetAborted());
-}
-
-TEST(GraphicsEngineStream, ClosingLeavesTheStreamToItsOwner) {
-    ScriptedEngine engine;
-    TMemoryStream stream(QByteArray("abc"));
-    engine.OpenImageStream(&stream);
-    engine.CloseImageStream();
-    EXPECT_EQ(engine.GetImageStream(), nullptr);
-    char bytes[3];
-    stream.SetPosition(0);
-    EXPECT_EQ(stream.Read(bytes, 3), 3);
 }
 
 TEST(GraphicsEngineStream, WarningsGoToTheHandlerWithTheSender) {
