@@ -1,9 +1,6 @@
 #include "toolkit/metafile.h"
 
 #include <QPainter>
-#include <limits>
-
-#include "toolkit/streams.h"
 
 void TMetafile::Assign(TPersistent* source) {
     auto* other = dynamic_cast<TMetafile*>(source);
@@ -32,7 +29,7 @@ QRect TMetafile::frame() const {
 
 bool TMetafile::Play(QPainter& painter, const QRect& rect) {
     if (Empty()) {
-        lastError_ = kMetafileNoPicture;
+        lastError_ = MetafileError::kNoPicture;
         return false;
     }
     const QRect from = frame();
@@ -44,21 +41,6 @@ bool TMetafile::Play(QPainter& painter, const QRect& rect) {
     painter.translate(-from.topLeft());
     const bool played = picture_.play(&painter);
     painter.restore();
-    lastError_ = played ? kMetafileOk : kMetafileInvalidData;
+    lastError_ = played ? MetafileError::kNone : MetafileError::kInvalidData;
     return played;
-}
-
-void TMetafile::LoadFromStream(TStream* stream) {
-    const std::int64_t size = stream->Size() - stream->Position();
-    if (size <= 0 || size > std::numeric_limits<int>::max()) throw EInvalidGraphic();
-    QByteArray bytes(int(size), Qt::Uninitialized);
-    stream->ReadBuffer(bytes.data(), size);
-    // The data is checked when it is played, as QPicture does.
-    picture_.setData(bytes.constData(), uint(bytes.size()));
-    size_ = QSize();
-}
-
-void TMetafile::SaveToStream(TStream* stream) const {
-    if (Empty()) return;
-    stream->WriteBuffer(picture_.data(), picture_.size());
 }

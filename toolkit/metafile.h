@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QPicture>
 #include <QRect>
 
@@ -9,14 +8,13 @@
 
 class QPaintDevice;
 class QPainter;
-class TStream;
 
 // Why the last Play failed, numbered as the platform numbers its errors.
-enum TMetafileError : int {
-    kMetafileOk = 0,
-    kMetafileNoPicture = 6,     // nothing recorded: no picture to play
-    kMetafileInvalidData = 13,  // the recorded data cannot be read back
-};
+namespace MetafileError {
+constexpr int kNone = 0;
+constexpr int kNoPicture = 6;     // nothing recorded: no picture to play
+constexpr int kInvalidData = 13;  // the recording cannot be read back
+}  // namespace MetafileError
 
 // A recorded vector picture. Drawing with a QPainter on RecordingDevice()
 // records into it; Play replays the recording scaled to a rectangle.
@@ -44,14 +42,11 @@ public:
     const TColorTable& Palette() const { return palette_; }
     void SetPalette(const TColorTable& palette) { palette_ = palette; }
 
-    void LoadFromStream(TStream* stream);
-    void SaveToStream(TStream* stream) const;
-
 private:
     QRect frame() const;
 
     QPicture picture_;
     QSize size_;
     TColorTable palette_;
-    int lastError_ = kMetafileOk;
+    int lastError_ = MetafileError::kNone;
 };
