@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "../gif/gif_bytes.h"
+#include "imaging/Zvqgraph.h"
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun zvqgif(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(ZVQGIF_PROGRAM), args);
+    process.waitForFinished(30000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+// Two frames on a 4 x 2 screen: a 2 x 2 image at (2, 0) behind a graphic
+// control extension and a comment, then an interlaced one with a local table.
+QByteArray twoFrames() {
+    return gifHeader(4, 2, 2, "GIF89a", 1) + QByteArray("\x21\xFE\x03one\x00", 7) +
+           graphicControl(2, true, true, 25, 3) + imageDescriptor(2, 0, 2, 2) + literalImageData({0, 1, 2, 3}, 2) +
+           imageDescriptor(0, 0, 4, 2, 3, true) + literalImageData({7, 6, 5, 4, 3, 2, 1, 0}, 3) + ";";
+}
+
+}  // namespace
+
+TEST(ZvqgifTool, InfoDescribesTheScreenAndEveryGraphic) {
+    QTemporaryDir dir;
+    QByteArray bytes = twoFrames();
+    bytes.insert(bytes.size() - 1, QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x03\x00\x00", 19));
+    const ToolRun run = zvqgif({"info", writeFile(dir, "two.gif", bytes)});
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 8) << qPrintable(run.out);
+    EXPECT_EQ(lines[0], "type GIF89a");
+    EXPECT_EQ(lines[1], "screen 4x2");
+    EXPECT_EQ(lines[2], "global-table 4");
+    EXPECT_EQ(lines[3], "background #0102fe");
+    EXPECT_EQ(lines[4], "graphic 0: image origin 2,0 size 2x2 interlaced no local-table 0 transparent 3 "
+                        "disposal background user-input yes delay 250 ms comment \"one\"");
+    EXPECT_EQ(lines[5], "graphic 1: image origin 0,0 size 4x2 interlaced yes local-table 8 transparent 3 "
+                        "disposal none user-input no delay 0 ms comment -");
+    EXPECT_EQ(lines[6], "loop-count 3");
+    EXPECT_EQ(lines[7], "graphics 2");
+}
+
+TEST(ZvqgifTool, DecodeWritesEveryFrameAsABitmap) {
+    QTemporaryDir dir;
+    const QString file = writeFile(dir, "two.gif", twoFrames());
+    for (bool globalFrame : {false, true}) {
+        const QString out = dir.filePath(globalFrame ? "global" : "own");
+        QStringList args{"decode", file, out};
+        if (globalFrame) args << "--global-frame";
+        const ToolRun run = zvqgif(args);
+        ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+        EXPECT_EQ(QDir(out).entryList({"*.bmp"}), (QStringList{"frame-000.bmp", "frame-001.bmp"}));
+        TDeviceIndependentBitmap first(QDir(out).filePath("frame-000.bmp"));
+        EXPECT_EQ(first.GetWidth(), globalFrame ? 4 : 2);
+        const QImage pixels = first.toImage();
+        // Index 3 of the global table is (3, 6, 252); on the screen it sits at (3, 1).
+        EXPECT_EQ(pixels.pixel(globalFrame ? 3 : 1, 1) & 0xFFFFFF, 0x0306FCu);
+    }
+}
+
+TEST(ZvqgifTool, DamagedFilesFailWithTheLibrarysMessage) {
+    QTemporaryDir dir;
+    QByteArray cut = twoFrames();
+    cut.chop(9);  // into the last image's data
+    const ToolRun damaged = zvqgif({"decode", writeFile(dir, "cut.gif", cut), dir.filePath("out")});
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_TRUE(damaged.err.contains("zvqgif: Unexpected end of input stream")) << qPrintable(damaged.err);
+
+    const ToolRun missing = zvqgif({"info", dir.filePath("none.gif")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("zvqgif: Cannot open file")) << qPrintable(missing.err);
+
+    EXPECT_EQ(zvqgif({"encode"}).exitCode, 2);
+}
+
+TEST(ZvqgifTool, WarningsGoToStandardErrorWithoutFailing) {
+    QTemporaryDir dir;
+    QByteArray odd = twoFrames();
+    odd.replace(3, 3, "89b");
+    const ToolRun run = zvqgif({"info", writeFile(dir, "odd.gif", odd)});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.err.contains("warning 4096: Unknown GIF type")) << qPrintable(run.err);
+}
