@@ -1,7 +1,8 @@
 #pragma once
 
-// GIF: the LZW coder, the decoder and the plain text graphic.
+// GIF: the LZW coder, the decoder, the encoder and the plain text graphic.
 #include "gif/gif_decoder.h"
+#include "gif/gif_encoder.h"
 #include "gif/gif_errors.h"
 #include "gif/gif_palette.h"
 #include "gif/gif_types.h"

@@ -30,16 +30,6 @@ void useBlackAndWhite(TLogicalPalette& palette) {
     palette.addColour(255, 255, 255);
 }
 
-// The entry of exactly that colour when the table has one: a nearest-colour
-// search may settle on a neighbour of it.
-std::uint8_t indexOf(TColor colour, TLogicalPalette* palette) {
-    for (int i = 0; i < palette->GetCount(); ++i) {
-        if (palette->GetColour(i) == colour) return std::uint8_t(i);
-    }
-    return palette->GetNearestIndex(std::uint8_t(GetRValue(colour)), std::uint8_t(GetGValue(colour)),
-                                    std::uint8_t(GetBValue(colour)));
-}
-
 struct Pass {
     int first;
     int step;
@@ -134,7 +124,7 @@ void TZVQ_CustomGifDecompressor::readImageRows(TDeviceIndependentBitmap* dib, co
     const QRect frame(0, 0, dib->GetWidth(), std::abs(dib->GetHeight()));
     std::unique_ptr<TDIBWriter> owned = frame.isEmpty() ? nullptr : dib->GetWriter();
     auto* writer = static_cast<TDIBMappedWriter*>(owned.get());
-    if (useGlobalFrame_ && writer) writer->FillIndex(indexOf(backgroundColour_, writer->GetPalette()));
+    if (useGlobalFrame_ && writer) writer->FillIndex(std::uint8_t(writer->GetPalette()->indexOfColour(backgroundColour_)));
     const QRect visible = useGlobalFrame_ ? image.intersected(frame) : frame;
     TZVQ_LZWDecompressor decoder(GetImageStream());
     if (visible.isEmpty()) return;  // nothing of it to show; the data is skipped

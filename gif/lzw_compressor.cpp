@@ -111,10 +111,7 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
 
 bool TZVQ_LZWCompressor::WriteRow(TDIBMappedReader* reader) {
     row_.resize(std::size_t(std::max(reader->GetWidth(), 0)));
-    int count = 0;
-    std::uint8_t index;
-    while (count < int(row_.size()) && reader->GetNextColourIndex(index)) row_[std::size_t(count++)] = index;
-    writeIndices(row_.data(), count);
+    writeIndices(row_.data(), reader->GetNextIndices(row_.data(), int(row_.size())));
     return true;
 }
 

@@ -176,6 +176,16 @@ int TLogicalPalette::GetNearestColourIndex(TColor colour) {
     return GetNearestIndex(red, green, blue);
 }
 
+int TLogicalPalette::indexOfColour(TColor colour) {
+    std::uint8_t red, green, blue;
+    ColorToRGB(colour, red, green, blue);
+    for (int i = 0; i < count_; ++i) {
+        const TPaletteEntry& e = entries_[std::size_t(i)];
+        if (e.peRed == red && e.peGreen == green && e.peBlue == blue) return i;
+    }
+    return GetNearestIndex(red, green, blue);
+}
+
 int TLogicalPalette::GetNearestRGBColourIndex(TRGBQuad quad) {
     return GetNearestIndex(quad.rgbRed, quad.rgbGreen, quad.rgbBlue);
 }

@@ -84,6 +84,9 @@ public:
     static void ColorToRGB(TColor colour, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue);
     int GetColourIndex(TColor colour) const;
     int GetNearestColourIndex(TColor colour);
+    // The first entry of exactly that colour; without one, the nearest. (The
+    // cell-based search may settle on a neighbour of an entry it holds.)
+    int indexOfColour(TColor colour);
     int GetNearestRGBColourIndex(TRGBQuad quad);
     bool IsSubPalette(const TLogicalPalette* other) const;
     bool GetIsExact() const { return isExact_; }

@@ -1,5 +1,8 @@
 #include "imaging/pixel_readers.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "imaging/device_independent_bitmap.h"
 #include "imaging/logical_palette.h"
 #include "imaging/pixel_channels.h"
@@ -14,6 +17,12 @@ bool TDIBMappedReader::GetNextPixel(std::uint8_t& red, std::uint8_t& green, std:
     if (!GetNextColourIndex(index)) return false;
     palette_->GetRGBColours(index, red, green, blue);
     return true;
+}
+
+int TDIBMappedReader::GetNextIndices(std::uint8_t* indices, int count) {
+    int n = 0;
+    while (n < count && GetNextColourIndex(indices[n])) ++n;
+    return n;
 }
 
 TDIB32Reader::TDIB32Reader(TDeviceIndependentBitmap* dib) : TDIBReader(dib, dib->GetWidth() * 4) {
@@ -72,6 +81,19 @@ bool TDIB8Reader::GetNextColourIndex(std::uint8_t& index) {
     --pixelsLeft_;
     index = backwards_ ? *--cur_ : *cur_++;
     return true;
+}
+
+int TDIB8Reader::GetNextIndices(std::uint8_t* indices, int count) {
+    const int n = std::min(count, pixelsLeft_);
+    if (n <= 0) return 0;
+    if (backwards_) {
+        for (int i = 0; i < n; ++i) indices[i] = *--cur_;
+    } else {
+        std::memcpy(indices, cur_, std::size_t(n));
+        cur_ += n;
+    }
+    pixelsLeft_ -= n;
+    return n;
 }
 
 TDIB4Reader::TDIB4Reader(TDeviceIndependentBitmap* dib)

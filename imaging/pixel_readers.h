@@ -16,6 +16,8 @@ public:
     // Raises "Invalid palette index (%d)" for an index beyond the table.
     bool GetNextPixel(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override;
     virtual bool GetNextColourIndex(std::uint8_t& index) = 0;
+    // A run of the row's indices; returns how many there were.
+    virtual int GetNextIndices(std::uint8_t* indices, int count);
     TLogicalPalette* GetPalette() const { return palette_.get(); }
 
 protected:
@@ -60,6 +62,7 @@ public:
     explicit TDIB8Reader(TDeviceIndependentBitmap* dib);
     bool GetNextPixel(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) override;
     bool GetNextColourIndex(std::uint8_t& index) override;
+    int GetNextIndices(std::uint8_t* indices, int count) override;
 };
 
 class TDIB4Reader final : public TDIBMappedReader {

@@ -1,0 +1,125 @@
+// Images into a GIF stream: the palette, the blocks before the pixels, and
+// the pixels row by row through the LZW coder.
+#include <span>
+
+#include "gif/gif_encoder.h"
+#include "gif/gif_errors.h"
+#include "gif/lzw_compressor.h"
+#include "gif/palette_refinement.h"
+#include "imaging/device_independent_bitmap.h"
+#include "imaging/ditherers.h"
+#include "imaging/logical_palette.h"
+#include "imaging/pixel_readers.h"
+#include "imaging/pixel_writers.h"
+#include "imaging/quantizer.h"
+#include "toolkit/streams.h"
+
+namespace {
+
+struct Pass {
+    int first;
+    int step;
+};
+constexpr Pass kSequential[] = {{0, 1}};
+constexpr Pass kInterlaced[] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
+
+std::uint8_t aspectByte(double ratio) {
+    return ratio == 1.0 ? 0 : std::uint8_t(int(ratio * 64) - 15);
+}
+
+}  // namespace
+
+std::unique_ptr<TLogicalPalette> TZVQ_CustomGifCompressor::paletteFor(TDeviceIndependentBitmap* dib) {
+    if (grayscale_) return std::make_unique<TLogicalPalette>(TDefaultPalettes::dpGrayscale);
+    if (isMapped(dib->GetDIBType())) return std::make_unique<TLogicalPalette>(dib);
+    if (paletteQuality_ == TGIFPaletteQuality::High) return refinedPalette(dib, 256);
+    return std::make_unique<TQuantizedPalette>(dib, 256);
+}
+
+void TZVQ_CustomGifCompressor::WriteDIB(TDeviceIndependentBitmap* dib, const TGIFGraphicControlInfo& info) {
+    std::unique_ptr<TLogicalPalette> palette = paletteFor(dib);
+    if (globalPalette_->GetCount() == 0) globalPalette_->Assign(palette.get());
+    if (!screenDescriptorWritten_) {
+        const bool frame = globalFrame_->UseGlobalFrame;
+        WriteLogicalScreenDescriptor(frame ? globalFrame_->Width : dib->GetWidth(),
+                                     frame ? globalFrame_->Height : dib->GetHeight(),
+                                     dib->GetColourBits() == 16 ? 5 : 8, aspectByte(dib->GetAspectRatio()));
+    }
+    writeLeadingBlocks(info, dib->GetTransparent(), palette->indexOfColour(dib->GetTransparentColour()));
+    const bool local = !globalPalette_->IsSubPalette(palette.get());
+    WriteImageDescriptor(info.Origin, dib->GetWidth(), dib->GetHeight(), local ? palette.get() : nullptr);
+    writePixels(dib, palette.get());
+}
+
+void TZVQ_CustomGifCompressor::countRow() {
+    ++rowsWritten_;
+    DoProgress();
+}
+
+// Grey pictures and interlaced dithered ones are converted whole first: error
+// diffusion has to run from top to bottom, which interlaced rows do not.
+void TZVQ_CustomGifCompressor::writePixels(TDeviceIndependentBitmap* dib, TLogicalPalette* palette) {
+    const TDithererClass ditherer = fsDither_ && (grayscale_ || !palette->GetIsExact())
+                                        ? ditherClassOf<TFSDitherer>()
+                                        : ditherClassOf<TNoDither>();
+    rowsWritten_ = 0;
+    rowsToWrite_ = std::abs(dib->GetHeight());
+    if (paletteQuality_ == TGIFPaletteQuality::High && !grayscale_ && !isMapped(dib->GetDIBType()) &&
+        palette->GetIsExact()) {
+        // Few enough colours: each keeps its own entry, whatever its neighbours.
+        const std::unique_ptr<TDeviceIndependentBitmap> indexed = indexedExactly(dib, palette);
+        writeRows(indexed.get(), palette, ditherClassOf<TNoDither>());
+        return;
+    }
+    const bool convert = (grayscale_ && isMapped(dib->GetDIBType())) ||
+                         (interlace_ && fsDither_ && (grayscale_ || !palette->GetIsExact()));
+    if (!convert) {
+        writeRows(dib, palette, ditherer);
+        return;
+    }
+    rowsToWrite_ *= 2;
+    TDeviceIndependentBitmap converted(dib, TDIBFormat::dt8bit, palette, ditherer, [this](TObject*) { countRow(); });
+    writeRows(&converted, palette, ditherClassOf<TNoDither>());
+}
+
+// Paletted bitmaps go to the coder as they are; others pass one row at a
+// time through a one-row 8-bit bitmap that maps them onto the palette.
+void TZVQ_CustomGifCompressor::writeRows(TDeviceIndependentBitmap* dib, TLogicalPalette* palette,
+                                         TDithererClass ditherer) {
+    const bool mapped = isMapped(dib->GetDIBType());
+    std::unique_ptr<TDIBReader> source = dib->GetReader();
+    std::unique_ptr<TDeviceIndependentBitmap> buffer;
+    std::unique_ptr<TDIBWriter> bufferWriter;
+    std::unique_ptr<TDIBReader> bufferReader;
+    if (!mapped) {
+        buffer = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt8bit, dib->GetWidth(), 1);
+        bufferWriter = buffer->GetWriter();
+        auto* writer = static_cast<TDIBMappedWriter*>(bufferWriter.get());
+        writer->SetPalette(palette);
+        writer->SetDitherer(ditherer);
+        bufferReader = buffer->GetReader();
+    }
+    auto* rowReader = static_cast<TDIBMappedReader*>(mapped ? source.get() : bufferReader.get());
+    int rows = 0;
+    {
+        TZVQ_LZWCompressor coder(GetImageStream(), mapped ? dib->GetDIBType() : TDIBFormat::dt8bit);
+        const std::span<const Pass> passes =
+            interlace_ ? std::span<const Pass>(kInterlaced) : std::span<const Pass>(kSequential);
+        for (const Pass& pass : passes) {
+            for (source->Reset(pass.first, pass.step); !source->EndOfScan(); source->NextRow()) {
+                if (!mapped) {
+                    bufferWriter->Reset(0, 1);
+                    bufferWriter->SetRowFrom(source.get());
+                    bufferReader->Reset(0, 1);
+                }
+                coder.WriteRow(rowReader);
+                ++rows;
+                countRow();
+            }
+        }
+        coder.Finish();
+    }
+    if (rows != std::abs(dib->GetHeight())) {
+        throw EGIFError(QStringLiteral("Unable to write complete image to stream"));
+    }
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <memory>
+
+class TDeviceIndependentBitmap;
+class TLogicalPalette;
+
+// A palette of at most `maximumColours` for a true-colour bitmap, built for
+// fidelity rather than speed: a picture with that many colours or fewer
+// gets exactly its own colours; otherwise median-cut boxes are coloured by
+// the weighted mean of their pixels and refined by k-means passes over the
+// colour histogram.
+std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, int maximumColours);
+
+// The bitmap as 8-bit indices into `palette`, which must hold every colour
+// of the bitmap; its colour table is the palette.
+std::unique_ptr<TDeviceIndependentBitmap> indexedExactly(TDeviceIndependentBitmap* dib, TLogicalPalette* palette);
