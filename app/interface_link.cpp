@@ -31,6 +31,10 @@ void TForm1::Timer5Timer() {
     DllLoaded = true;
     Timer3->setEnabled(true);
     Timer5->setEnabled(false);
+    bindEntryPoints(entries);
+}
+
+void TForm1::bindEntryPoints(const D2xxEntryPoints& entries) {
     FT_ListDevices = entries.ListDevices;
     FT_Open = entries.Open;
     FT_Close = entries.Close;
@@ -80,6 +84,7 @@ void TForm1::CheckFT() {
 }
 
 bool TForm1::WaitFT(DWORD count) {
+    if (!DllLoaded) return false;
     for (std::uint32_t calls = 0;; ++calls) {
         FTStatus = FT_GetStatus(FTHandle, &RxQueue, &TxQueue, &EventStatus);
         if (FTStatus != FT_OK) {
@@ -106,7 +111,12 @@ void TForm1::ErrorFT() {
     MessageBox(QStringLiteral("Interface not connected !"), QStringLiteral("INFO"));
 }
 
-void TForm1::FormClose() { releaseLink(); }
+// A tick that came after the release would call into the freed library, so
+// every timer stops first, whatever the window was doing.
+void TForm1::FormClose() {
+    for (TTimer* timer : {Timer1, Timer3, Timer5, Timer6}) timer->setEnabled(false);
+    releaseLink();
+}
 
 void TForm1::releaseLink() {
     if (!DllLoaded) return;
@@ -115,9 +125,13 @@ void TForm1::releaseLink() {
     freeD2xxLibrary(DllHandle);
     DllHandle = nullptr;
     DllLoaded = false;
+    bindEntryPoints(D2xxEntryPoints());
 }
 
+// Once the link is released an exchange fails quietly: the window that
+// would tell the operator is closing, and no entry point is left to call.
 bool TForm1::writeTxBuf(DWORD count) {
+    if (!DllLoaded) return false;
     FTStatus = FT_Write(FTHandle, TxBuf.data(), count, &BytesWritten);
     if (FTStatus == FT_OK) return true;
     ErrorFT();

@@ -1,9 +1,33 @@
 #include <QSignalSpy>
+#include <QTest>
 
 #include "station_fixture.h"
 #include "link/d2xx_library.h"
 
-using InterfaceLink = StationTest;
+class InterfaceLink : public StationTest {
+protected:
+    // Nothing reaches the driver once the window has released it: every
+    // timer is stopped, the entry points are gone, and a tick that still
+    // comes in (as one already due would) makes no call and shows nothing.
+    void expectReleasedForGood() {
+        for (TTimer* timer : {form->Timer1, form->Timer3, form->Timer5, form->Timer6})
+            EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
+        EXPECT_FALSE(form->DllLoaded);
+        EXPECT_EQ(form->FT_Write, nullptr);
+        EXPECT_EQ(form->FT_GetStatus, nullptr);
+        const QStringList atClose = calls();
+        const qsizetype messagesAtClose = messages.size();
+        ASSERT_FALSE(atClose.isEmpty());
+        EXPECT_EQ(atClose.last(), QStringLiteral("close -> 0"));
+        QTest::qWait(120);
+        form->Timer1Timer();
+        form->Timer3Timer();
+        EXPECT_EQ(calls().mid(atClose.size()).join('\n').toStdString(), "")
+            << "driver calls after the release";
+        EXPECT_EQ(messages.mid(messagesAtClose).join('\n').toStdString(), "")
+            << "message boxes after the close";
+    }
+};
 
 TEST_F(InterfaceLink, MissingLibraryIsReportedOnceAndStopsEveryTimer) {
     setD2xxLibraryFileName("libftd2xx-not-installed.so");
@@ -153,4 +177,52 @@ TEST_F(InterfaceLink, ClosingBeforeTheLibraryLoadedMakesNoDriverCall) {
     start("");
     form->close();
     EXPECT_TRUE(calls().isEmpty());
+}
+
+TEST_F(InterfaceLink, ClosingBeforeAnyStepOfAReadEndsTheExchanges) {
+    for (std::uint32_t step = 0; step <= 16; ++step) {
+        SCOPED_TRACE(step);
+        start(logOf(300, "5.0"));
+        identify();
+        form->Button1Click();
+        while (form->ReadStep < step) form->Timer1Timer();
+        ASSERT_TRUE(form->Timer1->isActive());
+        form->close();
+        EXPECT_TRUE(messages.isEmpty());
+        expectReleasedForGood();
+    }
+}
+
+TEST_F(InterfaceLink, ClosingWhileTheTimerDrivesAReadEndsTheExchanges) {
+    for (int afterMs : {100, 250, 400}) {
+        SCOPED_TRACE(afterMs);
+        start(logOf(300, "5.0"));
+        identify();
+        form->show();
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QTest::qWait(afterMs);
+        ASSERT_TRUE(form->Timer1->isActive()) << "the read still runs";
+        form->close();
+        EXPECT_TRUE(messages.isEmpty());
+        expectReleasedForGood();
+    }
+}
+
+TEST_F(InterfaceLink, ClosingWhileTheErrorBoxIsOpenEndsTheExchanges) {
+    start("cable-pulled after 5\n" + logOf(300, "5.0"));
+    identify();
+    form->show();
+    // The box runs its own event loop: polling finds the tester again
+    // while it is open, then the operator closes the window.
+    setMessageBoxHandler([this](const QString& text, const QString& caption) {
+        messages << caption + ": " + text;
+        QTest::qWait(400);
+        form->close();
+        QTest::qWait(120);
+    });
+    form->Button1Click();
+    for (int tick = 0; form->Timer1->isActive() && tick < 40; ++tick) form->Timer1Timer();
+    EXPECT_EQ(messages, QStringList{"INFO: Interface not connected !"});
+    EXPECT_GE(countCalls(QStringLiteral("open")), 2) << "polling ran inside the box";
+    expectReleasedForGood();
 }
