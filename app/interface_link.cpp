@@ -2,6 +2,7 @@
 // the interface, the wait for a reply, the error reset and the request
 // framing every exchange uses.
 #include <QThread>
+#include <chrono>
 
 #include "app/main_window.h"
 #include "link/d2xx_library.h"
@@ -13,7 +14,17 @@ namespace {
 constexpr ULONG kReadTimeoutMs = 10;
 constexpr ULONG kWriteTimeoutMs = 10;
 constexpr unsigned long kRequestPauseMs = 50;
-constexpr std::uint32_t kWaitLimit = 300000;  // status calls, not time
+constexpr std::uint32_t kWaitLimit = 300000;  // status calls
+// How long a status call takes is the driver's business: on a fast one the
+// count runs out within milliseconds, a tester that answers a little late
+// loses its reply, and every later reply lands one request late. So the wait
+// also never gives up before this time. The station sets no baud rate, so
+// the interface runs at its default 9600 baud, about 1 ms a byte: the
+// longest reply, a 255-byte log page, needs some 270 ms on the wire, which
+// leaves the tester over 200 ms to start answering. A reply that never
+// comes holds the window for half a second; polling is stopped while the
+// tester is asked anything, so it misses nothing.
+constexpr std::chrono::milliseconds kMinimumWait{500};
 
 }  // namespace
 
@@ -85,6 +96,7 @@ void TForm1::CheckFT() {
 
 bool TForm1::WaitFT(DWORD count) {
     if (!DllLoaded) return false;
+    const auto earliestEnd = std::chrono::steady_clock::now() + kMinimumWait;
     for (std::uint32_t calls = 0;; ++calls) {
         FTStatus = FT_GetStatus(FTHandle, &RxQueue, &TxQueue, &EventStatus);
         if (FTStatus != FT_OK) {
@@ -100,7 +112,7 @@ bool TForm1::WaitFT(DWORD count) {
             }
             return true;
         }
-        if (calls == kWaitLimit) return false;
+        if (calls >= kWaitLimit && std::chrono::steady_clock::now() >= earliestEnd) return false;
     }
 }
 

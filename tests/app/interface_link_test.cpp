@@ -1,8 +1,10 @@
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "station_fixture.h"
 #include "link/d2xx_library.h"
+#include "link/tester_protocol.h"
 
 class InterfaceLink : public StationTest {
 protected:
@@ -139,7 +141,9 @@ TEST_F(InterfaceLink, AfterAnErrorTheFirstPollClosesAndTheSecondReopens) {
 }
 
 TEST_F(InterfaceLink, ReplyThatNeverComesEndsTheWaitAfter300001StatusCalls) {
-    start("");
+    // Status calls that cost 3 us each outlast the wait's minimum time, so
+    // the count alone ends the wait.
+    start("status-cost 3 busy");
     identify();
     clearTranscript();
     form->TxBuf[0] = 0x7E;  // a byte the tester does not answer
@@ -150,6 +154,38 @@ TEST_F(InterfaceLink, ReplyThatNeverComesEndsTheWaitAfter300001StatusCalls) {
     const QStringList status = calls().filter(QStringLiteral("status"));
     ASSERT_EQ(status.size(), 2) << status.join('\n').toStdString();
     EXPECT_TRUE(status[1].startsWith(QStringLiteral("status +300000 ")));
+}
+
+TEST_F(InterfaceLink, FreeStatusCallsStillWaitTheMinimumTime) {
+    start("");  // status calls cost nothing
+    identify();
+    clearTranscript();
+    form->TxBuf[0] = 0x7E;
+    form->FT_Write(form->FTHandle, form->TxBuf.data(), 1, &form->BytesWritten);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(form->WaitFT(1));
+    EXPECT_GE(clock.elapsed(), 500);
+    EXPECT_TRUE(messages.isEmpty());
+    form->close();
+    const QStringList status = calls().filter(QStringLiteral("status"));
+    ASSERT_EQ(status.size(), 2);
+    EXPECT_GE(status[1].section(' ', 1, 1).mid(1).toLongLong(), 300000) << "the count is kept too";
+}
+
+TEST_F(InterfaceLink, LateReplyWithFreeStatusCallsIsTakenAsSoonAsItComes) {
+    for (int lateMs : {30, 200}) {
+        SCOPED_TRACE(lateMs);
+        start("sensor-number \"2310457\" 00*3\nlate sensor-number " + std::to_string(lateMs));
+        identify();
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(form->OdczytFT(tester::kSensorNumber.code, tester::kSensorNumber.replyLength),
+                  QByteArray("2310457\0\0\0", 10));
+        // 50 ms pause, the lateness, the 10 ms final read: far below a wait that runs out.
+        EXPECT_GE(clock.elapsed(), 50 + lateMs);
+        EXPECT_LT(clock.elapsed(), 50 + 500);
+    }
 }
 
 TEST_F(InterfaceLink, LongReplyIsReadWholeUpTo256Bytes) {

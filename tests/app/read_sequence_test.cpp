@@ -218,6 +218,21 @@ TEST_F(ReadSequence, StartOfAReadHidesTheDetailsAndBlanksTheFields) {
     EXPECT_EQ(form->ReadStep, 0u);
 }
 
+TEST_F(ReadSequence, LateReplyWithFreeStatusCallsShiftsNoLaterField) {
+    // Status calls cost nothing here, so a wait bounded by their count alone
+    // would be over long before the sensor number comes.
+    start("late sensor-number 30\nsensor-number \"2310457\"\npairing \"PR-88213\"\n"
+          "sensor-type \"MS-401\"\nproduction-date \"03/23\"\n" + logOf(10, "5.0"));
+    identify();
+    read();
+    EXPECT_EQ(form->Label19->text(), QStringLiteral("2310457"));
+    EXPECT_EQ(form->Label21->text(), QStringLiteral("PR-88213"));
+    EXPECT_EQ(form->Label23->text(), QStringLiteral("MS-401"));
+    EXPECT_EQ(form->Label32->text(), QStringLiteral("03/23"));
+    EXPECT_EQ(form->SampleTextCount, 10);
+    EXPECT_EQ(form->SampleText[9], QStringLiteral("5.0"));
+}
+
 namespace {
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
