@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "station_fixture.h"
+#include "test_support.h"
 
 namespace {
 
@@ -216,6 +217,18 @@ TEST_F(ReadSequence, StartOfAReadHidesTheDetailsAndBlanksTheFields) {
     EXPECT_FALSE(form->Button1->isEnabled());
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_EQ(form->ReadStep, 0u);
+}
+
+TEST_F(ReadSequence, MarkupFromTheTesterIsShownAsSent) {
+    start("executor \"<b>Jan</b>\" \"30-418\" \"Krakow\" \"Dluga\"\n"
+          "sensor-number \"<i>42</i>\"\nmin-current-l \"<b>\" 00\n" + logOf(2, "5.0"));
+    identify();
+    read();
+    EXPECT_EQ(form->Label13->text(), QStringLiteral("<b>Jan</b>"));
+    EXPECT_EQ(form->Label19->text(), QStringLiteral("<i>42</i>"));
+    EXPECT_EQ(form->Label35->text(), QStringLiteral("<b>"));
+    for (TLabel* field : {form->Label13, form->Label19, form->Label35})
+        EXPECT_TRUE(showsTextLiterally(*field)) << field->objectName().toStdString();
 }
 
 TEST_F(ReadSequence, LateReplyWithFreeStatusCallsShiftsNoLaterField) {
