@@ -1,3 +1,4 @@
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QTest>
 #include <functional>
@@ -244,6 +245,60 @@ TEST_F(ReadSequence, LateReplyWithFreeStatusCallsShiftsNoLaterField) {
     EXPECT_EQ(form->Label32->text(), QStringLiteral("03/23"));
     EXPECT_EQ(form->SampleTextCount, 10);
     EXPECT_EQ(form->SampleText[9], QStringLiteral("5.0"));
+}
+
+namespace {
+
+// Sets the default locale for one test and puts the previous one back.
+class DefaultLocale {
+public:
+    explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(previous_); }
+
+private:
+    QLocale previous_;
+};
+
+// The C locale as the system hands it out (LANG=C) groups digits, unlike
+// QLocale::c().
+QLocale systemC() {
+    QLocale locale(QLocale::C);
+    locale.setNumberOptions(QLocale::DefaultNumberOptions);
+    return locale;
+}
+
+}  // namespace
+
+TEST_F(ReadSequence, SampleTextsHaveOneDecimalAndNoGrouping) {
+    struct Case {
+        QLocale locale;
+        QString largest, small;
+    };
+    const Case cases[] = {
+        {systemC(), "1638.3", "12.3"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "1638.3", "12.3"},
+        {QLocale(QLocale::Polish, QLocale::Poland), "1638,3", "12,3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString());
+        const DefaultLocale locale(c.locale);
+        // 20 mA selects the 30 mA scale, where a word of 0x3FFF is 1638.3 mA.
+        start("max-current-h \"20.0\"\nlog-samples 2 list 0x3FFF 0x807B");
+        identify();
+        read();
+        ASSERT_EQ(form->CurrentScale, 1);
+        EXPECT_EQ(form->SampleText[0], c.largest);
+        EXPECT_EQ(form->SampleText[1], c.small);
+
+        form->show();
+        form->Timer6Timer();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        QCursor::setPos(form->Image1->mapToGlobal(QPoint(46, 100)));  // sample 0
+        form->Image1Click();
+        EXPECT_EQ(form->Label33->text(), c.largest);
+        EXPECT_EQ(form->StringGrid1->Cells(1, 6), c.largest);
+        EXPECT_EQ(form->StringGrid1->Cells(1, 7), c.small);
+    }
 }
 
 namespace {
