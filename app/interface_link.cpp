@@ -2,6 +2,7 @@
 // the interface, the wait for a reply, the error reset and the request
 // framing every exchange uses.
 #include <QThread>
+#include <chrono>
 
 #include "app/main_window.h"
 #include "link/d2xx_library.h"
@@ -13,7 +14,17 @@ namespace {
 constexpr ULONG kReadTimeoutMs = 10;
 constexpr ULONG kWriteTimeoutMs = 10;
 constexpr unsigned long kRequestPauseMs = 50;
-constexpr std::uint32_t kWaitLimit = 300000;  // status calls, not time
+constexpr std::uint32_t kWaitLimit = 300000;  // status calls
+// How long a status call takes is the driver's business: on a fast one the
+// count runs out within milliseconds, a tester that answers a little late
+// loses its reply, and every later reply lands one request late. So the wait
+// also never gives up before this time. The station sets no baud rate, so
+// the interface runs at its default 9600 baud, about 1 ms a byte: the
+// longest reply, a 255-byte log page, needs some 270 ms on the wire, which
+// leaves the tester over 200 ms to start answering. A reply that never
+// comes holds the window for half a second; polling is stopped while the
+// tester is asked anything, so it misses nothing.
+constexpr std::chrono::milliseconds kMinimumWait{500};
 
 }  // namespace
 
@@ -31,6 +42,10 @@ void TForm1::Timer5Timer() {
     DllLoaded = true;
     Timer3->setEnabled(true);
     Timer5->setEnabled(false);
+    bindEntryPoints(entries);
+}
+
+void TForm1::bindEntryPoints(const D2xxEntryPoints& entries) {
     FT_ListDevices = entries.ListDevices;
     FT_Open = entries.Open;
     FT_Close = entries.Close;
@@ -80,6 +95,8 @@ void TForm1::CheckFT() {
 }
 
 bool TForm1::WaitFT(DWORD count) {
+    if (!DllLoaded) return false;
+    const auto earliestEnd = std::chrono::steady_clock::now() + kMinimumWait;
     for (std::uint32_t calls = 0;; ++calls) {
         FTStatus = FT_GetStatus(FTHandle, &RxQueue, &TxQueue, &EventStatus);
         if (FTStatus != FT_OK) {
@@ -95,7 +112,7 @@ bool TForm1::WaitFT(DWORD count) {
             }
             return true;
         }
-        if (calls == kWaitLimit) return false;
+        if (calls >= kWaitLimit && std::chrono::steady_clock::now() >= earliestEnd) return false;
     }
 }
 
@@ -106,7 +123,12 @@ void TForm1::ErrorFT() {
     MessageBox(QStringLiteral("Interface not connected !"), QStringLiteral("INFO"));
 }
 
-void TForm1::FormClose() { releaseLink(); }
+// A tick that came after the release would call into the freed library, so
+// every timer stops first, whatever the window was doing.
+void TForm1::FormClose() {
+    for (TTimer* timer : {Timer1, Timer3, Timer5, Timer6}) timer->setEnabled(false);
+    releaseLink();
+}
 
 void TForm1::releaseLink() {
     if (!DllLoaded) return;
@@ -115,9 +137,13 @@ void TForm1::releaseLink() {
     freeD2xxLibrary(DllHandle);
     DllHandle = nullptr;
     DllLoaded = false;
+    bindEntryPoints(D2xxEntryPoints());
 }
 
+// Once the link is released an exchange fails quietly: the window that
+// would tell the operator is closing, and no entry point is left to call.
 bool TForm1::writeTxBuf(DWORD count) {
+    if (!DllLoaded) return false;
     FTStatus = FT_Write(FTHandle, TxBuf.data(), count, &BytesWritten);
     if (FTStatus == FT_OK) return true;
     ErrorFT();

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "link/d2xx.h"
+#include "link/d2xx_library.h"
 #include "link/tester_protocol.h"
 #include "toolkit/image.h"
 #include "toolkit/string_grid.h"
@@ -150,6 +151,7 @@ protected:
 private:
     enum class Request { Replied, Failed, FinalReadFailed };
     Request request(std::uint8_t command, DWORD count, bool pauseBeforeWait);
+    void bindEntryPoints(const D2xxEntryPoints& entries);
     bool writeTxBuf(DWORD count);
     QByteArray reply() const;
     void releaseLink();

@@ -136,12 +136,14 @@ void TForm1::readCurrentLimit(TLabel* label, const tester::RecordCommand& comman
 void TForm1::processLogPage(int page, const QByteArray& words) {
     const int first = tester::kSamplesPerPage * page;
     const int count = std::min(SampleCount - first, tester::kSamplesPerPage);
-    const QLocale locale;
+    // The locale's decimal separator, but no grouping: 1638.3, not 1,638.3.
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     for (int k = 0; k < count; ++k) {
         const std::uint16_t word = tester::sampleWord(words, k);
         const int height = (word * CurrentScale) & kHeightMask;
         const int tenths = height / CurrentScale;
-        SampleText[std::size_t(SampleTextCount++)] = locale.toString(tenths * 0.1, 'f', 1);
+        SampleText[std::size_t(SampleTextCount++)] = locale.toString(tenths / 10.0, 'f', 1);
         if (page == 0 && k == 0) {
             chartMoveToFirstSample(height);
         } else {

@@ -15,6 +15,7 @@ void MessageBox(const QString& text, const QString& caption) {
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);  // exception messages may quote what a file held
     box.exec();
 }
 

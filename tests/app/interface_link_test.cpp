@@ -1,9 +1,35 @@
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTest>
 
 #include "station_fixture.h"
 #include "link/d2xx_library.h"
+#include "link/tester_protocol.h"
 
-using InterfaceLink = StationTest;
+class InterfaceLink : public StationTest {
+protected:
+    // Nothing reaches the driver once the window has released it: every
+    // timer is stopped, the entry points are gone, and a tick that still
+    // comes in (as one already due would) makes no call and shows nothing.
+    void expectReleasedForGood() {
+        for (TTimer* timer : {form->Timer1, form->Timer3, form->Timer5, form->Timer6})
+            EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
+        EXPECT_FALSE(form->DllLoaded);
+        EXPECT_EQ(form->FT_Write, nullptr);
+        EXPECT_EQ(form->FT_GetStatus, nullptr);
+        const QStringList atClose = calls();
+        const qsizetype messagesAtClose = messages.size();
+        ASSERT_FALSE(atClose.isEmpty());
+        EXPECT_EQ(atClose.last(), QStringLiteral("close -> 0"));
+        QTest::qWait(120);
+        form->Timer1Timer();
+        form->Timer3Timer();
+        EXPECT_EQ(calls().mid(atClose.size()).join('\n').toStdString(), "")
+            << "driver calls after the release";
+        EXPECT_EQ(messages.mid(messagesAtClose).join('\n').toStdString(), "")
+            << "message boxes after the close";
+    }
+};
 
 TEST_F(InterfaceLink, MissingLibraryIsReportedOnceAndStopsEveryTimer) {
     setD2xxLibraryFileName("libftd2xx-not-installed.so");
@@ -115,7 +141,9 @@ TEST_F(InterfaceLink, AfterAnErrorTheFirstPollClosesAndTheSecondReopens) {
 }
 
 TEST_F(InterfaceLink, ReplyThatNeverComesEndsTheWaitAfter300001StatusCalls) {
-    start("");
+    // Status calls that cost 3 us each outlast the wait's minimum time, so
+    // the count alone ends the wait.
+    start("status-cost 3 busy");
     identify();
     clearTranscript();
     form->TxBuf[0] = 0x7E;  // a byte the tester does not answer
@@ -126,6 +154,38 @@ TEST_F(InterfaceLink, ReplyThatNeverComesEndsTheWaitAfter300001StatusCalls) {
     const QStringList status = calls().filter(QStringLiteral("status"));
     ASSERT_EQ(status.size(), 2) << status.join('\n').toStdString();
     EXPECT_TRUE(status[1].startsWith(QStringLiteral("status +300000 ")));
+}
+
+TEST_F(InterfaceLink, FreeStatusCallsStillWaitTheMinimumTime) {
+    start("");  // status calls cost nothing
+    identify();
+    clearTranscript();
+    form->TxBuf[0] = 0x7E;
+    form->FT_Write(form->FTHandle, form->TxBuf.data(), 1, &form->BytesWritten);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(form->WaitFT(1));
+    EXPECT_GE(clock.elapsed(), 500);
+    EXPECT_TRUE(messages.isEmpty());
+    form->close();
+    const QStringList status = calls().filter(QStringLiteral("status"));
+    ASSERT_EQ(status.size(), 2);
+    EXPECT_GE(status[1].section(' ', 1, 1).mid(1).toLongLong(), 300000) << "the count is kept too";
+}
+
+TEST_F(InterfaceLink, LateReplyWithFreeStatusCallsIsTakenAsSoonAsItComes) {
+    for (int lateMs : {30, 200}) {
+        SCOPED_TRACE(lateMs);
+        start("sensor-number \"2310457\" 00*3\nlate sensor-number " + std::to_string(lateMs));
+        identify();
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(form->OdczytFT(tester::kSensorNumber.code, tester::kSensorNumber.replyLength),
+                  QByteArray("2310457\0\0\0", 10));
+        // 50 ms pause, the lateness, the 10 ms final read: far below a wait that runs out.
+        EXPECT_GE(clock.elapsed(), 50 + lateMs);
+        EXPECT_LT(clock.elapsed(), 50 + 500);
+    }
 }
 
 TEST_F(InterfaceLink, LongReplyIsReadWholeUpTo256Bytes) {
@@ -153,4 +213,52 @@ TEST_F(InterfaceLink, ClosingBeforeTheLibraryLoadedMakesNoDriverCall) {
     start("");
     form->close();
     EXPECT_TRUE(calls().isEmpty());
+}
+
+TEST_F(InterfaceLink, ClosingBeforeAnyStepOfAReadEndsTheExchanges) {
+    for (std::uint32_t step = 0; step <= 16; ++step) {
+        SCOPED_TRACE(step);
+        start(logOf(300, "5.0"));
+        identify();
+        form->Button1Click();
+        while (form->ReadStep < step) form->Timer1Timer();
+        ASSERT_TRUE(form->Timer1->isActive());
+        form->close();
+        EXPECT_TRUE(messages.isEmpty());
+        expectReleasedForGood();
+    }
+}
+
+TEST_F(InterfaceLink, ClosingWhileTheTimerDrivesAReadEndsTheExchanges) {
+    for (int afterMs : {100, 250, 400}) {
+        SCOPED_TRACE(afterMs);
+        start(logOf(300, "5.0"));
+        identify();
+        form->show();
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QTest::qWait(afterMs);
+        ASSERT_TRUE(form->Timer1->isActive()) << "the read still runs";
+        form->close();
+        EXPECT_TRUE(messages.isEmpty());
+        expectReleasedForGood();
+    }
+}
+
+TEST_F(InterfaceLink, ClosingWhileTheErrorBoxIsOpenEndsTheExchanges) {
+    start("cable-pulled after 5\n" + logOf(300, "5.0"));
+    identify();
+    form->show();
+    // The box runs its own event loop: polling finds the tester again
+    // while it is open, then the operator closes the window.
+    setMessageBoxHandler([this](const QString& text, const QString& caption) {
+        messages << caption + ": " + text;
+        QTest::qWait(400);
+        form->close();
+        QTest::qWait(120);
+    });
+    form->Button1Click();
+    for (int tick = 0; form->Timer1->isActive() && tick < 40; ++tick) form->Timer1Timer();
+    EXPECT_EQ(messages, QStringList{"INFO: Interface not connected !"});
+    EXPECT_GE(countCalls(QStringLiteral("open")), 2) << "polling ran inside the box";
+    expectReleasedForGood();
 }

@@ -1,8 +1,10 @@
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QTest>
 #include <functional>
 
 #include "station_fixture.h"
+#include "test_support.h"
 
 namespace {
 
@@ -216,6 +218,87 @@ TEST_F(ReadSequence, StartOfAReadHidesTheDetailsAndBlanksTheFields) {
     EXPECT_FALSE(form->Button1->isEnabled());
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_EQ(form->ReadStep, 0u);
+}
+
+TEST_F(ReadSequence, MarkupFromTheTesterIsShownAsSent) {
+    start("executor \"<b>Jan</b>\" \"30-418\" \"Krakow\" \"Dluga\"\n"
+          "sensor-number \"<i>42</i>\"\nmin-current-l \"<b>\" 00\n" + logOf(2, "5.0"));
+    identify();
+    read();
+    EXPECT_EQ(form->Label13->text(), QStringLiteral("<b>Jan</b>"));
+    EXPECT_EQ(form->Label19->text(), QStringLiteral("<i>42</i>"));
+    EXPECT_EQ(form->Label35->text(), QStringLiteral("<b>"));
+    for (TLabel* field : {form->Label13, form->Label19, form->Label35})
+        EXPECT_TRUE(showsTextLiterally(*field)) << field->objectName().toStdString();
+}
+
+TEST_F(ReadSequence, LateReplyWithFreeStatusCallsShiftsNoLaterField) {
+    // Status calls cost nothing here, so a wait bounded by their count alone
+    // would be over long before the sensor number comes.
+    start("late sensor-number 30\nsensor-number \"2310457\"\npairing \"PR-88213\"\n"
+          "sensor-type \"MS-401\"\nproduction-date \"03/23\"\n" + logOf(10, "5.0"));
+    identify();
+    read();
+    EXPECT_EQ(form->Label19->text(), QStringLiteral("2310457"));
+    EXPECT_EQ(form->Label21->text(), QStringLiteral("PR-88213"));
+    EXPECT_EQ(form->Label23->text(), QStringLiteral("MS-401"));
+    EXPECT_EQ(form->Label32->text(), QStringLiteral("03/23"));
+    EXPECT_EQ(form->SampleTextCount, 10);
+    EXPECT_EQ(form->SampleText[9], QStringLiteral("5.0"));
+}
+
+namespace {
+
+// Sets the default locale for one test and puts the previous one back.
+class DefaultLocale {
+public:
+    explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(previous_); }
+
+private:
+    QLocale previous_;
+};
+
+// The C locale as the system hands it out (LANG=C) groups digits, unlike
+// QLocale::c().
+QLocale systemC() {
+    QLocale locale(QLocale::C);
+    locale.setNumberOptions(QLocale::DefaultNumberOptions);
+    return locale;
+}
+
+}  // namespace
+
+TEST_F(ReadSequence, SampleTextsHaveOneDecimalAndNoGrouping) {
+    struct Case {
+        QLocale locale;
+        QString largest, small;
+    };
+    const Case cases[] = {
+        {systemC(), "1638.3", "12.3"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "1638.3", "12.3"},
+        {QLocale(QLocale::Polish, QLocale::Poland), "1638,3", "12,3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString());
+        const DefaultLocale locale(c.locale);
+        // 20 mA selects the 30 mA scale, where a word of 0x3FFF is 1638.3 mA.
+        start("max-current-h \"20.0\"\nlog-samples 2 list 0x3FFF 0x807B");
+        identify();
+        read();
+        ASSERT_EQ(form->CurrentScale, 1);
+        EXPECT_EQ(form->SampleText[0], c.largest);
+        EXPECT_EQ(form->SampleText[1], c.small);
+
+        form->show();
+        form->Timer6Timer();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        QCursor::setPos(form->Image1->mapToGlobal(QPoint(46, 100)));  // sample 0
+        form->Image1Click();
+        EXPECT_EQ(form->Label33->text(), c.largest);
+        EXPECT_EQ(form->StringGrid1->Cells(1, 6), c.largest);
+        EXPECT_EQ(form->StringGrid1->Cells(1, 7), c.small);
+    }
 }
 
 namespace {

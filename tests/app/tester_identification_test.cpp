@@ -1,4 +1,5 @@
 #include "station_fixture.h"
+#include "test_support.h"
 
 using TesterIdentification = StationTest;
 
@@ -86,4 +87,13 @@ TEST_F(TesterIdentification, FailedWriteRunsTheErrorReset) {
     EXPECT_EQ(messages, QStringList{"INFO: Interface not connected !"});
     EXPECT_TRUE(form->Timer3->isActive());
     EXPECT_EQ(form->NR->text(), QStringLiteral("--"));
+}
+
+TEST_F(TesterIdentification, MarkupInTheNumberIsShownAsSent) {
+    // Byte 10, the zero, is left out: the number reads AB<b>CJ</b>.
+    start("identification \"AB<b>CJ</b\" 00 \">\"");
+    identify();
+    EXPECT_EQ(form->NR->text(), QStringLiteral("AB<b>CJ</b>"));
+    EXPECT_TRUE(showsTextLiterally(*form->NR));
+    EXPECT_EQ(form->TYPE->text(), QStringLiteral("Station Tester S3"));
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <random>
 
 #include "imaging/Zvqgraph.h"
@@ -13,21 +15,73 @@ std::unique_ptr<TLogicalPalette> paletteOf(std::initializer_list<QRgb> colours) 
     return std::make_unique<TLogicalPalette>(&table);
 }
 
-// The entry nearest to the centre of the colour's grid cell, lowest index
-// on ties, found the slow way.
-int bruteForceNearest(const TLogicalPalette& palette, int r, int g, int b) {
+int square(int value) {
+    return value * value;
+}
+
+// One axis of a colour's box: the range its cell centres span and the
+// axis's weight in the distance.
+struct BoxAxis {
+    int low, high, scale;
+    int least(int value) const {
+        return square(scale * (value < low ? low - value : value > high ? value - high : 0));
+    }
+    int greatest(int value) const {
+        return square(scale * std::max(std::abs(value - low), std::abs(value - high)));
+    }
+};
+
+int distanceToCellCentre(const TLogicalPalette& palette, int index, int r, int g, int b) {
     const int cr = (r / 8) * 8 + 4, cg = (g / 4) * 4 + 2, cb = (b / 8) * 8 + 4;
+    return square(2 * (cr - palette.GetRed(index))) + square(3 * (cg - palette.GetGreen(index))) +
+           square(cb - palette.GetBlue(index));
+}
+
+// The entry the search must give, found the slow way. Only entries that
+// can be nearest somewhere in the colour's box compete: those whose least
+// distance from the box is strictly below the smallest greatest distance
+// of any entry. Of them, the one nearest to the centre of the colour's
+// cell wins, the lowest index on a tie. An entry whose least distance
+// equals that bound is left out even where it ties with the winner.
+int searchOracle(const TLogicalPalette& palette, int r, int g, int b) {
+    const BoxAxis red{(r / 32) * 32 + 4, (r / 32) * 32 + 28, 2};
+    const BoxAxis green{(g / 32) * 32 + 2, (g / 32) * 32 + 30, 3};
+    const BoxAxis blue{(b / 32) * 32 + 4, (b / 32) * 32 + 28, 1};
+    int bound = INT_MAX;
+    for (int i = 0; i < palette.GetCount(); ++i) {
+        const int greatest = red.greatest(palette.GetRed(i)) + green.greatest(palette.GetGreen(i)) +
+                             blue.greatest(palette.GetBlue(i));
+        bound = std::min(bound, greatest);
+    }
     int best = 0, bestDistance = INT_MAX;
     for (int i = 0; i < palette.GetCount(); ++i) {
-        const int dr = 2 * (cr - palette.GetRed(i)), dg = 3 * (cg - palette.GetGreen(i)),
-                  db = cb - palette.GetBlue(i);
-        const int d = dr * dr + dg * dg + db * db;
+        const int least = red.least(palette.GetRed(i)) + green.least(palette.GetGreen(i)) +
+                          blue.least(palette.GetBlue(i));
+        if (least >= bound) continue;
+        const int d = distanceToCellCentre(palette, i, r, g, b);
         if (d < bestDistance) {
             bestDistance = d;
             best = i;
         }
     }
     return best;
+}
+
+// The cached and the uncached search both give the oracle's entry.
+void expectSearchMatchesOracle(TLogicalPalette& palette, TLogicalPalette& cached, int r, int g,
+                               int b) {
+    const int expected = searchOracle(palette, r, g, b);
+    ASSERT_EQ(palette.GetNearestIndex(std::uint8_t(r), std::uint8_t(g), std::uint8_t(b)), expected)
+        << r << "," << g << "," << b;
+    ASSERT_EQ(cached.GetNearestIndex(std::uint8_t(r), std::uint8_t(g), std::uint8_t(b)), expected)
+        << r << "," << g << "," << b;
+}
+
+std::unique_ptr<TLogicalPalette> cachedCopy(TLogicalPalette& palette) {
+    auto cached = std::make_unique<TLogicalPalette>();
+    cached->Assign(&palette);
+    cached->InitCache();
+    return cached;
 }
 
 }  // namespace
@@ -57,7 +111,7 @@ TEST(LogicalPalette, NearestIsTheSameWithAndWithoutCache) {
     EXPECT_EQ(bw->GetNearestIndex(140, 140, 140), 1);
 }
 
-TEST(LogicalPalette, SearchMatchesExhaustiveNearestCellCentre) {
+TEST(LogicalPalette, SearchOnRandomPalettesMatchesTheSlowWay) {
     std::mt19937 random(7);
     std::uniform_int_distribution<int> channel(0, 255);
     for (int size : {1, 3, 17, 256}) {
@@ -67,16 +121,28 @@ TEST(LogicalPalette, SearchMatchesExhaustiveNearestCellCentre) {
             palette.addColour(std::uint8_t(channel(random)), std::uint8_t(channel(random)),
                               std::uint8_t(channel(random)));
         }
-        TLogicalPalette cached;
-        cached.Assign(&palette);
-        cached.InitCache();
+        auto cached = cachedCopy(palette);
         for (int n = 0; n < 3000; ++n) {
             const int r = channel(random), g = channel(random), b = channel(random);
-            const int expected = bruteForceNearest(palette, r, g, b);
-            ASSERT_EQ(palette.GetNearestIndex(std::uint8_t(r), std::uint8_t(g), std::uint8_t(b)), expected);
-            ASSERT_EQ(cached.GetNearestIndex(std::uint8_t(r), std::uint8_t(g), std::uint8_t(b)), expected);
+            expectSearchMatchesOracle(palette, *cached, r, g, b);
         }
     }
+}
+
+TEST(LogicalPalette, EntryTyingExactlyAtTheBoundIsNoCandidate) {
+    // Entry 1 lies at the centre of the first box, whose farthest cell
+    // centre (28, 30, 28) is 2484 away from it: that is the bound. Entry 0
+    // mirrors it through that corner, so its least distance from the box is
+    // the bound itself: it is left out, although in the corner's cell it is
+    // exactly as near as entry 1 and has the lower index.
+    auto palette = paletteOf({qRgb(40, 44, 40), qRgb(16, 16, 16)});
+    ASSERT_EQ(distanceToCellCentre(*palette, 0, 28, 30, 28), 2484);
+    ASSERT_EQ(distanceToCellCentre(*palette, 1, 28, 30, 28), 2484);
+    EXPECT_EQ(searchOracle(*palette, 28, 30, 28), 1);
+    auto cached = cachedCopy(*palette);
+    for (int r = 0; r < 64; r += 8)
+        for (int g = 0; g < 64; g += 4)
+            for (int b = 0; b < 64; b += 8) expectSearchMatchesOracle(*palette, *cached, r, g, b);
 }
 
 TEST(LogicalPalette, WeightedDistanceAndTies) {

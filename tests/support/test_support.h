@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QString>
 #include <functional>
 #include <gtest/gtest.h>
@@ -21,3 +22,9 @@ void expectThrowWithMessage(const std::function<void()>& action, const QString& 
 
 // The folder of the read-only conformance data, or empty when it is absent.
 QString testDataDir();
+
+// True when the label shows every character of its text as it stands: a
+// label that took markup as formatting is narrower than its literal text.
+inline bool showsTextLiterally(const QLabel& label) {
+    return label.sizeHint().width() >= label.fontMetrics().horizontalAdvance(label.text());
+}

@@ -1,8 +1,10 @@
+#include <QMessageBox>
 #include <QTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
+#include "test_support.h"
 #include "toolkit/application.h"
 #include "toolkit/exception.h"
 #include "toolkit/message_box.h"
@@ -43,4 +45,24 @@ TEST_F(ExceptionBox, HandlerExceptionsAreShownAndTheLoopGoesOn) {
 TEST_F(ExceptionBox, MessagesEndingInAFullStopAreShownAsTheyAre) {
     ShowException(std::make_exception_ptr(Exception(QStringLiteral("Out of memory."))));
     EXPECT_EQ(shown, QStringList{"Out of memory."});
+}
+
+TEST(MessageBoxText, ExceptionMessageIsShownAsPlainText) {
+    const MessageBoxHandler previous = setMessageBoxHandler({});
+    QLabel* shownText = nullptr;
+    bool literal = false;
+    // The box runs its own loop; this timer looks at it from inside and closes it.
+    QTimer inspector;
+    QObject::connect(&inspector, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        shownText = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        literal = shownText && showsTextLiterally(*shownText);
+        box->accept();
+    });
+    inspector.start(10);
+    ShowException(std::make_exception_ptr(Exception(QStringLiteral("Bad value <b>42</b>"))));
+    setMessageBoxHandler(previous);
+    ASSERT_NE(shownText, nullptr);
+    EXPECT_TRUE(literal) << "the markup shows as typed";
 }
