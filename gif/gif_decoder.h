@@ -63,7 +63,7 @@ public:
     // for it (-1 for none).
     bool lastImageInterlaced() const { return lastInterlaced_; }
     int lastLocalColours() const { return lastLocalColours_; }
-    int transparentIndex() const { return pendingTransparent_ ? pendingTransparentIndex_ : -1; }
+    int lastTransparentIndex() const { return lastTransparentIndex_; }
     bool GetUseGlobalFrame() const { return useGlobalFrame_; }
     // Every image is delivered on a bitmap of the logical screen's size.
     void SetUseGlobalFrame(bool value) { useGlobalFrame_ = value; }
@@ -113,6 +113,7 @@ private:
     int rowsInImage_ = 0;
     bool lastInterlaced_ = false;
     int lastLocalColours_ = 0;
+    int lastTransparentIndex_ = -1;
     bool opened_ = false;
     bool useGlobalFrame_ = false;
 };

@@ -112,6 +112,7 @@ std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIB() 
     rowsRead_ = 0;
     readImageRows(dib.get(), QRect(left, top, width, height), lastInterlaced_);
     setTransparency(dib.get(), palette);
+    lastTransparentIndex_ = pendingTransparent_ ? pendingTransparentIndex_ : -1;
     IdentifyNextBlock();
     return dib;
 }

@@ -33,7 +33,7 @@ void printGraphic(QTextStream& out, int number, const TZVQExtGraphic* graphic, c
     if (!text) {
         out << " interlaced " << (decoder.lastImageInterlaced() ? "yes" : "no") << " local-table "
             << decoder.lastLocalColours() << " transparent ";
-        if (decoder.transparentIndex() < 0) out << '-'; else out << decoder.transparentIndex();
+        if (decoder.lastTransparentIndex() < 0) out << '-'; else out << decoder.lastTransparentIndex();
     }
     out << " disposal " << disposalName(info.DisposalMethod) << " user-input " << (info.UserInput ? "yes" : "no")
         << " delay " << info.DelayTime << " ms comment " << quoted(comments) << '\n';
