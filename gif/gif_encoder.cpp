@@ -71,10 +71,13 @@ void TZVQ_CustomGifCompressor::OpenImageStream(TStream* stream) {
     if (!fresh) return;
     writeHeader();
     screenDescriptorWritten_ = false;
+    heldBlocks_.clear();
 }
 
 void TZVQ_CustomGifCompressor::CloseImageStream() {
     if (GetImageStream()) {
+        // A stream without graphics still gets a screen to be valid.
+        if (!screenDescriptorWritten_) WriteLogicalScreenDescriptor(0, 0, 8, 0);
         WriteByte(0x3B);
         if (!retainGlobalPalette_) globalPalette_->Clear();
     }
@@ -97,6 +100,11 @@ void TZVQ_CustomGifCompressor::WriteWord(std::uint16_t value) {
 }
 
 void TZVQ_CustomGifCompressor::WriteDataBlock(const void* data, int length) {
+    const QByteArray blocks = dataBlocks(data, length);
+    GetImageStream()->WriteBuffer(blocks.constData(), blocks.size());
+}
+
+QByteArray TZVQ_CustomGifCompressor::dataBlocks(const void* data, int length) {
     QByteArray blocks;
     blocks.reserve(length + length / 255 + 2);
     const auto* bytes = static_cast<const char*>(data);
@@ -108,7 +116,15 @@ void TZVQ_CustomGifCompressor::WriteDataBlock(const void* data, int length) {
         length -= n;
     }
     blocks.append(char(0));
-    GetImageStream()->WriteBuffer(blocks.constData(), blocks.size());
+    return blocks;
+}
+
+void TZVQ_CustomGifCompressor::writeExtension(const QByteArray& block) {
+    if (screenDescriptorWritten_) {
+        GetImageStream()->WriteBuffer(block.constData(), block.size());
+    } else {
+        heldBlocks_ += block;
+    }
 }
 
 // --- Blocks ------------------------------------------------------------------
@@ -141,6 +157,8 @@ void TZVQ_CustomGifCompressor::WriteLogicalScreenDescriptor(int width, int heigh
     WriteByte(aspect);
     if (count > 0) WriteColourTable(globalPalette_.get(), 1 << (size + 1));
     screenDescriptorWritten_ = true;
+    if (!heldBlocks_.isEmpty()) GetImageStream()->WriteBuffer(heldBlocks_.constData(), heldBlocks_.size());
+    heldBlocks_.clear();
 }
 
 void TZVQ_CustomGifCompressor::WriteGraphicControlExtension(const TGIFGraphicControlInfo& info, bool transparent,
@@ -167,17 +185,14 @@ void TZVQ_CustomGifCompressor::WriteImageDescriptor(QPoint origin, int width, in
 
 void TZVQ_CustomGifCompressor::WriteComment(const QByteArray& text) {
     refuseIn87a("Comment");
-    WriteByte(0x21);
-    WriteByte(0xFE);
-    WriteDataBlock(text.constData(), int(text.size()));
+    writeExtension(QByteArray("\x21\xFE", 2) + dataBlocks(text.constData(), int(text.size())));
 }
 
 void TZVQ_CustomGifCompressor::WriteApplicationExtension(const TAppID& appId, const TAuthCode& authCode,
                                                          const void* data, int count) {
     refuseIn87a("Application Extension");
-    const QByteArray head = QByteArray("\x21\xFF\x0B", 3) + fixedField(appId, 8) + fixedField(authCode, 3);
-    GetImageStream()->WriteBuffer(head.constData(), head.size());
-    WriteDataBlock(data, count);
+    writeExtension(QByteArray("\x21\xFF\x0B", 3) + fixedField(appId, 8) + fixedField(authCode, 3) +
+                   dataBlocks(data, count));
 }
 
 void TZVQ_CustomGifCompressor::WriteLoopControl(int count) {

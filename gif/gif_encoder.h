@@ -54,6 +54,8 @@ public:
 
     void WriteGIFGraphicToStream(TStream* stream, TZVQExtGraphic* graphic, const TGIFGraphicControlInfo& info);
     void WriteGIFGraphic(TZVQExtGraphic* graphic, const TGIFGraphicControlInfo& info);
+    // Extension blocks written before the first graphic are held back and
+    // follow the logical screen descriptor, where the format wants them.
     void WriteComment(const QByteArray& text);
     // Identifiers shorter than 8 characters and codes shorter than 3 are
     // padded with spaces; longer ones are cut.
@@ -91,6 +93,8 @@ public:
 
 private:
     void writeHeader();
+    void writeExtension(const QByteArray& block);
+    static QByteArray dataBlocks(const void* data, int length);
     void WriteLogicalScreenDescriptor(int width, int height, int resolution, std::uint8_t aspect);
     void WriteColourTable(const TLogicalPalette* palette, int entries);
     void WriteGraphicControlExtension(const TGIFGraphicControlInfo& info, bool transparent, int index);
@@ -108,6 +112,7 @@ private:
     bool interlace_ = false;
     std::unique_ptr<TLogicalPalette> globalPalette_;
     bool screenDescriptorWritten_ = false;
+    QByteArray heldBlocks_;
     std::unique_ptr<TGlobalFrame> globalFrame_;
     TColor backgroundColor_ = clWhite;
     QByteArray comment_;

@@ -136,11 +136,32 @@ TEST(GifEncoder, ScreenFieldsAndExtensionBlocks) {
     encoder.WriteLoopControl(0);
     encoder.WriteApplicationExtension("ABC", "1", "xyz", 3);
     encoder.CloseImageStream();
+    // Without a graphic the screen is empty; the extensions follow it.
     EXPECT_EQ(out.bytes().mid(6).toHex(),
-              QByteArray::fromRawData("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00"
+              QByteArray::fromRawData("\x00\x00\x00\x00\x00\x00\x00"
+                                      "\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00"
                                       "\x21\xFF\x0B" "ABC     1  \x03xyz\x00;",
-                                      19 + 19 + 1)
+                                      7 + 19 + 19 + 1)
                   .toHex());
+}
+
+TEST(GifEncoder, ExtensionsBeforeTheFirstGraphicFollowTheScreen) {
+    TZVQ_GIFCompressor encoder;
+    TMemoryStream out;
+    encoder.OpenImageStream(&out);
+    encoder.WriteLoopControl(3);
+    encoder.WriteComment("first");
+    auto dib = paletted(TDIBFormat::dt4bit, 4, 4, randomColours(16, 3), 4);
+    encoder.WriteGIFGraphic(dib.get(), {});
+    encoder.CloseImageStream();
+    TZVQ_GIFDecompressor decoder;
+    QByteArray comment;
+    decoder.OnComment = [&](TObject*, const char* c) { comment = c; };
+    TMemoryStream in(out.bytes());
+    EXPECT_NE(decoder.ReadDIBitmapFromStream(&in, TDIBFormat::dt8bit), nullptr);
+    EXPECT_EQ(decoder.GetLoopCount(), 3);
+    EXPECT_EQ(comment, "first");
+    EXPECT_EQ(out.bytes().mid(13 + 48, 3), QByteArray("\x21\xFF\x0B"));
 }
 
 TEST(GifEncoder, Gif87aLeavesOut89aBlocksAndRefusesThem) {

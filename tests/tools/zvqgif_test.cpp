@@ -6,7 +6,9 @@
 #include <QTemporaryDir>
 
 #include "../gif/gif_bytes.h"
+#include "gif/Zvqgif.h"
 #include "imaging/Zvqgraph.h"
+#include "toolkit/streams.h"
 
 namespace {
 
@@ -102,4 +104,73 @@ TEST(ZvqgifTool, WarningsGoToStandardErrorWithoutFailing) {
     const ToolRun run = zvqgif({"info", writeFile(dir, "odd.gif", odd)});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.err.contains("warning 4096: Unknown GIF type")) << qPrintable(run.err);
+}
+
+namespace {
+
+QString writePicture(const QTemporaryDir& dir, const QString& name, QRgb corner) {
+    QImage image(24, 16, QImage::Format_RGB32);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 24; ++x) image.setPixel(x, y, qRgb(x * 10, y * 15, 128));
+    image.setPixel(0, 0, corner);
+    const QString path = dir.filePath(name);
+    image.save(path);
+    return path;
+}
+
+}  // namespace
+
+TEST(ZvqgifTool, EncodeWritesAPictureAsGif) {
+    QTemporaryDir dir;
+    const QString png = writePicture(dir, "in.png", qRgb(255, 0, 0));
+    const QString gif = dir.filePath("out.gif");
+    const ToolRun run = zvqgif({"encode", png, gif, "--interlace", "--comment", "hi", "--quality", "high"});
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const ToolRun info = zvqgif({"info", gif});
+    EXPECT_TRUE(info.out.contains("graphic 0: image origin 0,0 size 24x16 interlaced yes")) << qPrintable(info.out);
+    EXPECT_TRUE(info.out.contains("comment \"hi\"")) << qPrintable(info.out);
+    // 384 colours: the refined palette keeps the picture close.
+    TZVQ_GIFDecompressor decoder;
+    TMemoryStream in;
+    in.LoadFromFile(gif);
+    auto dib = decoder.ReadDIBitmapFromStream(&in, TDIBFormat::dt8bit);
+    const QImage back = dib->toImage();
+    EXPECT_LE(std::abs(qRed(back.pixel(5, 5)) - 50), 16);
+    EXPECT_LE(std::abs(qGreen(back.pixel(5, 5)) - 75), 16);
+
+    EXPECT_EQ(zvqgif({"encode", png, dir.filePath("old.gif"), "--gif87a", "--grayscale", "--no-dither"}).exitCode, 0);
+    EXPECT_TRUE(zvqgif({"info", dir.filePath("old.gif")}).out.startsWith("type GIF87a"));
+}
+
+TEST(ZvqgifTool, AnimateWritesOneFramePerPicture) {
+    QTemporaryDir dir;
+    QStringList inputs;
+    for (int i = 0; i < 3; ++i) inputs << writePicture(dir, QString("f%1.png").arg(i), qRgb(255, 0, 0));
+    const QString gif = dir.filePath("anim.gif");
+    const ToolRun run = zvqgif(QStringList{"animate", gif, "--delay", "50", "--loop", "2", "--disposal", "background",
+                                           "--transparent", "ff0000"} + inputs);
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const ToolRun info = zvqgif({"info", gif});
+    EXPECT_TRUE(info.out.contains("loop-count 2")) << qPrintable(info.out);
+    EXPECT_TRUE(info.out.contains("graphics 3")) << qPrintable(info.out);
+    EXPECT_EQ(info.out.count("disposal background user-input no delay 50 ms"), 3) << qPrintable(info.out);
+    TZVQ_GIFDecompressor decoder;
+    TMemoryStream in;
+    in.LoadFromFile(gif);
+    auto frame = decoder.ReadDIBitmapFromStream(&in, TDIBFormat::dt8bit);
+    EXPECT_TRUE(frame->GetTransparent());
+    // The red corner is the transparent pixel (red as the palette has it).
+    EXPECT_EQ(frame->toImage().pixel(0, 0) & 0xFFFFFF, toQColor(frame->GetTransparentColour()).rgb() & 0xFFFFFF);
+    EXPECT_GE(qRed(frame->toImage().pixel(0, 0)), 240);
+
+    const ToolRun noLoop = zvqgif(QStringList{"animate", dir.filePath("plain.gif")} + inputs);
+    ASSERT_EQ(noLoop.exitCode, 0);
+    TMemoryStream plain;
+    plain.LoadFromFile(dir.filePath("plain.gif"));
+    EXPECT_FALSE(plain.bytes().contains("NETSCAPE"));
+
+    EXPECT_EQ(zvqgif({"animate", gif, "--disposal", "sideways", inputs[0]}).exitCode, 2);
+    const ToolRun missing = zvqgif({"animate", gif, dir.filePath("nothing.png")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("zvqgif: Cannot read picture")) << qPrintable(missing.err);
 }

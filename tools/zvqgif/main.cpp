@@ -5,6 +5,7 @@
 
 #include "frame_export.h"
 #include "gif_info.h"
+#include "gif_writing.h"
 #include "toolkit/exception.h"
 
 namespace {
@@ -12,19 +13,72 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
-int run(const QStringList& args, bool globalFrame, QTextStream& out, QTextStream& err) {
+const char* const kUsageText =
+    "usage: zvqgif info FILE.gif\n"
+    "       zvqgif decode FILE.gif OUTDIR [--global-frame]\n"
+    "       zvqgif encode IN OUT.gif [--interlace] [--no-dither] [--grayscale] [--gif87a]\n"
+    "                     [--comment TEXT] [--quality spec|high]\n"
+    "       zvqgif animate OUT.gif [--delay MS] [--loop N] [--disposal none|leave|background|previous]\n"
+    "                      [--transparent RRGGBB] [--quality spec|high] IN...\n";
+
+struct Usage {};  // wrong arguments
+
+int number(const QCommandLineParser& parser, const QString& name) {
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < 0 || value > 65535) throw Usage{};
+    return value;
+}
+
+TGIFPaletteQuality quality(const QCommandLineParser& parser) {
+    const QString value = parser.value("quality");
+    if (value == "spec") return TGIFPaletteQuality::Standard;
+    if (value == "high") return TGIFPaletteQuality::High;
+    throw Usage{};
+}
+
+TDisposalMethods disposal(const QString& name) {
+    const QStringList names{"none", "leave", "background", "previous"};
+    if (!names.contains(name)) throw Usage{};
+    return TDisposalMethods(names.indexOf(name));
+}
+
+TColor colour(const QString& hex) {
+    bool ok = false;
+    const unsigned value = hex.toUInt(&ok, 16);
+    if (!ok || hex.size() != 6) throw Usage{};
+    return RGB(int(value >> 16), int(value >> 8), int(value));
+}
+
+int run(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
+    const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     if (command == "info" && args.size() == 2) {
         printGifInfo(args[1], out, err);
-        return 0;
+    } else if (command == "decode" && args.size() == 3) {
+        out << exportFrames(args[1], args[2], parser.isSet("global-frame"), err) << " frames written to " << args[2]
+            << '\n';
+    } else if (command == "encode" && args.size() == 3) {
+        EncodeOptions options;
+        options.interlace = parser.isSet("interlace");
+        options.dither = !parser.isSet("no-dither");
+        options.grayscale = parser.isSet("grayscale");
+        options.gif87a = parser.isSet("gif87a");
+        options.comment = parser.value("comment").toUtf8();
+        options.quality = quality(parser);
+        encodePicture(args[1], args[2], options);
+    } else if (command == "animate" && args.size() >= 3) {
+        AnimateOptions options;
+        options.delay = number(parser, "delay");
+        if (parser.isSet("loop")) options.loopCount = number(parser, "loop");
+        options.disposal = disposal(parser.value("disposal"));
+        if (parser.isSet("transparent")) options.transparent = colour(parser.value("transparent"));
+        options.quality = quality(parser);
+        animatePictures(args.mid(2), args[1], options);
+    } else {
+        throw Usage{};
     }
-    if (command == "decode" && args.size() == 3) {
-        out << exportFrames(args[1], args[2], globalFrame, err) << " frames written to " << args[2] << '\n';
-        return 0;
-    }
-    err << "usage: zvqgif info FILE.gif\n"
-           "       zvqgif decode FILE.gif OUTDIR [--global-frame]\n";
-    return kUsage;
+    return 0;
 }
 
 }  // namespace
@@ -36,14 +90,29 @@ int main(int argc, char** argv) {
     QGuiApplication::setApplicationName(QStringLiteral("zvqgif"));
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("global-frame"), QStringLiteral("Decode every graphic on the whole screen.")});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("info FILE.gif | decode FILE.gif OUTDIR"));
+    parser.addOptions({
+        {"global-frame", "decode: every graphic on the whole screen."},
+        {"interlace", "encode: write interlaced rows."},
+        {"no-dither", "encode: map colours without dithering."},
+        {"grayscale", "encode: write grey levels."},
+        {"gif87a", "encode: write GIF87a (no comment, no transparency)."},
+        {"comment", "encode: a comment block.", "TEXT"},
+        {"quality", "encode, animate: spec (median cut) or high.", "spec|high", "spec"},
+        {"delay", "animate: delay of every frame in milliseconds.", "MS", "100"},
+        {"loop", "animate: loop count written (0: for ever).", "N"},
+        {"disposal", "animate: none, leave, background or previous.", "METHOD", "none"},
+        {"transparent", "animate: the transparent colour.", "RRGGBB"},
+    });
+    parser.addPositionalArgument("command", "info | decode | encode | animate, then their files");
     parser.process(application);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
     try {
-        return run(parser.positionalArguments(), parser.isSet(QStringLiteral("global-frame")), out, err);
+        return run(parser, out, err);
+    } catch (const Usage&) {
+        err << kUsageText;
+        return kUsage;
     } catch (const Exception& e) {
         err << "zvqgif: " << e.Message() << Qt::endl;
         return kFailed;

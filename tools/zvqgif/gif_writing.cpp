@@ -1,0 +1,62 @@
+#include "gif_writing.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+
+#include "gif/Zvqgif.h"
+#include "imaging/Zvqgraph.h"
+#include "toolkit/bitmap.h"
+#include "toolkit/streams.h"
+
+namespace {
+
+// The picture as a 24-bit bitmap; see-through parts are laid on white.
+std::unique_ptr<TDeviceIndependentBitmap> loadPicture(const QString& fileName) {
+    QImageReader reader(fileName);
+    QImage image = reader.read();
+    if (image.isNull()) throw Exception(QStringLiteral("Cannot read picture \"%1\": %2").arg(fileName, reader.errorString()));
+    if (image.hasAlphaChannel()) {
+        QImage flat(image.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, image);
+        image = flat;
+    }
+    TBitmap bitmap;
+    bitmap.SetImage(image.convertToFormat(QImage::Format_RGB32));
+    return std::make_unique<TDeviceIndependentBitmap>(&bitmap, TDIBFormat::dt24bit);
+}
+
+}  // namespace
+
+void encodePicture(const QString& input, const QString& output, const EncodeOptions& options) {
+    const std::unique_ptr<TDeviceIndependentBitmap> picture = loadPicture(input);
+    TZVQ_GIFCompressor encoder;
+    encoder.SetInterlace(options.interlace);
+    encoder.SetFSDither(options.dither);
+    encoder.SetGrayscale(options.grayscale);
+    encoder.SetGIFType(options.gif87a ? TGIFType::gt87a : TGIFType::gt89a);
+    encoder.SetComment(options.comment);
+    encoder.SetPaletteQuality(options.quality);
+    encoder.SaveDIBtoFile(picture.get(), output);
+}
+
+void animatePictures(const QStringList& inputs, const QString& output, const AnimateOptions& options) {
+    TZVQ_GIFCompressor encoder;
+    encoder.SetPaletteQuality(options.quality);
+    TFileStream out(output, TFileMode::Create);
+    encoder.OpenImageStream(&out);
+    if (options.loopCount) encoder.WriteLoopControl(*options.loopCount);
+    TGIFGraphicControlInfo info;
+    info.DelayTime = options.delay;
+    info.DisposalMethod = options.disposal;
+    for (const QString& input : inputs) {
+        const std::unique_ptr<TDeviceIndependentBitmap> frame = loadPicture(input);
+        if (options.transparent) {
+            frame->SetTransparent(true);
+            frame->SetTransparentColour(*options.transparent);
+        }
+        encoder.WriteGIFGraphic(frame.get(), info);
+    }
+    encoder.CloseImageStream();
+}
