@@ -39,6 +39,7 @@ void TZVQ_CustomGifDecompressor::OpenImageStream(TStream* stream) {
     TZVQGraphicsDecompressor::OpenImageStream(stream);
     if (opened_) return;
     loopCount_ = 0;
+    hasLoopExtension_ = false;
     ReadGIFHeader();
     readScreenDescriptor();
     IdentifyNextBlock();
@@ -208,7 +209,10 @@ void TZVQ_CustomGifDecompressor::ReadApplicationExtension() {
 void TZVQ_CustomGifDecompressor::HandleAppExtension(const TAppID& appId, const TAuthCode& authCode,
                                                     const std::uint8_t* data, int count) {
     if (appId == "NETSCAPE" && authCode == "2.0" && count == 3) {
-        if (data[0] == 1) loopCount_ = data[1] + 256 * data[2];
+        if (data[0] == 1) {
+            loopCount_ = data[1] + 256 * data[2];
+            hasLoopExtension_ = true;
+        }
         return;
     }
     if (OnAppExtension) OnAppExtension(this, appId, authCode, data, count);

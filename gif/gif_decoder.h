@@ -58,6 +58,9 @@ public:
     TMemoryStream* GetDataBlockBuffer() const { return dataBlock_.get(); }
     const TGIFGraphicControlInfo& GetGraphicControlInfo() const { return currentInfo_; }
     int GetLoopCount() const { return loopCount_; }
+    // The stream has a looping extension (a loop count of 0 then means for
+    // ever, not "play once").
+    bool hasLoopExtension() const { return hasLoopExtension_; }
     // Of the image read last: whether it was interlaced, the entries of its
     // own colour table (0 without one), and the transparent index in force
     // for it (-1 for none).
@@ -109,6 +112,7 @@ private:
     std::uint8_t pendingTransparentIndex_ = 0;
     bool pendingTransparent_ = false;
     int loopCount_ = 0;
+    bool hasLoopExtension_ = false;
     int rowsRead_ = 0;
     int rowsInImage_ = 0;
     bool lastInterlaced_ = false;

@@ -20,3 +20,9 @@ class EGIFAppExtensionUnknown : public Exception {
 public:
     using Exception::Exception;
 };
+
+// Animated image lists and their frames.
+class EAnimateError : public Exception {
+public:
+    using Exception::Exception;
+};
