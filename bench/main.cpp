@@ -1,5 +1,7 @@
 // The imaging benchmark: the library's BMP, palette, quantizer and
-// conversion costs on photographs, with the peers on the same pictures.
+// conversion costs on photographs, and GIF decoding on photographs,
+// screenshot-like pictures, gradients, noise and an animation, with the
+// peers on the same pictures.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -7,6 +9,9 @@
 #include <unistd.h>
 
 #include "bench/allocation_check.h"
+#include "bench/gif_corpus.h"
+#include "bench/gif_decode_benchmarks.h"
+#include "bench/gif_summary.h"
 #include "bench/library_benchmarks.h"
 #include "bench/peer_benchmarks.h"
 #include "bench/pictures.h"
@@ -29,10 +34,16 @@ int main(int argc, char** argv) {
     const bool clean = runAllocationCheck();
     registerLibraryBenchmarks();
     registerPeerBenchmarks();
+    if (gifCorpus().empty()) {
+        std::fprintf(stderr, "GIF pictures missing (photo-WxH.gif, ...): bench/run prepares them.\n");
+    } else {
+        registerGifDecodeBenchmarks();
+    }
     RecordingReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
                                                      : benchmark::ConsoleReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printSummary(reporter);
+    const bool gifPixelsSame = printGifSummary(reporter);
     benchmark::Shutdown();
-    return clean ? 0 : 1;
+    return clean && gifPixelsSame ? 0 : 1;
 }

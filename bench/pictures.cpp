@@ -17,6 +17,8 @@ std::string& directory() {
 
 void setPictureDirectory(const std::string& dir) { directory() = dir; }
 
+std::string pictureDirectory() { return directory(); }
+
 std::string picturePath(const PictureSize& size) { return directory() + "/photo-" + size.name() + ".bmp"; }
 
 std::string outputPath(const PictureSize& size, const std::string& what) {

@@ -18,6 +18,7 @@ struct PictureSize {
 inline constexpr std::array<PictureSize, 3> kPictureSizes = {{{512, 512}, {1920, 1080}, {4096, 4096}}};
 
 void setPictureDirectory(const std::string& directory);
+std::string pictureDirectory();
 std::string picturePath(const PictureSize& size);
 // A file for results under the pictures' folder (created when missing).
 std::string outputPath(const PictureSize& size, const std::string& what);

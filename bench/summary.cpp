@@ -8,11 +8,14 @@
 
 void RecordingReporter::ReportRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs) {
-        if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-        std::string name = run.benchmark_name();
-        const std::string suffix = "/real_time";
-        if (name.ends_with(suffix)) name.resize(name.size() - suffix.size());
-        times_[name] = run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        // With --benchmark_repetitions the median stands for the benchmark:
+        // it comes after the repetitions and replaces them.
+        const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+        if ((run.run_type != Run::RT_Iteration && !median) || run.error_occurred) continue;
+        benchmark::BenchmarkName name = run.run_name;
+        name.time_type.clear();
+        name.repetitions.clear();
+        times_[name.str()] = run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
     }
     ConsoleReporter::ReportRuns(runs);
 }

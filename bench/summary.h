@@ -6,7 +6,8 @@
 #include <string>
 
 // Google Benchmark's console table, keeping each benchmark's real time per
-// iteration (in milliseconds) for the summary.
+// iteration (in milliseconds) for the summary: the median of the repetitions
+// when there are several.
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
     using ConsoleReporter::ConsoleReporter;

@@ -1,0 +1,84 @@
+#include "bench/our_gif_decoding.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "gif/Zvqgif.h"
+#include "imaging/device_independent_bitmap.h"
+#include "imaging/dib_layout.h"
+#include "toolkit/streams.h"
+
+namespace {
+
+RgbaTable tableOf(const TDeviceIndependentBitmap& dib) {
+    RgbaTable table;
+    table.fill(rgbaWord(0, 0, 0));
+    const TRGBQuad* colours = dib.GetColourTable();
+    const int count = colours ? std::min(dib.GetNumColours(), 256) : 0;
+    for (int i = 0; i < count; ++i)
+        table[i] = rgbaWord(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue);
+    return table;
+}
+
+// One row of a 1- or 4-bit bitmap as a byte per pixel, leftmost pixel in
+// the high bits.
+void unpackRow(const std::uint8_t* packed, int bits, int width, std::uint8_t* indices) {
+    if (bits == 4) {
+        for (int x = 0; x + 1 < width; x += 2, ++packed) {
+            indices[x] = std::uint8_t(*packed >> 4);
+            indices[x + 1] = std::uint8_t(*packed & 15);
+        }
+        if (width & 1) indices[width - 1] = std::uint8_t(*packed >> 4);
+        return;
+    }
+    for (int x = 0; x < width; ++x) indices[x] = std::uint8_t((packed[x / 8] >> (7 - x % 8)) & 1);
+}
+
+void pasteBitmap(const TDeviceIndependentBitmap& dib, int left, int top, RgbaCanvas& canvas) {
+    const int width = dib.GetWidth(), height = dib.GetHeight();
+    const int bits = bitsPerPixel(dib.GetDIBType());
+    const RgbaTable table = tableOf(dib);
+    // Bitmaps are stored bottom row first unless their height is negative.
+    const std::int64_t stride = dibStride(bits, width) * (dib.isTopDown() ? 1 : -1);
+    const std::uint8_t* topRow = dib.GetBits() + (dib.isTopDown() ? 0 : -stride * (height - 1));
+    if (bits == 8) {
+        pasteIndices(topRow, width, height, stride, table, left, top, canvas);
+        return;
+    }
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        unpackRow(topRow + y * stride, bits, width, row.data());
+        pasteIndices(row.data(), width, 1, 0, table, left, top + y, canvas);
+    }
+}
+
+}  // namespace
+
+int decodeWithOurs(TMemoryStream& stream, RgbaCanvas& canvas, const FrameDone& done) {
+    stream.SetPosition(0);
+    TZVQ_GIFDecompressor decoder;
+    TGIFGraphicControlInfo info;
+    int frames = 0;
+    while (std::unique_ptr<TZVQExtGraphic> graphic =
+               decoder.ReadGIFGraphicFromStream(&stream, info)) {
+        const auto* dib = dynamic_cast<const TDeviceIndependentBitmap*>(graphic.get());
+        if (!dib) continue;  // plain text: the corpus has none
+        pasteBitmap(*dib, info.Origin.x(), info.Origin.y(), canvas);
+        ++frames;
+        if (done) done(canvas);
+    }
+    return frames;
+}
+
+long long readIndicesWithOurs(TMemoryStream& stream, const GifFile& file,
+                              std::vector<std::uint8_t>& indices) {
+    long long total = 0;
+    for (const GifFrameData& frame : file.frames) {
+        const std::size_t count = std::size_t(frame.width) * std::size_t(frame.height);
+        if (indices.size() < count) indices.resize(count);
+        stream.SetPosition(frame.offset);
+        TZVQ_LZWDecompressor decoder(&stream);
+        total += decoder.readIndices(indices.data(), int(count));
+    }
+    return total;
+}
