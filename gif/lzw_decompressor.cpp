@@ -45,9 +45,10 @@ TZVQ_LZWDecompressor::~TZVQ_LZWDecompressor() {
 }
 
 void TZVQ_LZWDecompressor::setLiteral(int slot, std::uint8_t value) {
-    lengthLess1_[slot] = 0;
-    first_[slot] = value;
-    suffix_[slot][0] = value;
+    Entry& entry = entries_[slot];
+    entry.lengthLess1 = 0;
+    entry.first = value;
+    entry.suffix[0] = value;
 }
 
 // --- Sub-blocks and bits ---------------------------------------------------
@@ -124,20 +125,21 @@ std::uint16_t TZVQ_LZWDecompressor::ReadBits(int width) {
 
 // --- Strings ---------------------------------------------------------------
 
-void TZVQ_LZWDecompressor::addEntry(std::uint16_t prefix, std::uint8_t last) {
-    const std::uint16_t code = nextFreeCode_;
-    const std::uint16_t lengthLess1 = std::uint16_t(lengthLess1_[prefix] + 1);
-    lengthLess1_[code] = lengthLess1;
-    first_[code] = first_[prefix];
+[[gnu::always_inline]] inline void TZVQ_LZWDecompressor::addEntry(std::uint16_t prefix, std::uint8_t last) {
+    Entry& entry = entries_[nextFreeCode_];
+    const Entry& before = entries_[prefix];
+    const std::uint16_t lengthLess1 = std::uint16_t(before.lengthLess1 + 1);
     const int column = lengthLess1 & 7;
+    std::memcpy(entry.suffix, before.suffix, 8);
     if (column != 0) {
-        std::memcpy(suffix_[code], suffix_[prefix], 8);
-        suffix_[code][column] = last;
-        prefix_[code] = prefix_[prefix];
+        entry.suffix[column] = last;
+        entry.prefix = before.prefix;
     } else {
-        suffix_[code][0] = last;
-        prefix_[code] = prefix;
+        entry.suffix[0] = last;
+        entry.prefix = prefix;
     }
+    entry.lengthLess1 = lengthLess1;
+    entry.first = before.first;
     ++nextFreeCode_;
     if (nextFreeCode_ >= nextWidthThreshold_ && nextFreeCode_ < kMaxCode) {
         nextWidthThreshold_ <<= 1;
@@ -148,13 +150,14 @@ void TZVQ_LZWDecompressor::addEntry(std::uint16_t prefix, std::uint8_t last) {
 // Writes the string back to front, a chunk at a time. The last chunk is
 // copied whole, so up to seven bytes after the string are overwritten: every
 // buffer written here has that much room beyond its end.
-inline void TZVQ_LZWDecompressor::copyString(std::uint16_t code, std::uint8_t* out, int length) const {
+[[gnu::always_inline]] inline void TZVQ_LZWDecompressor::copyString(std::uint16_t code, std::uint8_t* out,
+                                                                   int length) const {
     std::uint8_t* at = out + length - (((length - 1) & 7) + 1);
-    std::memcpy(at, suffix_[code], 8);
+    std::memcpy(at, entries_[code].suffix, 8);
     while (at > out) {
-        code = prefix_[code];
+        code = entries_[code].prefix;
         at -= 8;
-        std::memcpy(at, suffix_[code], 8);
+        std::memcpy(at, entries_[code].suffix, 8);
     }
 }
 
@@ -198,25 +201,58 @@ int TZVQ_LZWDecompressor::readIndices(std::uint8_t* out, int count) {
             if (!startString(out, n)) break;
             continue;
         }
-        const std::uint32_t code = readCode(codeWidth_);
-        if (code == endCode_) {
-            started_ = false;
-            endOfData_ = true;
-            break;
+        n = decodeRun(out, n, count);
+    }
+    return n;
+}
+
+// The codes of one dictionary, until the row is full or a clear or end code
+// comes. The hot state lives in locals here and goes back to the members
+// whenever anything else may look at it.
+int TZVQ_LZWDecompressor::decodeRun(std::uint8_t* out, int n, int count) {
+    std::uint64_t bits = bits_;
+    int bitCount = bitCount_;
+    int width = codeWidth_;
+    std::uint16_t previous = previousCode_;
+    const std::uint32_t clear = clearCode_;
+    const auto store = [&] {
+        bits_ = bits;
+        bitCount_ = bitCount;
+        previousCode_ = previous;
+    };
+    while (n < count) {
+        std::uint32_t code;
+        if (bitCount >= width) {
+            code = std::uint32_t(bits & ((std::uint64_t(1) << width) - 1));
+            bits >>= width;
+            bitCount -= width;
+        } else {
+            store();
+            refill();
+            bits = bits_;
+            bitCount = bitCount_;
+            if (bitCount >= width) continue;
+            code = finalCode(width);
+            bits = 0;
+            bitCount = 0;
         }
-        if (code == clearCode_) {
+        if (code - clear < 2) {  // the clear or the end code
+            store();
             started_ = false;
-            continue;
+            endOfData_ = code != clear;
+            return n;
         }
         if (code > nextFreeCode_ || code >= kMaxCodes) {
+            store();
             throw EGIFError(QStringLiteral("Undefined symbol in LZW stream"));
         }
         // A full dictionary takes no new entries: later codes keep using it.
         if (nextFreeCode_ < kMaxCodes) {
-            addEntry(previousCode_, code == nextFreeCode_ ? first_[previousCode_] : first_[code]);
+            addEntry(previous, code == nextFreeCode_ ? entries_[previous].first : entries_[code].first);
+            width = codeWidth_;
         }
-        previousCode_ = std::uint16_t(code);
-        const int length = lengthLess1_[code] + 1;
+        previous = std::uint16_t(code);
+        const int length = entries_[code].lengthLess1 + 1;
         // The chunked copy writes up to seven bytes past the string.
         if (length + kSlack <= count - n) {
             copyString(std::uint16_t(code), out + n, length);
@@ -228,6 +264,7 @@ int TZVQ_LZWDecompressor::readIndices(std::uint8_t* out, int count) {
             n += takePending(out + n, count - n);
         }
     }
+    store();
     return n;
 }
 

@@ -46,6 +46,7 @@ private:
     bool startString(std::uint8_t* out, int& n);
     void addEntry(std::uint16_t prefix, std::uint8_t last);
     void copyString(std::uint16_t code, std::uint8_t* out, int length) const;
+    int decodeRun(std::uint8_t* out, int n, int count);
     void setLiteral(int slot, std::uint8_t value);
     int takePending(std::uint8_t* out, int count);
     std::uint32_t readCode(int width);
@@ -63,10 +64,16 @@ private:
     std::uint16_t previousCode_ = 0;
     int rowWidth_ = 0;
 
-    std::uint16_t lengthLess1_[kSlots];
-    std::uint16_t prefix_[kSlots];
-    std::uint8_t first_[kSlots];
-    std::uint8_t suffix_[kSlots][8];
+    // One code's string: its last chunk, the code of what comes before the
+    // chunk, its length less one and its first byte; 16 bytes, so that one
+    // string touches one cache line.
+    struct alignas(16) Entry {
+        std::uint8_t suffix[8];
+        std::uint16_t prefix;
+        std::uint16_t lengthLess1;
+        std::uint8_t first;
+    };
+    Entry entries_[kSlots];
 
     std::uint8_t pending_[kMaxCodes + kSlack];
     int pendingAt_ = 0;

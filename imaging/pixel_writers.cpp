@@ -153,8 +153,47 @@ bool TDIB4Writer::SetNextIndex(std::uint8_t index) {
     return true;
 }
 
+// Forward runs are packed two pixels to a byte; an odd first column shares
+// its byte with the pixel before it.
+int TDIB4Writer::SetNextIndices(const std::uint8_t* indices, int count) {
+    const int n = std::min(count, pixelsLeft_);
+    if (n <= 0) return 0;
+    if (backwards_) return TDIBMappedWriter::SetNextIndices(indices, n);
+    int i = 0;
+    if (col_ & 1) {
+        std::uint8_t& byte = rowPtr_[col_ >> 1];
+        byte = std::uint8_t((byte & 0xF0) | (indices[0] & 0x0F));
+        i = 1;
+    }
+    std::uint8_t* out = rowPtr_ + ((col_ + i) >> 1);
+    for (; i + 1 < n; i += 2) *out++ = std::uint8_t(indices[i] << 4 | (indices[i + 1] & 0x0F));
+    if (i < n) *out = std::uint8_t((*out & 0x0F) | indices[i] << 4);
+    col_ += n;
+    pixelsLeft_ -= n;
+    return n;
+}
+
 TDIB1Writer::TDIB1Writer(TDeviceIndependentBitmap* dib)
     : TDIBMappedWriter(dib, (dib->GetWidth() + 7) / 8) {}
+
+// Forward runs fill whole bytes where they can.
+int TDIB1Writer::SetNextIndices(const std::uint8_t* indices, int count) {
+    const int n = std::min(count, pixelsLeft_);
+    if (n <= 0) return 0;
+    if (backwards_) return TDIBMappedWriter::SetNextIndices(indices, n);
+    int i = 0;
+    while (i < n && (col_ & 7) != 0) SetNextIndex(indices[i++]);
+    std::uint8_t* out = rowPtr_ + (col_ >> 3);
+    for (; i + 8 <= n; i += 8) {
+        std::uint8_t byte = 0;
+        for (int bit = 0; bit < 8; ++bit) byte = std::uint8_t(byte << 1 | (indices[i + bit] != 0));
+        *out++ = byte;
+        col_ += 8;
+        pixelsLeft_ -= 8;
+    }
+    for (; i < n; ++i) SetNextIndex(indices[i]);
+    return n;
+}
 
 bool TDIB1Writer::SetNextIndex(std::uint8_t index) {
     if (pixelsLeft_ <= 0) return false;

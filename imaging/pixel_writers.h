@@ -68,6 +68,7 @@ class TDIB4Writer final : public TDIBMappedWriter {
 public:
     explicit TDIB4Writer(TDeviceIndependentBitmap* dib);
     bool SetNextIndex(std::uint8_t index) override;
+    int SetNextIndices(const std::uint8_t* indices, int count) override;
 };
 
 class TDIB1Writer final : public TDIBMappedWriter {
@@ -75,4 +76,5 @@ public:
     explicit TDIB1Writer(TDeviceIndependentBitmap* dib);
     // Any nonzero index sets the pixel.
     bool SetNextIndex(std::uint8_t index) override;
+    int SetNextIndices(const std::uint8_t* indices, int count) override;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "bmp_builder.h"
@@ -295,4 +296,39 @@ TEST(PixelIterators, FillColourMapsOnce) {
     auto reader = dib.GetReader();
     reader->Reset(1, 1);
     EXPECT_EQ(readIndices(*reader), (std::vector<int>{0, 13, 13, 13, 0}));
+}
+
+// Runs of indices land exactly where one index at a time would put them,
+// whatever the clip's first column, the run lengths and the direction.
+TEST(PixelWriters, IndexRunsMatchSingleIndices) {
+    for (TDIBFormat format : {TDIBFormat::dtMonochrome, TDIBFormat::dt4bit, TDIBFormat::dt8bit}) {
+        for (int left : {0, 1, 3, 7, 8}) {
+            for (bool backwards : {false, true}) {
+                TDeviceIndependentBitmap single(format, 41, 3), runs(format, 41, 3);
+                auto one = single.GetWriter();
+                auto many = runs.GetWriter();
+                const QRect clip(QPoint(left, 0), QPoint(37, 2));
+                one->SetClipRect(clip);
+                many->SetClipRect(clip);
+                one->SetBackwardsScan(backwards);
+                many->SetBackwardsScan(backwards);
+                std::uint8_t indices[64];
+                for (int i = 0; i < 64; ++i) indices[i] = std::uint8_t((i * 7 + left) % (format == TDIBFormat::dt4bit ? 16 : 2));
+                do {
+                    auto* oneMapped = static_cast<TDIBMappedWriter*>(one.get());
+                    auto* manyMapped = static_cast<TDIBMappedWriter*>(many.get());
+                    int at = 0;
+                    while (oneMapped->SetNextIndex(indices[at % 64])) ++at;
+                    for (int done = 0, chunk = 1; done < at; chunk = chunk % 11 + 2) {
+                        done += manyMapped->SetNextIndices(indices + done, std::min(chunk, at - done));
+                    }
+                    EXPECT_EQ(manyMapped->SetNextIndices(indices, 5), 0);
+                    many->NextRow();
+                } while (one->NextRow());
+                const int bytes = TDeviceIndependentBitmap::CalcDIBSize(format, 41, 3);
+                EXPECT_EQ(std::memcmp(single.GetBits(), runs.GetBits(), std::size_t(bytes)), 0)
+                    << int(format) << " left " << left << " backwards " << backwards;
+            }
+        }
+    }
 }
