@@ -139,6 +139,47 @@ inline QByteArray literalImageData(const std::vector<int>& indices, int minimumC
     return codes.imageData();
 }
 
+// The same file with the data sub-blocks of every image cut anew into
+// blocks of `blockSize` bytes (the last one shorter); everything else is
+// copied as it is. The file must be whole.
+inline QByteArray resplitImageData(const QByteArray& gif, int blockSize) {
+    const auto byteAt = [&](qsizetype at) { return std::uint8_t(gif[at]); };
+    const auto tableBytes = [&](std::uint8_t packed) {
+        return packed & 0x80 ? 3 << ((packed & 7) + 1) : 0;
+    };
+    // Passes over sub-blocks up to and with the terminator; returns their
+    // joined data.
+    const auto takeBlocks = [&](qsizetype& at) {
+        QByteArray data;
+        for (int n; (n = byteAt(at)) != 0; at += n + 1) data.append(gif.mid(at + 1, n));
+        ++at;
+        return data;
+    };
+    qsizetype at = 13 + tableBytes(byteAt(10));
+    QByteArray out = gif.left(at);
+    while (at < gif.size() && byteAt(at) != 0x3B) {
+        if (byteAt(at) == 0x21) {
+            const qsizetype start = at;
+            at += 2;
+            takeBlocks(at);
+            out.append(gif.mid(start, at - start));
+            continue;
+        }
+        const qsizetype start = at;
+        at += 10 + tableBytes(byteAt(at + 9)) + 1;  // descriptor, table, code size
+        out.append(gif.mid(start, at - start));
+        const QByteArray data = takeBlocks(at);
+        for (qsizetype from = 0; from < data.size(); from += blockSize) {
+            const QByteArray block = data.mid(from, blockSize);
+            out.append(char(block.size()));
+            out.append(block);
+        }
+        out.append(char(0));
+    }
+    out.append(gif.mid(at));
+    return out;
+}
+
 // A stream that is no memory stream and hands out at most `chunk` bytes
 // per read, as a pipe or a slow device may.
 class TrickleStream : public TStream {

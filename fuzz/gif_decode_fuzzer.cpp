@@ -1,0 +1,101 @@
+// Feeds arbitrary bytes to the GIF decoder and reads every graphic of the
+// stream twice: from memory onto each image's own bitmap, and through a
+// stream that hands out a few bytes per read onto the screen's frame. Every
+// pixel of each bitmap is read back. Nothing may crash or touch memory
+// outside its blocks; a bad stream ends in one of our exceptions.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "gif/Zvqgif.h"
+#include "gif_bytes.h"
+#include "imaging/Zvqgraph.h"
+#include "toolkit/streams.h"
+
+namespace {
+
+// Bitmaps are allocated at the declared size before any pixel arrives, so
+// a few bytes can ask for gigabytes: such inputs are skipped.
+constexpr std::int64_t kMaxPixels = 16 << 20;
+
+volatile std::size_t sink;
+
+// Walks the blocks as the decoder does, far enough to see every screen and
+// image size the stream declares.
+bool declaresHugeBitmap(const std::uint8_t* data, std::size_t size) {
+    if (size < 13) return false;
+    const auto word = [&](std::size_t at) {
+        return at + 1 < size ? data[at] | data[at + 1] << 8 : 0;
+    };
+    const auto tooLarge = [](int width, int height) {
+        return std::int64_t(width) * height > kMaxPixels;
+    };
+    const auto tableBytes = [](std::uint8_t packed) {
+        return packed & 0x80 ? 3 << ((packed & 7) + 1) : 0;
+    };
+    if (tooLarge(word(6), word(8))) return true;
+    std::size_t at = 13 + std::size_t(tableBytes(data[10]));
+    while (at < size) {
+        const std::uint8_t introducer = data[at++];
+        if (introducer == 0x3B) return false;
+        if (introducer == 0x2C) {
+            if (at + 9 > size) return false;
+            if (tooLarge(word(at + 4), word(at + 6))) return true;
+            at += 9 + std::size_t(tableBytes(data[at + 8])) + 1;  // descriptor, table, code size
+        } else if (introducer == 0x21) {
+            ++at;  // the label
+        }
+        while (at < size && data[at] != 0) at += data[at] + 1u;
+        ++at;
+    }
+    return false;
+}
+
+void readPixels(TDeviceIndependentBitmap& dib) {
+    std::unique_ptr<TDIBReader> reader = dib.GetReader();
+    std::uint8_t r, g, b;
+    try {
+        do {
+            while (reader->GetNextPixel(r, g, b)) sink = sink + r + g + b;
+        } while (reader->NextRow());
+    } catch (const Exception&) {
+        // An index beyond the colour table is reported, not read.
+    }
+}
+
+void decodeAll(TStream* stream, bool globalFrame) {
+    TZVQ_GIFDecompressor decoder;
+    decoder.SetUseGlobalFrame(globalFrame);
+    decoder.OnComment = [](TObject*, const char* text) { sink = sink + std::strlen(text); };
+    decoder.OnAppExtension = [](TObject*, const TAppID& id, const TAuthCode& code, const void* data,
+                                int count) {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        for (int i = 0; i < count; ++i) sink = sink + bytes[i];
+        sink = sink + std::size_t(id.size() + code.size());
+    };
+    TGIFGraphicControlInfo info;
+    try {
+        while (std::unique_ptr<TZVQExtGraphic> graphic =
+                   decoder.ReadGIFGraphicFromStream(stream, info)) {
+            if (auto* dib = dynamic_cast<TDeviceIndependentBitmap*>(graphic.get())) {
+                readPixels(*dib);
+            } else if (auto* text = dynamic_cast<TPlainText*>(graphic.get());
+                       text && text->GetText()) {
+                sink = sink + std::strlen(text->GetText());
+            }
+        }
+    } catch (const Exception&) {
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (declaresHugeBitmap(data, size)) return -1;  // kept out of the corpus
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    TMemoryStream memory(bytes);
+    decodeAll(&memory, false);
+    TrickleStream trickle(bytes, 5);
+    decodeAll(&trickle, true);
+    return 0;
+}
