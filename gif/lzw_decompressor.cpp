@@ -125,28 +125,6 @@ std::uint16_t TZVQ_LZWDecompressor::ReadBits(int width) {
 
 // --- Strings ---------------------------------------------------------------
 
-[[gnu::always_inline]] inline void TZVQ_LZWDecompressor::addEntry(std::uint16_t prefix, std::uint8_t last) {
-    Entry& entry = entries_[nextFreeCode_];
-    const Entry& before = entries_[prefix];
-    const std::uint16_t lengthLess1 = std::uint16_t(before.lengthLess1 + 1);
-    const int column = lengthLess1 & 7;
-    std::memcpy(entry.suffix, before.suffix, 8);
-    if (column != 0) {
-        entry.suffix[column] = last;
-        entry.prefix = before.prefix;
-    } else {
-        entry.suffix[0] = last;
-        entry.prefix = prefix;
-    }
-    entry.lengthLess1 = lengthLess1;
-    entry.first = before.first;
-    ++nextFreeCode_;
-    if (nextFreeCode_ >= nextWidthThreshold_ && nextFreeCode_ < kMaxCode) {
-        nextWidthThreshold_ <<= 1;
-        ++codeWidth_;
-    }
-}
-
 // Writes the string back to front, a chunk at a time. The last chunk is
 // copied whole, so up to seven bytes after the string are overwritten: every
 // buffer written here has that much room beyond its end.
@@ -213,12 +191,17 @@ int TZVQ_LZWDecompressor::decodeRun(std::uint8_t* out, int n, int count) {
     std::uint64_t bits = bits_;
     int bitCount = bitCount_;
     int width = codeWidth_;
-    std::uint16_t previous = previousCode_;
+    std::uint32_t nextFree = nextFreeCode_;
+    std::uint32_t threshold = nextWidthThreshold_;
+    std::uint32_t previous = previousCode_;
     const std::uint32_t clear = clearCode_;
     const auto store = [&] {
         bits_ = bits;
         bitCount_ = bitCount;
-        previousCode_ = previous;
+        codeWidth_ = width;
+        nextFreeCode_ = std::uint16_t(nextFree);
+        nextWidthThreshold_ = threshold;
+        previousCode_ = std::uint16_t(previous);
     };
     while (n < count) {
         std::uint32_t code;
@@ -242,20 +225,38 @@ int TZVQ_LZWDecompressor::decodeRun(std::uint8_t* out, int n, int count) {
             endOfData_ = code != clear;
             return n;
         }
-        if (code > nextFreeCode_ || code >= kMaxCodes) {
+        if (code > nextFree || code >= kMaxCodes) {
             store();
             throw EGIFError(QStringLiteral("Undefined symbol in LZW stream"));
         }
         // A full dictionary takes no new entries: later codes keep using it.
-        if (nextFreeCode_ < kMaxCodes) {
-            addEntry(previous, code == nextFreeCode_ ? entries_[previous].first : entries_[code].first);
-            width = codeWidth_;
+        if (nextFree < kMaxCodes) {
+            const Entry& before = entries_[previous];
+            Entry& entry = entries_[nextFree];
+            const std::uint8_t last = code == nextFree ? before.first : entries_[code].first;
+            const auto lengthLess1 = std::uint16_t(before.lengthLess1 + 1);
+            const int column = lengthLess1 & 7;
+            std::memcpy(entry.suffix, before.suffix, 8);
+            entry.suffix[column] = last;
+            entry.prefix = column != 0 ? before.prefix : std::uint16_t(previous);
+            entry.lengthLess1 = lengthLess1;
+            entry.first = before.first;
+            ++nextFree;
+            if (nextFree >= threshold && nextFree < kMaxCode) {
+                threshold <<= 1;
+                ++width;
+            }
         }
-        previous = std::uint16_t(code);
-        const int length = entries_[code].lengthLess1 + 1;
+        previous = code;
+        const Entry& string = entries_[code];
+        const int length = string.lengthLess1 + 1;
         // The chunked copy writes up to seven bytes past the string.
         if (length + kSlack <= count - n) {
-            copyString(std::uint16_t(code), out + n, length);
+            if (length <= 8) {
+                std::memcpy(out + n, string.suffix, 8);
+            } else {
+                copyString(std::uint16_t(code), out + n, length);
+            }
             n += length;
         } else {
             copyString(std::uint16_t(code), pending_, length);

@@ -44,7 +44,6 @@ private:
     static constexpr int kSlack = 8;
 
     bool startString(std::uint8_t* out, int& n);
-    void addEntry(std::uint16_t prefix, std::uint8_t last);
     void copyString(std::uint16_t code, std::uint8_t* out, int length) const;
     int decodeRun(std::uint8_t* out, int n, int count);
     void setLiteral(int slot, std::uint8_t value);
