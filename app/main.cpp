@@ -1,4 +1,6 @@
 #include "app/Unit1.h"
+// Linking the GIF unit makes the station's pictures take GIF files.
+#include "gif/Zvqgif.h"
 #include "toolkit/application.h"
 
 int main(int argc, char** argv) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "gif/clean_up.h"
 #include "gif/gif_decoder.h"
 #include "gif/gif_encoder.h"
 #include "gif/gif_errors.h"
@@ -12,18 +13,6 @@
 namespace {
 
 [[noreturn]] void throwIndex() { throw EAnimateError(QStringLiteral("Index out of range")); }
-
-// Runs `action` and then `after`, also when `action` throws.
-template <typename Action, typename After>
-void withCleanUp(Action action, After after) {
-    try {
-        action();
-    } catch (...) {
-        after();
-        throw;
-    }
-    after();
-}
 
 }  // namespace
 

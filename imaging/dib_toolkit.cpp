@@ -8,6 +8,7 @@
 #include "imaging/pixel_writers.h"
 #include "imaging/quantizer.h"
 #include "toolkit/bitmap.h"
+#include "toolkit/picture.h"
 #include "toolkit/clipboard.h"
 #include "toolkit/default_palette.h"
 #include "toolkit/streams.h"
@@ -157,6 +158,8 @@ void TDeviceIndependentBitmap::PasteFromClipboard() {
 void TDeviceIndependentBitmap::Assign(TPersistent* source) {
     if (auto* bitmap = dynamic_cast<TBitmap*>(source)) {
         LoadBitmap(GetDIBType(), bitmap);
+    } else if (auto* picture = dynamic_cast<TPicture*>(source)) {
+        LoadBitmap(GetDIBType(), picture->Bitmap());
     } else if (dynamic_cast<TClipboard*>(source)) {
         PasteFromClipboard();
     } else {

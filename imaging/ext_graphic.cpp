@@ -1,6 +1,7 @@
 #include "imaging/ext_graphic.h"
 
 #include "toolkit/bitmap.h"
+#include "toolkit/picture.h"
 
 TZVQExtGraphic::TZVQExtGraphic(const TZVQExtGraphic* source)
     : transparent_(source->transparent_), transparentColour_(source->transparentColour_) {}
@@ -23,7 +24,7 @@ std::unique_ptr<TBitmap> TZVQExtGraphic::CreateBitmap(int width, int height) {
 }
 
 void TZVQExtGraphic::AssignTo(TPersistent* dest) {
-    if (dynamic_cast<TBitmap*>(dest)) {
+    if (dynamic_cast<TBitmap*>(dest) || dynamic_cast<TPicture*>(dest)) {
         std::unique_ptr<TBitmap> bitmap = AsBitmap();
         dest->Assign(bitmap.get());
         return;

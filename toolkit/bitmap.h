@@ -2,6 +2,8 @@
 
 #include <QImage>
 #include <QList>
+#include <QRect>
+#include <functional>
 #include <memory>
 
 #include "toolkit/canvas.h"
@@ -15,10 +17,14 @@ using TColorTable = QList<QRgb>;
 
 enum class TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit };
 enum class TTransparentMode { tmAuto, tmFixed };
+enum class TProgressStage { psStarting, psRunning, psEnding };
+using TProgressEvent = std::function<void(TObject* sender, TProgressStage stage, int percentDone, bool redrawNow,
+                                          const QRect& rect, const QString& message)>;
 
 class EInvalidGraphic : public Exception {
 public:
     EInvalidGraphic() : Exception(QStringLiteral("Bitmap image is not valid")) {}
+    explicit EInvalidGraphic(const QString& message) : Exception(message) {}
 };
 
 // The toolkit bitmap: an image in memory with a pixel format, an optional
@@ -63,10 +69,19 @@ public:
     const QImage& Image() const { return image_; }
     void SetImage(const QImage& image);
 
-    void LoadFromStream(TStream* stream);
-    void SaveToStream(TStream* stream) const;
+    // File formats of their own override the stream forms (and SaveToFile
+    // where the file name decides the format).
+    virtual void LoadFromStream(TStream* stream);
+    virtual void SaveToStream(TStream* stream) const;
     void LoadFromFile(const QString& fileName);
-    void SaveToFile(const QString& fileName) const;
+    virtual void SaveToFile(const QString& fileName) const;
+
+    // How far a long load or save has got.
+    TProgressEvent OnProgress;
+    void Progress(TObject* sender, TProgressStage stage, int percentDone, bool redrawNow, const QRect& rect,
+                  const QString& message) const {
+        if (OnProgress) OnProgress(sender, stage, percentDone, redrawNow, rect, message);
+    }
 
 private:
     QImage image_;

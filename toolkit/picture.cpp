@@ -1,5 +1,9 @@
 #include "toolkit/picture.h"
 
+#include <QFileInfo>
+#include <typeindex>
+#include <vector>
+
 #include "toolkit/bitmap.h"
 #include "toolkit/metafile.h"
 
@@ -83,4 +87,68 @@ void TPicture::SetBitmap(const TBitmap* bitmap) {
 
 void TPicture::Clear() {
     graphic_.reset();
+}
+
+namespace {
+
+struct FileFormat {
+    QString extension;  // lower case, without the dot
+    QString description;
+    std::type_index type;
+    TGraphicClass graphicClass;
+};
+
+std::vector<FileFormat>& fileFormats() {
+    static std::vector<FileFormat> formats{{QStringLiteral("bmp"), QStringLiteral("Bitmaps"), typeid(TBitmap),
+                                            [] { return std::make_unique<TBitmap>(); }}};
+    return formats;
+}
+
+const FileFormat* formatFor(const QString& extension) {
+    for (const FileFormat& format : fileFormats()) {
+        if (format.extension == extension.toLower()) return &format;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void TPicture::registerFileFormat(const QString& extension, const QString& description, const std::type_info& type,
+                                  TGraphicClass graphicClass) {
+    const QString key = extension.toLower();
+    std::erase_if(fileFormats(), [&](const FileFormat& format) { return format.extension == key; });
+    fileFormats().push_back({key, description, type, std::move(graphicClass)});
+}
+
+void TPicture::unregisterGraphicClass(const std::type_info& type) {
+    std::erase_if(fileFormats(), [&](const FileFormat& format) { return format.type == std::type_index(type); });
+}
+
+QString TPicture::FileFormatDescription(const QString& extension) {
+    const FileFormat* format = formatFor(extension);
+    return format ? format->description : QString();
+}
+
+QStringList TPicture::fileFormatExtensions() {
+    QStringList extensions;
+    for (const FileFormat& format : fileFormats()) extensions << format.extension;
+    return extensions;
+}
+
+void TPicture::LoadFromFile(const QString& fileName) {
+    const QString extension = QFileInfo(fileName).suffix();
+    const FileFormat* format = formatFor(extension);
+    if (!format) throw EInvalidGraphic(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+    std::unique_ptr<TBitmap> graphic = format->graphicClass();
+    graphic->LoadFromFile(fileName);
+    if (graphic->Empty()) throw EInvalidGraphic();
+    graphic_ = std::move(graphic);
+}
+
+void TPicture::SaveToFile(const QString& fileName) const {
+    if (const TBitmap* bitmap = graphicAs<TBitmap>()) {
+        bitmap->SaveToFile(fileName);
+    } else {
+        throw EInvalidGraphic();
+    }
 }

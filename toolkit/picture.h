@@ -1,11 +1,18 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+#include <functional>
 #include <memory>
+#include <typeinfo>
 
 #include "toolkit/persistent.h"
 
 class TBitmap;
 class TMetafile;
+
+// Makes an empty graphic of one class that reads and writes a file format.
+using TGraphicClass = std::function<std::unique_ptr<TBitmap>()>;
 
 // Holds at most one graphic, a bitmap or a metafile, and owns it. Asking for
 // the bitmap or the metafile makes an empty one when the picture holds
@@ -31,7 +38,32 @@ public:
     void SetBitmap(const TBitmap* bitmap);
     void Clear();
 
+    // Loads with the graphic class registered for the file's extension (any
+    // letter case; "bmp" is the toolkit bitmap's). An unknown extension or a
+    // file that gives no picture raises EInvalidGraphic and leaves the
+    // picture as it was.
+    void LoadFromFile(const QString& fileName);
+    // Saves the graphic it holds, in that graphic's own format.
+    void SaveToFile(const QString& fileName) const;
+
+    // The file-format registry shared by all pictures.
+    template <typename Graphic>
+    static void RegisterFileFormat(const QString& extension, const QString& description) {
+        registerFileFormat(extension, description, typeid(Graphic), [] { return std::make_unique<Graphic>(); });
+    }
+    template <typename Graphic>
+    static void UnregisterGraphicClass() {
+        unregisterGraphicClass(typeid(Graphic));
+    }
+    // Empty when no class reads that extension.
+    static QString FileFormatDescription(const QString& extension);
+    static QStringList fileFormatExtensions();
+
 private:
+    static void registerFileFormat(const QString& extension, const QString& description, const std::type_info& type,
+                                   TGraphicClass graphicClass);
+    static void unregisterGraphicClass(const std::type_info& type);
+
     template <typename T>
     T* graphicAs() const {
         return dynamic_cast<T*>(graphic_.get());
