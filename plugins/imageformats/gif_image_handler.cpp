@@ -1,0 +1,193 @@
+#include "gif_image_handler.h"
+
+#include <QIODevice>
+#include <QVariant>
+
+#include "gif/Zvqgif.h"
+#include "gif_stream_scan.h"
+#include "imaging/Zvqgraph.h"
+#include "io_device_stream.h"
+#include "toolkit/bitmap.h"
+
+namespace {
+
+// The image as a bitmap the encoder takes: paletted images keep their own
+// colours; pixels less than half opaque take a colour the picture does not
+// use, which becomes the transparent one.
+std::unique_ptr<TDeviceIndependentBitmap> bitmapFor(const QImage& image) {
+    QImage rgb = image.convertToFormat(QImage::Format_ARGB32);
+    bool seeThrough = false;
+    QRgb key = qRgb(255, 0, 255);
+    if (image.hasAlphaChannel()) {
+        QSet<QRgb> used;
+        for (int y = 0; y < rgb.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+            for (int x = 0; x < rgb.width(); ++x) {
+                if (qAlpha(line[x]) < 128) seeThrough = true; else used.insert(line[x] | 0xFF000000);
+            }
+        }
+        while (used.contains(key)) key = qRgb(qRed(key), (qGreen(key) + 1) & 0xFF, qBlue(key) ^ 1);
+        for (int y = 0; seeThrough && y < rgb.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(rgb.scanLine(y));
+            for (int x = 0; x < rgb.width(); ++x) {
+                if (qAlpha(line[x]) < 128) line[x] = key;
+            }
+        }
+    }
+    TBitmap bitmap;
+    bitmap.SetImage(rgb.convertToFormat(QImage::Format_RGB32));
+    auto dib = std::make_unique<TDeviceIndependentBitmap>(&bitmap, TDIBFormat::dt24bit);
+    if (seeThrough) {
+        dib->SetTransparent(true);
+        dib->SetTransparentColour(RGB(qRed(key), qGreen(key), qBlue(key)));
+    }
+    return dib;
+}
+
+TDisposalMethods disposalNamed(const QString& name) {
+    const QStringList names{"none", "leave", "background", "previous"};
+    const qsizetype at = names.indexOf(name.trimmed().toLower());
+    return at < 0 ? TDisposalMethods::dmNone : TDisposalMethods(at);
+}
+
+}  // namespace
+
+GifImageHandler::GifImageHandler() = default;
+
+GifImageHandler::~GifImageHandler() {
+    try {
+        finishWriting();
+    } catch (...) {
+        // The device has failed before; nothing more can be written.
+    }
+}
+
+bool GifImageHandler::canRead(QIODevice* device) { return device && device->peek(4) == "GIF8"; }
+
+bool GifImageHandler::canRead() const {
+    if (input_) return !failed_ && current_ + 1 < imageCount();
+    if (!canRead(device())) return false;
+    setFormat("gif");
+    return true;
+}
+
+// --- Reading ---------------------------------------------------------------------
+
+bool GifImageHandler::openForReading() const {
+    if (input_) return !failed_;
+    input_ = std::make_unique<TMemoryStream>(device()->readAll());
+    imageCount_ = outlineGif(input_->bytes()).images;
+    decoder_ = std::make_unique<TZVQ_GIFDecompressor>();
+    decoder_->OnComment = [this](TObject*, const char* text) { comments_ << QString::fromUtf8(text); };
+    try {
+        decoder_->OpenImageStream(input_.get());
+        composer_.start(decoder_->GetScreenWidth(), decoder_->GetScreenHeight());
+    } catch (const Exception&) {
+        failed_ = true;
+    }
+    return !failed_;
+}
+
+bool GifImageHandler::composeNext() {
+    if (!openForReading()) return false;
+    try {
+        TGIFGraphicControlInfo info;
+        std::unique_ptr<TZVQExtGraphic> graphic = decoder_->ReadGIFGraphicFromStream(input_.get(), info);
+        if (!graphic) return false;
+        const bool image = dynamic_cast<TDeviceIndependentBitmap*>(graphic.get()) != nullptr;
+        composer_.add(graphic.get(), info, image ? decoder_->lastTransparentIndex() : -1);
+        currentDelay_ = info.DelayTime;
+        ++current_;
+        return true;
+    } catch (const Exception&) {
+        failed_ = true;
+        return false;
+    }
+}
+
+bool GifImageHandler::read(QImage* image) {
+    comments_.clear();
+    if (!composeNext()) return false;
+    *image = composer_.screen();
+    // Comment blocks met up to this frame (the decoder reads one block ahead).
+    if (!comments_.isEmpty()) image->setText(QStringLiteral("Comment"), comments_.join('\n'));
+    return true;
+}
+
+bool GifImageHandler::jumpToNextImage() { return composeNext(); }
+
+int GifImageHandler::imageCount() const { return openForReading() || input_ ? imageCount_ : 0; }
+
+int GifImageHandler::loopCount() const {
+    if (!openForReading() || !decoder_->hasLoopExtension()) return 0;
+    return decoder_->GetLoopCount() == 0 ? -1 : decoder_->GetLoopCount();
+}
+
+int GifImageHandler::nextImageDelay() const { return currentDelay_; }
+
+int GifImageHandler::currentImageNumber() const { return current_; }
+
+bool GifImageHandler::supportsOption(ImageOption option) const {
+    return option == Size || option == Animation || option == Description;
+}
+
+QVariant GifImageHandler::option(ImageOption option) const {
+    if (option == Animation) return true;
+    if (option == Size && openForReading()) return QSize(decoder_->GetScreenWidth(), decoder_->GetScreenHeight());
+    return {};
+}
+
+void GifImageHandler::setOption(ImageOption option, const QVariant& value) {
+    if (option == Description) description_ = value.toString();
+}
+
+// --- Writing ---------------------------------------------------------------------
+
+// The image's own text first, then what was given to the writer
+// ("key: value" pairs separated by blank lines).
+QString GifImageHandler::writerText(const QImage& image, const QString& key) const {
+    if (!image.text(key).isEmpty()) return image.text(key);
+    for (const QString& pair : description_.split(QStringLiteral("\n\n"))) {
+        const qsizetype colon = pair.indexOf(':');
+        if (colon > 0 && pair.left(colon).trimmed() == key) return pair.mid(colon + 1).trimmed();
+    }
+    return {};
+}
+
+bool GifImageHandler::write(const QImage& image) {
+    if (image.isNull() || !device() || !device()->isWritable()) return false;
+    try {
+        if (!encoder_) {
+            output_ = std::make_unique<TIODeviceStream>(device());
+            encoder_ = std::make_unique<TZVQ_GIFCompressor>();
+            // Pictures of 256 colours or fewer keep them exactly.
+            encoder_->SetPaletteQuality(TGIFPaletteQuality::High);
+            encoder_->OpenImageStream(output_.get());
+            const QString loop = writerText(image, QStringLiteral("loop"));
+            if (!loop.isEmpty()) encoder_->WriteLoopControl(loop.toInt());
+        } else if (trailerAt_ >= 0) {
+            device()->seek(trailerAt_);  // the next frame goes where the trailer was
+        }
+        TGIFGraphicControlInfo info;
+        info.DelayTime = writerText(image, QStringLiteral("delay")).toInt();
+        info.DisposalMethod = disposalNamed(writerText(image, QStringLiteral("disposal")));
+        std::unique_ptr<TDeviceIndependentBitmap> dib = bitmapFor(image);
+        encoder_->WriteGIFGraphic(dib.get(), info);
+        // Ended after every frame where the device can go back, so that
+        // the file is whole whenever the writer stops.
+        if (!device()->isSequential()) {
+            trailerAt_ = device()->pos();
+            device()->write(";", 1);
+        }
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+void GifImageHandler::finishWriting() {
+    if (!encoder_) return;
+    output_->setMuted(trailerAt_ >= 0);  // the trailer is there already
+    encoder_->CloseImageStream();
+    encoder_.reset();
+}
