@@ -149,6 +149,9 @@ void TAnimatedImageList::readFrames(TStream* stream) {
         TGIFGraphicControlInfo info;
         std::unique_ptr<TZVQExtGraphic> graphic = decoder_->ReadGIFGraphicFromStream(stream, info);
         if (!graphic) break;
+        // Known before the frame is announced, so that an owner playing the
+        // list while it loads counts its loops right.
+        takeLoopCount();
         if (GetCount() == 0) {
             globalPalette_->Assign(decoder_->GetGlobalPalette());
             backgroundColor_ = decoder_->GetBackgroundColour();
@@ -162,6 +165,10 @@ void TAnimatedImageList::readFrames(TStream* stream) {
     if (currentComment_.GetComment() && GetCount() > 0 && !item(GetCount() - 1).comment.GetComment()) {
         item(GetCount() - 1).comment.SetComment(currentComment_.GetComment());
     }
+    takeLoopCount();
+}
+
+void TAnimatedImageList::takeLoopCount() {
     loopCount_ = decoder_->GetLoopCount();
     writeLoop_ = decoder_->hasLoopExtension();
 }

@@ -103,6 +103,7 @@ private:
     void HandleOnWriteProgress();
     void HandleComment(const char* text);
     void readFrames(TStream* stream);
+    void takeLoopCount();
     void writeFrames(TStream* stream);
 
     std::vector<std::unique_ptr<Item>> items_;
