@@ -53,9 +53,18 @@ int TAnimatedImageList::Add(std::unique_ptr<TZVQExtGraphic> graphic) {
 }
 
 void TAnimatedImageList::Insert(int index, std::unique_ptr<TZVQExtGraphic> graphic) {
+    insertItem(index, std::move(graphic), TGIFGraphicControlInfo(), nullptr);
+}
+
+// The item is complete when the owner hears of it: a player caches the
+// frame at its origin there and then.
+void TAnimatedImageList::insertItem(int index, std::unique_ptr<TZVQExtGraphic> graphic,
+                                    const TGIFGraphicControlInfo& info, const char* comment) {
     if (index < 0 || index > GetCount()) throwIndex();
     auto fresh = std::make_unique<Item>();
     fresh->graphic = std::move(graphic);
+    fresh->info = info;
+    fresh->comment.SetComment(comment);
     items_.insert(items_.begin() + index, std::move(fresh));
     if (OnImageInserted) OnImageInserted(this, index);
 }
@@ -158,9 +167,7 @@ void TAnimatedImageList::readFrames(TStream* stream) {
             width_ = decoder_->GetScreenWidth();
             height_ = decoder_->GetScreenHeight();
         }
-        const int index = Add(std::move(graphic));
-        item(index).info = info;
-        item(index).comment.SetComment(before.GetComment());
+        insertItem(GetCount(), std::move(graphic), info, before.GetComment());
     }
     if (currentComment_.GetComment() && GetCount() > 0 && !item(GetCount() - 1).comment.GetComment()) {
         item(GetCount() - 1).comment.SetComment(currentComment_.GetComment());
@@ -241,9 +248,7 @@ void TAnimatedImageList::Assign(TPersistent* source) {
     withCleanUp(
         [&] {
             for (int i = 0; i < list->GetCount(); ++i) {
-                const int index = Add(list->GetItems(i)->Copy());
-                item(index).info = list->GetInfo(i);
-                item(index).comment.SetComment(list->GetComment(i));
+                insertItem(GetCount(), list->GetItems(i)->Copy(), list->GetInfo(i), list->GetComment(i));
             }
         },
         [&] { list->SetState(TAnimatedImageState::isLoaded); });

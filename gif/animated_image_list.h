@@ -98,6 +98,8 @@ private:
         TComment comment;
     };
     Item& item(int index);
+    void insertItem(int index, std::unique_ptr<TZVQExtGraphic> graphic, const TGIFGraphicControlInfo& info,
+                    const char* comment);
     const Item& item(int index) const;
     void HandleOnReadProgress();
     void HandleOnWriteProgress();
