@@ -7,6 +7,21 @@
 
 #include "toolkit/exception.h"
 
+namespace {
+
+// The raster operations work on the bits of the pixels, as a
+// bit-block transfer does.
+QPainter::CompositionMode compositionMode(TCopyMode mode) {
+    switch (mode) {
+    case TCopyMode::cmSrcAnd: return QPainter::RasterOp_SourceAndDestination;
+    case TCopyMode::cmSrcInvert: return QPainter::RasterOp_SourceXorDestination;
+    case TCopyMode::cmSrcCopy: break;
+    }
+    return QPainter::CompositionMode_Source;
+}
+
+}  // namespace
+
 QFont TFont::toQFont(const QPaintDevice* device) const {
     QFont font(Name);
     if (FixedPitch) {
@@ -157,6 +172,7 @@ void TCanvas::drawStretched(const QRect& dest, const QImage& image, const QRect&
     paint([&](QPainter& painter) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         painter.setRenderHint(QPainter::LosslessImageRendering, true);
+        if (CopyMode != TCopyMode::cmSrcCopy) painter.setCompositionMode(compositionMode(CopyMode));
         painter.drawImage(dest, image, sourceRect);
     });
 }

@@ -18,6 +18,10 @@ struct TPen {
     int Width = 1;  // 0 and 1 are both the thinnest pen, one device pixel
 };
 
+// How StretchDraw and CopyRect combine the source with what the canvas
+// holds: a plain copy, AND, or XOR (the platform's source-invert).
+enum class TCopyMode { cmSrcCopy, cmSrcAnd, cmSrcInvert };
+
 struct TBrush {
     TColor Color = clWhite;  // the box behind text
 };
@@ -49,6 +53,7 @@ public:
     TPen Pen;
     TBrush Brush;
     TFont Font;
+    TCopyMode CopyMode = TCopyMode::cmSrcCopy;
     QPoint PenPos() const { return penPos_; }
 
     // Drawing operations are virtual so that a canvas can record them.

@@ -4,7 +4,8 @@
 
 // A timer whose Enabled switch behaves as the designer expects: enabling a
 // running timer does not restart its interval, disabling a stopped one is a
-// no-op.
+// no-op, and a timer with an interval of 0 counts as enabled but never
+// fires (a bare QTimer would fire at every pass of the event loop).
 class TTimer : public QTimer {
     Q_OBJECT
 public:
@@ -12,9 +13,13 @@ public:
         setObjectName(name);
         setInterval(intervalMs);
     }
-    bool Enabled() const { return isActive(); }
+    bool Enabled() const { return enabled_; }
     void setEnabled(bool enabled) {
-        if (enabled && !isActive()) start();
+        enabled_ = enabled;
+        if (enabled && !isActive() && interval() > 0) start();
         if (!enabled && isActive()) stop();
     }
+
+private:
+    bool enabled_ = false;
 };
