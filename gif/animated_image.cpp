@@ -42,7 +42,7 @@ TCustomZVQAnimatedImage::~TCustomZVQAnimatedImage() {
 void TCustomZVQAnimatedImage::Run() {
     Stop();
     currentFrame_ = 0;
-    StartTimer();
+    startPlaying();
 }
 
 void TCustomZVQAnimatedImage::Stop() {
@@ -58,8 +58,17 @@ void TCustomZVQAnimatedImage::Restart() {
     Invalidate();
 }
 
-// A frame with user input and no delay waits for the user alone: the timer
-// counts as running but never fires.
+// The first frame comes at once; from then on each frame stays its own
+// delay, as a GIF means it, and waits for the user when it asks to.
+void TCustomZVQAnimatedImage::startPlaying() {
+    if (images_->GetCount() == 0) return;
+    waitingForInput_ = false;
+    timer_->setInterval(kShortestDelayMs);
+    timer_->setEnabled(true);
+}
+
+// Times the current frame. A frame with user input and no delay waits for
+// the user alone: the timer counts as running but never fires.
 void TCustomZVQAnimatedImage::StartTimer() {
     if (images_->GetCount() == 0) {
         timer_->setEnabled(false);
@@ -72,20 +81,20 @@ void TCustomZVQAnimatedImage::StartTimer() {
     timer_->setEnabled(true);
 }
 
+// The frame is timed as soon as it shows, before the animation moves on.
 void TCustomZVQAnimatedImage::HandleTimeout() {
     timer_->setEnabled(false);
     DrawNextImage();
-    ++currentFrame_;
-    if (currentFrame_ >= images_->GetCount()) {
-        if (images_->GetState() == TAnimatedImageState::isLoading) {
-            --currentFrame_;  // shown again at the next tick, until more frames arrive
-        } else {
-            currentFrame_ = 0;
-            if (loopsRemaining_ > 0) --loopsRemaining_;
-            if (images_->GetCount() == 1 || loopsRemaining_ == 1) return;
-        }
-    }
     StartTimer();
+    ++currentFrame_;
+    if (currentFrame_ < images_->GetCount()) return;
+    if (images_->GetState() == TAnimatedImageState::isLoading) {
+        --currentFrame_;  // shown again at the next tick, until more frames arrive
+        return;
+    }
+    currentFrame_ = 0;
+    if (loopsRemaining_ > 0) --loopsRemaining_;
+    if (images_->GetCount() == 1 || loopsRemaining_ == 1) timer_->setEnabled(false);
 }
 
 // A stopped control waits for nobody, whatever its last frame asked.
@@ -166,7 +175,7 @@ void TCustomZVQAnimatedImage::ImageInserted(TObject* sender, int index) {
     LoadImage(index);
     if (!timer_->Enabled()) {
         if (autoRun_) {
-            StartTimer();
+            startPlaying();
         } else if (images_->GetCount() == 1) {
             Invalidate();
         }

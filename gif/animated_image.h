@@ -81,6 +81,7 @@ private:
                                         QPoint origin) const;
     void ResetImages();
     void takeScales();
+    void startPlaying();
     void StartTimer();
     void DrawNextImage();
     void drawImage(int frame);

@@ -139,15 +139,21 @@ TEST(AnimatedImagePlacement, AutoSizeGivesTheControlTheScreensSizeAtTheFirstFram
 
 // --- Playing ------------------------------------------------------------------------
 
-TEST(AnimatedImagePlayback, AFrameWithoutDelayWaitsFiveMilliseconds) {
+TEST(AnimatedImagePlayback, EachFrameStaysItsOwnDelayAndNoDelayMeansFiveMilliseconds) {
     Playback p;
-    fill(p.images(), QSize(4, 4), {kRed, kGreen}, 0);
+    fill(p.images(), QSize(4, 4), {kRed, kGreen, kBlue}, 0);
     p.images()->SetDelayTime(1, 70);
     p.control->Run();
-    EXPECT_EQ(p.control->timer()->interval(), 5);
+    EXPECT_EQ(p.control->timer()->interval(), 5) << "the first frame comes at once";
     EXPECT_TRUE(p.control->timer()->isActive());
     p.tick();
+    EXPECT_EQ(p.control->shownFrame(), 0);
+    EXPECT_EQ(p.control->timer()->interval(), 5);
+    p.tick();
+    EXPECT_EQ(p.control->shownFrame(), 1);
     EXPECT_EQ(p.control->timer()->interval(), 70);
+    p.tick();
+    EXPECT_EQ(p.control->timer()->interval(), 5);
 }
 
 TEST(AnimatedImagePlayback, ASingleFrameIsShownOnceAndTheTimerStaysOff) {
@@ -216,18 +222,20 @@ TEST(AnimatedImagePlayback, AUserInputFrameWithoutDelayWaitsForAClick) {
     p.images()->SetDelayTime(2, 1000);
     p.show();
     p.control->Run();
-    p.tick();  // frame 0; frame 1 asks for input
+    p.tick();
+    p.tick();  // frame 1, which asks for input
+    EXPECT_EQ(p.control->shownFrame(), 1);
     EXPECT_TRUE(p.control->waitingForInput());
     EXPECT_TRUE(p.control->timer()->Enabled());
     EXPECT_FALSE(p.control->timer()->isActive()) << "a delay of 0 never fires";
     QTest::qWait(30);
-    EXPECT_EQ(p.control->shownFrame(), 0);
-    QTest::mouseClick(p.control, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(p.control->shownFrame(), 1);
-    EXPECT_EQ(pixelAt(p.screen(), 5, 5), kGreen);
+    QTest::mouseClick(p.control, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(p.control->shownFrame(), 2);
+    EXPECT_EQ(pixelAt(p.screen(), 5, 5), kBlue);
     // Frame 2 asks for nothing: a click leaves it to its timer.
     QTest::mouseClick(p.control, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(p.control->shownFrame(), 1);
+    EXPECT_EQ(p.control->shownFrame(), 2);
 }
 
 TEST(AnimatedImagePlayback, AUserInputFrameWithADelayGoesOnByItselfOrAtAClick) {
@@ -235,14 +243,14 @@ TEST(AnimatedImagePlayback, AUserInputFrameWithADelayGoesOnByItselfOrAtAClick) {
     fill(p.images(), QSize(20, 20), {kRed, kGreen, kBlue}, 40);
     for (int i = 0; i < 3; ++i) p.images()->SetUserInput(i, true);
     p.control->Run();
-    EXPECT_TRUE(p.control->timer()->isActive());
     EXPECT_TRUE(QTest::qWaitFor([&] { return p.control->shownFrame() == 0; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p.control->shownFrame() == 1; }, 1000)) << "by itself";
     p.control->UserInput();
-    EXPECT_EQ(p.control->shownFrame(), 1);
+    EXPECT_EQ(p.control->shownFrame(), 2) << "at once";
     p.control->Stop();
     ASSERT_TRUE(p.control->waitingForInput());
     p.control->UserInput();  // a stopped control waits for nobody
-    EXPECT_EQ(p.control->shownFrame(), 1);
+    EXPECT_EQ(p.control->shownFrame(), 2);
     EXPECT_FALSE(p.control->timer()->Enabled());
 }
 
