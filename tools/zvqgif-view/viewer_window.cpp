@@ -23,8 +23,6 @@ ViewerWindow::ViewerWindow(QColor background) {
     StatusLine->setObjectName(QStringLiteral("StatusLine"));
     StatusLine->setTextFormat(Qt::PlainText);
     StatusLine->setContentsMargins(4, 2, 4, 2);
-    StatusLine->setAutoFillBackground(true);
-    StatusLine->setPalette(QPalette());
     // The window takes the animation's width, however long the status.
     StatusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto* layout = new QVBoxLayout(this);
