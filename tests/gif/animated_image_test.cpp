@@ -59,16 +59,6 @@ TEST(AnimatedImagePlacement, CenterPutsTheAnimationInTheMiddleOfTheControl) {
     EXPECT_EQ(pixelAt(shown, 50, 70), AnimationWindow::kParentColour);
 }
 
-TEST(AnimatedImagePlacement, WithoutCenterTheAnimationSitsAtTheTopLeft) {
-    Playback p;
-    p.control->resize(100, 100);
-    fill(p.images(), QSize(60, 40), {kRed});
-    EXPECT_EQ(p.control->imageRect(), QRect(0, 0, 60, 40));
-    p.control->SetCenter(true);
-    p.control->SetCenter(false);
-    EXPECT_EQ(p.control->imageRect(), QRect(0, 0, 60, 40));
-}
-
 TEST(AnimatedImagePlacement, StretchDoublesEveryFrameAndItsOrigin) {
     Playback p;
     p.control->resize(100, 100);
@@ -252,21 +242,6 @@ TEST(AnimatedImagePlayback, AUserInputFrameWithADelayGoesOnByItselfOrAtAClick) {
     p.control->UserInput();  // a stopped control waits for nobody
     EXPECT_EQ(p.control->shownFrame(), 2);
     EXPECT_FALSE(p.control->timer()->Enabled());
-}
-
-TEST(AnimatedImagePlayback, ClicksReachTheMouseEventsToo) {
-    Playback p;
-    fill(p.images(), QSize(20, 20), {kRed});
-    QPoint down;
-    int clicks = 0;
-    p.control->OnMouseDown = [&](TObject*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
-        down = QPoint(x, y);
-    };
-    p.control->OnClick = [&](TObject*) { ++clicks; };
-    p.show();
-    QTest::mouseClick(p.control, Qt::LeftButton, {}, QPoint(3, 4));
-    EXPECT_EQ(down, QPoint(3, 4));
-    EXPECT_EQ(clicks, 1);
 }
 
 // --- Frames arriving and leaving ------------------------------------------------------
