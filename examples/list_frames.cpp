@@ -24,9 +24,10 @@ int main(int argc, char** argv) {
                    decoder.ReadDIBitmapFromStream(&in, TDIBFormat::dt8bit)) {
             const TGIFGraphicControlInfo& info = decoder.GetGraphicControlInfo();
             const TColor corner = frame->pixelColour(0, 0);
-            std::printf("frame %d: %dx%d at %d,%d, %d ms, top left #%02X%02X%02X\n", count,
-                        frame->GetWidth(), frame->GetHeight(), info.Origin.x(), info.Origin.y(),
-                        info.DelayTime, GetRValue(corner), GetGValue(corner), GetBValue(corner));
+            std::printf("frame %d: %dx%d at %d,%d, %d ms, top left #%02X%02X%02X (index %d)\n",
+                        count, frame->GetWidth(), frame->GetHeight(), info.Origin.x(),
+                        info.Origin.y(), info.DelayTime, GetRValue(corner), GetGValue(corner),
+                        GetBValue(corner), frame->pixelIndex(0, 0));
             if (argc == 3)
                 frame->SaveToFile(
                     QDir(argv[2]).filePath(QStringLiteral("frame-%1.bmp").arg(count)));
