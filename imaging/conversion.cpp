@@ -14,7 +14,8 @@ namespace {
 // A palette for a paletted target when the caller gave none: the source's
 // own colour table when it fits, else a median-cut palette of the source
 // with as many entries as the target can address.
-std::unique_ptr<TLogicalPalette> paletteFor(TDeviceIndependentBitmap* source, TDIBFormat format) {
+std::unique_ptr<TLogicalPalette> paletteFor(const TDeviceIndependentBitmap* source,
+                                            TDIBFormat format) {
     const int capacity = std::min(1 << bitsPerPixel(format), TLogicalPalette::kMaxColours);
     if (isMapped(source->GetDIBType()) && source->GetNumColours() <= capacity) {
         return std::make_unique<TLogicalPalette>(source);
@@ -25,6 +26,13 @@ std::unique_ptr<TLogicalPalette> paletteFor(TDeviceIndependentBitmap* source, TD
 }  // namespace
 
 TDeviceIndependentBitmap::TDeviceIndependentBitmap(TDeviceIndependentBitmap* source,
+                                                   TDIBFormat format, TLogicalPalette* palette,
+                                                   TDithererClass ditherer,
+                                                   const TNotifyEvent& progress)
+    : TDeviceIndependentBitmap(static_cast<const TDeviceIndependentBitmap*>(source), format,
+                               palette, ditherer, progress) {}
+
+TDeviceIndependentBitmap::TDeviceIndependentBitmap(const TDeviceIndependentBitmap* source,
                                                    TDIBFormat format, TLogicalPalette* palette,
                                                    TDithererClass ditherer,
                                                    const TNotifyEvent& progress)

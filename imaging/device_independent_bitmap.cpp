@@ -265,6 +265,38 @@ std::unique_ptr<TDIBReader> TDeviceIndependentBitmap::GetReader() {
     throw EScanError(QStringLiteral("Cannot read this type of DIB"));
 }
 
+std::unique_ptr<TDIBReader> TDeviceIndependentBitmap::GetReader() const {
+    // Readers take the bitmap they walk as a plain pointer, shared with the
+    // writers, but never write through it.
+    return const_cast<TDeviceIndependentBitmap*>(this)->GetReader();
+}
+
+namespace {
+
+// A reader standing on the pixel at (x, y).
+std::unique_ptr<TDIBReader> readerAt(const TDeviceIndependentBitmap* dib, int x, int y) {
+    std::unique_ptr<TDIBReader> reader = dib->GetReader();
+    reader->SetClipRect(QRect(x, y, 1, 1));
+    return reader;
+}
+
+}  // namespace
+
+int TDeviceIndependentBitmap::pixelIndex(int x, int y) const {
+    if (!isMapped(GetDIBType())) throw EScanError(QStringLiteral("Not a paletted DIB"));
+    const std::unique_ptr<TDIBReader> reader = readerAt(this, x, y);
+    std::uint8_t index = 0;
+    static_cast<TDIBMappedReader*>(reader.get())->GetNextColourIndex(index);
+    return index;
+}
+
+TColor TDeviceIndependentBitmap::pixelColour(int x, int y) const {
+    const std::unique_ptr<TDIBReader> reader = readerAt(this, x, y);
+    std::uint8_t red = 0, green = 0, blue = 0;
+    reader->GetNextPixel(red, green, blue);
+    return RGB(red, green, blue);
+}
+
 std::unique_ptr<TDIBWriter> TDeviceIndependentBitmap::GetWriter() {
     switch (GetDIBType()) {
     case TDIBFormat::dtMonochrome: return std::make_unique<TDIB1Writer>(this);

@@ -39,6 +39,9 @@ public:
     TDeviceIndependentBitmap(TDeviceIndependentBitmap* source, TDIBFormat format,
                              TLogicalPalette* palette, TDithererClass ditherer,
                              const TNotifyEvent& progress = {});
+    TDeviceIndependentBitmap(const TDeviceIndependentBitmap* source, TDIBFormat format,
+                             TLogicalPalette* palette, TDithererClass ditherer,
+                             const TNotifyEvent& progress = {});
     ~TDeviceIndependentBitmap() override;
 
     void ReAlloc(TDIBFormat format, int width, int height);
@@ -69,6 +72,8 @@ public:
     std::uint32_t GetGreenMask() const;
     std::uint32_t GetBlueMask() const;
     std::unique_ptr<TDIBReader> GetReader();
+    // A reader only reads: a const bitmap hands one out too.
+    std::unique_ptr<TDIBReader> GetReader() const;
     std::unique_ptr<TDIBWriter> GetWriter();
 
     const std::uint8_t* GetHeader() const { return block_.get(); }
@@ -95,7 +100,13 @@ public:
     void PasteFromClipboard();
     void Assign(TPersistent* source) override;
     // The pixels as a 32-bit image, as the readers deliver them.
-    QImage toImage();
+    QImage toImage() const;
+    // One pixel, row 0 at the top: its colour-table index (paletted formats;
+    // EScanError "Not a paletted DIB" for the others) and its colour. Outside
+    // the bitmap: EScanError "Invalid Clipping rectangle". For whole images a
+    // reader (GetReader) or toImage is much faster.
+    int pixelIndex(int x, int y) const;
+    TColor pixelColour(int x, int y) const;
 
 protected:
     void AssignTo(TPersistent* dest) override;

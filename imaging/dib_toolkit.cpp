@@ -105,7 +105,7 @@ void TDeviceIndependentBitmap::writeImage(const QImage& image) {
     }
 }
 
-QImage TDeviceIndependentBitmap::toImage() {
+QImage TDeviceIndependentBitmap::toImage() const {
     if (GetWidth() <= 0 || GetHeight() <= 0) return QImage();
     QImage image(GetWidth(), GetHeight(), QImage::Format_RGB32);
     std::unique_ptr<TDIBReader> reader = GetReader();

@@ -38,11 +38,26 @@ TLogicalPalette::TLogicalPalette(TDefaultPalettes kind) {
 
 TLogicalPalette::TLogicalPalette(const TColorTable* palette) { CopyFromHPalette(palette); }
 
-TLogicalPalette::TLogicalPalette(TDeviceIndependentBitmap* dib) {
+TLogicalPalette::TLogicalPalette(TDeviceIndependentBitmap* dib)
+    : TLogicalPalette(static_cast<const TDeviceIndependentBitmap*>(dib)) {}
+
+TLogicalPalette::TLogicalPalette(const TDeviceIndependentBitmap* dib) {
     if (isMapped(dib->GetDIBType())) {
         CopyDIBColourTable(dib);
     } else {
         ReAlloc(0);
+    }
+}
+
+TLogicalPalette::TLogicalPalette(std::initializer_list<TColor> colours)
+    : TLogicalPalette(std::span<const TColor>(colours.begin(), colours.size())) {}
+
+TLogicalPalette::TLogicalPalette(std::span<const TColor> colours) {
+    ReAlloc(int(std::min(colours.size(), std::size_t(kMaxColours))));
+    std::uint8_t red, green, blue;
+    for (TColor colour : colours) {
+        ColorToRGB(colour, red, green, blue);
+        addColour(red, green, blue);
     }
 }
 
@@ -66,6 +81,10 @@ void TLogicalPalette::SetupGrayscalePalette() {
 }
 
 void TLogicalPalette::CopyDIBColourTable(TDeviceIndependentBitmap* dib) {
+    CopyDIBColourTable(static_cast<const TDeviceIndependentBitmap*>(dib));
+}
+
+void TLogicalPalette::CopyDIBColourTable(const TDeviceIndependentBitmap* dib) {
     // Indices are bytes: entries past 256 can never be used.
     const int count = std::min(dib->GetNumColours(), kMaxColours);
     ReAlloc(count);

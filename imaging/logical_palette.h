@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "imaging/dib_format.h"
@@ -48,6 +50,11 @@ public:
     explicit TLogicalPalette(const TColorTable* palette);
     // The bitmap's colour table; empty for a true-colour bitmap.
     explicit TLogicalPalette(TDeviceIndependentBitmap* dib);
+    explicit TLogicalPalette(const TDeviceIndependentBitmap* dib);
+    // The colours in order, as TLogicalPalette{clBlack, clWhite, RGB(255, 0, 0)};
+    // as with a toolkit palette, colours past the 256th are left out.
+    explicit TLogicalPalette(std::initializer_list<TColor> colours);
+    explicit TLogicalPalette(std::span<const TColor> colours);
     ~TLogicalPalette() override;
 
     // Room for `capacity` entries (at most 256), count 0; the cache stays.
@@ -55,6 +62,7 @@ public:
     void Clear();
     void SetupGrayscalePalette();
     void CopyDIBColourTable(TDeviceIndependentBitmap* dib);
+    void CopyDIBColourTable(const TDeviceIndependentBitmap* dib);
     void CopyFromHPalette(const TColorTable* palette);
     void Assign(TPersistent* source) override;
     std::unique_ptr<TColorTable> AsPalette() const;

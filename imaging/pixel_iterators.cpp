@@ -118,6 +118,10 @@ void TDIBWriter::SetRowFrom(TDIBReader* reader) {
 }
 
 void TDIBWriter::CopyDIB(TDeviceIndependentBitmap* source, const TNotifyEvent& progress) {
+    CopyDIB(static_cast<const TDeviceIndependentBitmap*>(source), progress);
+}
+
+void TDIBWriter::CopyDIB(const TDeviceIndependentBitmap* source, const TNotifyEvent& progress) {
     if (source->GetHeight() != GetHeight()) {
         throw EScanError(QStringLiteral("Cannot copy DIBs with different numbers of rows"));
     }

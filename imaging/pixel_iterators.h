@@ -97,4 +97,5 @@ public:
     // Copies every row of `source`, calling `progress` (sender: this writer)
     // after each; the writer's current start row and step are used.
     void CopyDIB(TDeviceIndependentBitmap* source, const TNotifyEvent& progress = {});
+    void CopyDIB(const TDeviceIndependentBitmap* source, const TNotifyEvent& progress = {});
 };

@@ -121,6 +121,9 @@ void TColourBox::SetColourIndex(std::uint16_t index) {
 }
 
 TQuantizedPalette::TQuantizedPalette(TDeviceIndependentBitmap* source, int maximumColours)
+    : TQuantizedPalette(static_cast<const TDeviceIndependentBitmap*>(source), maximumColours) {}
+
+TQuantizedPalette::TQuantizedPalette(const TDeviceIndependentBitmap* source, int maximumColours)
     : maximumColours_(maximumColours) {
     if (maximumColours > kMaxColours) throw EQuantError(QStringLiteral("Too Many Colours Required"));
     if (maximumColours < 1) throw EQuantError(QStringLiteral("Too Few Colours Required"));
@@ -143,7 +146,7 @@ void TQuantizedPalette::Assign(TPersistent* source) {
     TLogicalPalette::Assign(source);
 }
 
-void TQuantizedPalette::BuildPalette(TDeviceIndependentBitmap* bitmap) {
+void TQuantizedPalette::BuildPalette(const TDeviceIndependentBitmap* bitmap) {
     AllocHistogram();
     struct Cleanup {
         TQuantizedPalette* self;
@@ -174,7 +177,7 @@ void TQuantizedPalette::BuildPalette(TDeviceIndependentBitmap* bitmap) {
     }
 }
 
-void TQuantizedPalette::BuildHistogram(TDeviceIndependentBitmap* bitmap) {
+void TQuantizedPalette::BuildHistogram(const TDeviceIndependentBitmap* bitmap) {
     if (bitmap->GetWidth() <= 0 || bitmap->GetHeight() <= 0) return;
     std::unique_ptr<TDIBReader> reader = bitmap->GetReader();
     std::uint16_t* histogram = histogram_.get();

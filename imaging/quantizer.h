@@ -56,6 +56,7 @@ public:
     // EQuantError "Too Many Colours Required" above 256, "Too Few Colours
     // Required" below 1.
     TQuantizedPalette(TDeviceIndependentBitmap* source, int maximumColours);
+    TQuantizedPalette(const TDeviceIndependentBitmap* source, int maximumColours);
     ~TQuantizedPalette() override;
 
     void Assign(TPersistent* source) override;
@@ -66,8 +67,8 @@ public:
     }
 
 private:
-    void BuildPalette(TDeviceIndependentBitmap* bitmap);
-    void BuildHistogram(TDeviceIndependentBitmap* bitmap);
+    void BuildPalette(const TDeviceIndependentBitmap* bitmap);
+    void BuildHistogram(const TDeviceIndependentBitmap* bitmap);
     void AllocHistogram();
     void FreeHistogram();
     void FreeColourBoxes();

@@ -292,8 +292,8 @@ TEST(GifEncoder, TransparencyDelaysAndPlainTextRoundTrip) {
     EXPECT_EQ(comments, (QList<QByteArray>{"made here", "made here"}));
     EXPECT_EQ(decoder.ReadGIFGraphicFromStream(&in, back), nullptr);
 
+    TMemoryStream sink;  // outlives the encoder, which closes the stream it has open
     TZVQ_GIFCompressor fresh;
-    TMemoryStream sink;
     fresh.OpenImageStream(&sink);
     expectThrowWithMessage<EGIFError>([&] { fresh.WriteGIFGraphic(&text, {}); },
                                       QStringLiteral("A Global Palette has not been defined"));

@@ -105,3 +105,25 @@ TEST(Conversion, TrueColourTargetsCopyColours) {
                                       qGreen(source->toImage().pixel(8, 4)) & 0xF8,
                                       qBlue(source->toImage().pixel(8, 4)) & 0xF8));
 }
+
+TEST(Conversion, ConstSourceConvertsAsAnyOther) {
+    auto source = gradient(33, 17);
+    const TDeviceIndependentBitmap* constSource = source.get();
+    int rows = 0;
+    const TDeviceIndependentBitmap fromConst(constSource, TDIBFormat::dt8bit, nullptr,
+                                             ditherClassOf<TFSDitherer>(),
+                                             [&](TObject*) { ++rows; });
+    const TDeviceIndependentBitmap fromMutable(source.get(), TDIBFormat::dt8bit, nullptr,
+                                               ditherClassOf<TFSDitherer>());
+    EXPECT_EQ(rows, 17);
+    ASSERT_EQ(fromConst.GetBlockSize(), fromMutable.GetBlockSize());
+    EXPECT_EQ(
+        QByteArray(reinterpret_cast<const char*>(fromConst.GetHeader()), fromConst.GetBlockSize()),
+        QByteArray(reinterpret_cast<const char*>(fromMutable.GetHeader()),
+                   fromMutable.GetBlockSize()));
+
+    TDeviceIndependentBitmap copy(TDIBFormat::dt24bit, 33, 17);
+    copy.GetWriter()->CopyDIB(constSource);
+    EXPECT_EQ(copy.toImage(), constSource->toImage());
+    EXPECT_EQ(copy.pixelColour(32, 16), RGB(32 * 255 / 33, 16 * 255 / 17, (32 + 16) * 4));
+}

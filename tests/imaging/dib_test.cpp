@@ -401,3 +401,78 @@ TEST(DeviceIndependentBitmap, ClipboardRoundTrip) {
     expectThrowWithMessage<EDIBError>([&] { pasted.PasteFromClipboard(); },
                                       QStringLiteral("Clipboard does not contain a DIB!"));
 }
+
+TEST(DeviceIndependentBitmap, PixelByPositionCountsRowsFromTheTop) {
+    // 3 x 2, 4 bits per pixel, stored bottom row first; each row padded to 4 bytes.
+    BmpLayout layout;
+    layout.width = 3;
+    layout.height = 2;
+    layout.bits = 4;
+    layout.clrUsed = 4;
+    layout.table = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    layout.pixels = QByteArray(
+        "\x32\x10\x00\x00"   // bottom row: 3 2 1
+        "\x01\x20\x00\x00",  // top row:    0 1 2
+        8);
+    const std::unique_ptr<const TDeviceIndependentBitmap> dib = loadBmp(buildBmp(layout));
+    const int top[3] = {0, 1, 2}, bottom[3] = {3, 2, 1};
+    const TColor colours[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
+    for (int x = 0; x < 3; ++x) {
+        EXPECT_EQ(dib->pixelIndex(x, 0), top[x]) << x;
+        EXPECT_EQ(dib->pixelIndex(x, 1), bottom[x]) << x;
+        EXPECT_EQ(dib->pixelColour(x, 0), colours[top[x]]) << x;
+        EXPECT_EQ(dib->pixelColour(x, 1), colours[bottom[x]]) << x;
+    }
+}
+
+TEST(DeviceIndependentBitmap, PixelByPositionInTrueColourAndTopDownBitmaps) {
+    // 2 x 2, 24 bits, stored top row first (negative height); bytes blue, green, red.
+    BmpLayout layout;
+    layout.width = 2;
+    layout.height = -2;
+    layout.pixels = QByteArray(
+        "\x01\x02\x03\x04\x05\x06\x00\x00"
+        "\x07\x08\x09\x0A\x0B\x0C\x00\x00",
+        16);
+    const std::unique_ptr<const TDeviceIndependentBitmap> dib = loadBmp(buildBmp(layout));
+    EXPECT_EQ(dib->pixelColour(0, 0), RGB(3, 2, 1));
+    EXPECT_EQ(dib->pixelColour(1, 0), RGB(6, 5, 4));
+    EXPECT_EQ(dib->pixelColour(0, 1), RGB(9, 8, 7));
+    EXPECT_EQ(dib->pixelColour(1, 1), RGB(12, 11, 10));
+    expectThrowWithMessage<EScanError>([&] { dib->pixelIndex(0, 0); },
+                                       QStringLiteral("Not a paletted DIB"));
+}
+
+TEST(DeviceIndependentBitmap, PixelByPositionAgreesWithTheReaderInEveryFormat) {
+    for (TDIBFormat format : {TDIBFormat::dtMonochrome, TDIBFormat::dt4bit, TDIBFormat::dt8bit,
+                              TDIBFormat::dt16bit, TDIBFormat::dt24bit, TDIBFormat::dt32bit}) {
+        TDeviceIndependentBitmap dib(format, 7, 5);
+        if (isMapped(format)) {
+            std::vector<TColor> colours;
+            for (int i = 0; i < (1 << bitsPerPixel(format)); ++i)
+                colours.push_back(RGB(i * 37, i, 9));
+            const TLogicalPalette table(colours);
+            dib.SetColourTable(&table);
+        }
+        fillPattern(dib);
+        const TDeviceIndependentBitmap& read = dib;
+        auto reader = read.GetReader();
+        std::uint8_t r, g, b;
+        for (int y = 0; y < 5; ++y, reader->NextRow()) {
+            for (int x = 0; reader->GetNextPixel(r, g, b); ++x) {
+                EXPECT_EQ(read.pixelColour(x, y), RGB(r, g, b))
+                    << int(format) << " " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(DeviceIndependentBitmap, PixelByPositionOutsideTheBitmapRaises) {
+    const TDeviceIndependentBitmap dib(TDIBFormat::dt8bit, 4, 3);
+    const QString message = QStringLiteral("Invalid Clipping rectangle");
+    expectThrowWithMessage<EScanError>([&] { dib.pixelColour(4, 0); }, message);
+    expectThrowWithMessage<EScanError>([&] { dib.pixelColour(0, 3); }, message);
+    expectThrowWithMessage<EScanError>([&] { dib.pixelIndex(-1, 0); }, message);
+    expectThrowWithMessage<EScanError>([&] { dib.pixelIndex(0, -1); }, message);
+    EXPECT_EQ(dib.pixelIndex(3, 2), 0);
+}

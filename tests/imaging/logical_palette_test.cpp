@@ -236,3 +236,45 @@ TEST(LogicalPalette, AssignCopiesEntriesAndDropsCache) {
         [&] { dib.Assign(source.get()); },
         QStringLiteral("Cannot assign a TLogicalPalette to a TDeviceIndependentBitmap"));
 }
+
+TEST(LogicalPalette, BuiltFromAListOfColoursKeepsTheirOrder) {
+    const TLogicalPalette palette{RGB(255, 0, 0), RGB(0, 128, 0), clBlue, RGB(1, 2, 3)};
+    ASSERT_EQ(palette.GetCount(), 4);
+    EXPECT_EQ(palette.GetColour(0), RGB(255, 0, 0));
+    EXPECT_EQ(palette.GetColour(1), RGB(0, 128, 0));
+    EXPECT_EQ(palette.GetColour(2), clBlue);
+    EXPECT_EQ(palette.GetRed(3), 1);
+    EXPECT_EQ(palette.GetGreen(3), 2);
+    EXPECT_EQ(palette.GetBlue(3), 3);
+    EXPECT_EQ(TLogicalPalette(std::initializer_list<TColor>{}).GetCount(), 0);
+}
+
+TEST(LogicalPalette, BuiltFromAVectorTakesAtMost256Colours) {
+    std::vector<TColor> colours;
+    for (int i = 0; i < 300; ++i) colours.push_back(RGB(i % 256, i / 256, 7));
+    const TLogicalPalette palette(colours);
+    ASSERT_EQ(palette.GetCount(), TLogicalPalette::kMaxColours);
+    for (int i = 0; i < palette.GetCount(); ++i)
+        EXPECT_EQ(palette.GetColour(i), colours[std::size_t(i)]) << i;
+    // The cached search works on it as on any other palette.
+    TLogicalPalette searched(std::span<const TColor>(colours).first(3));
+    searched.InitCache();
+    EXPECT_EQ(searched.GetNearestIndex(2, 0, 7), 2);
+}
+
+TEST(LogicalPalette, ConstBitmapGivesItsColourTable) {
+    TDeviceIndependentBitmap dib(TDIBFormat::dt4bit, 2, 2);
+    const TLogicalPalette table{clWhite, RGB(10, 20, 30), clBlack};
+    dib.SetColourTable(&table);
+    const TDeviceIndependentBitmap& constDib = dib;
+    const TLogicalPalette fromConst(&constDib);
+    ASSERT_EQ(fromConst.GetCount(), 3);
+    EXPECT_EQ(fromConst.GetColour(1), RGB(10, 20, 30));
+    TLogicalPalette copied;
+    copied.CopyDIBColourTable(&constDib);
+    EXPECT_EQ(copied.GetCount(), 3);
+    EXPECT_EQ(copied.GetColour(0), clWhite);
+
+    const TDeviceIndependentBitmap trueColour(TDIBFormat::dt24bit, 2, 2);
+    EXPECT_EQ(TLogicalPalette(&trueColour).GetCount(), 0);
+}

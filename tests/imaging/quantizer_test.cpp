@@ -117,3 +117,14 @@ TEST(Quantizer, AssignFromAnotherImageRebuilds) {
     // The black cell of the first build must not answer any more.
     EXPECT_NE(palette.GetColour(palette.GetNearestIndex(0, 0, 0)), RGB(0, 0, 0));
 }
+
+TEST(Quantizer, ConstSourceGivesTheSamePalette) {
+    auto dib = imageOf(distinctCells(600), 40, 30);
+    TQuantizedPalette fromMutable(dib.get(), 64);
+    const TDeviceIndependentBitmap* constDib = dib.get();
+    TQuantizedPalette fromConst(constDib, 64);
+    ASSERT_EQ(fromConst.GetCount(), 64);
+    ASSERT_EQ(fromConst.GetCount(), fromMutable.GetCount());
+    for (int i = 0; i < fromConst.GetCount(); ++i)
+        EXPECT_EQ(fromConst.GetColour(i), fromMutable.GetColour(i)) << i;
+}

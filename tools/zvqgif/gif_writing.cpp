@@ -42,9 +42,11 @@ void encodePicture(const QString& input, const QString& output, const EncodeOpti
 }
 
 void animatePictures(const QStringList& inputs, const QString& output, const AnimateOptions& options) {
+    // The stream outlives the encoder, which closes the stream it has open
+    // when a picture fails to load.
+    TFileStream out(output, TFileMode::Create);
     TZVQ_GIFCompressor encoder;
     encoder.SetPaletteQuality(options.quality);
-    TFileStream out(output, TFileMode::Create);
     encoder.OpenImageStream(&out);
     if (options.loopCount) encoder.WriteLoopControl(*options.loopCount);
     TGIFGraphicControlInfo info;
