@@ -7,6 +7,7 @@
 
 #include "gif/gif_decoder.h"
 #include "gif/gif_errors.h"
+#include "gif/interlace_passes.h"
 #include "gif/gif_palette.h"
 #include "gif/lzw_decompressor.h"
 #include "gif/plain_text.h"
@@ -30,12 +31,6 @@ void useBlackAndWhite(TLogicalPalette& palette) {
     palette.addColour(255, 255, 255);
 }
 
-struct Pass {
-    int first;
-    int step;
-};
-constexpr Pass kSequential[] = {{0, 1}};
-constexpr Pass kInterlaced[] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
 
 }  // namespace
 
@@ -133,9 +128,7 @@ void TZVQ_CustomGifDecompressor::readImageRows(TDeviceIndependentBitmap* dib, co
     decoder.setRowWidth(image.width());
     std::vector<std::uint8_t> dropped(std::size_t(image.width()));
     const int visibleRows = visible.height();
-    const std::span<const Pass> passes =
-        interlaced ? std::span<const Pass>(kInterlaced) : std::span<const Pass>(kSequential);
-    for (const Pass& pass : passes) {
+    for (const TInterlacePass& pass : imagePasses(interlaced)) {
         writer->Reset(pass.first, pass.step);
         for (int row = pass.first; row < image.height(); row += pass.step) {
             if (row >= visibleRows) {

@@ -4,6 +4,7 @@
 
 #include "gif/gif_encoder.h"
 #include "gif/gif_errors.h"
+#include "gif/interlace_passes.h"
 #include "gif/lzw_compressor.h"
 #include "gif/palette_refinement.h"
 #include "imaging/device_independent_bitmap.h"
@@ -16,12 +17,6 @@
 
 namespace {
 
-struct Pass {
-    int first;
-    int step;
-};
-constexpr Pass kSequential[] = {{0, 1}};
-constexpr Pass kInterlaced[] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
 
 std::uint8_t aspectByte(double ratio) {
     return ratio == 1.0 ? 0 : std::uint8_t(int(ratio * 64) - 15);
@@ -103,9 +98,7 @@ void TZVQ_CustomGifCompressor::writeRows(TDeviceIndependentBitmap* dib, TLogical
     int rows = 0;
     {
         TZVQ_LZWCompressor coder(GetImageStream(), mapped ? dib->GetDIBType() : TDIBFormat::dt8bit);
-        const std::span<const Pass> passes =
-            interlace_ ? std::span<const Pass>(kInterlaced) : std::span<const Pass>(kSequential);
-        for (const Pass& pass : passes) {
+        for (const TInterlacePass& pass : imagePasses(interlace_)) {
             for (source->Reset(pass.first, pass.step); !source->EndOfScan(); source->NextRow()) {
                 if (!mapped) {
                     bufferWriter->Reset(0, 1);
