@@ -3,10 +3,12 @@
 // framing every exchange uses.
 #include <QThread>
 #include <chrono>
+#include <cstdio>
 
 #include "app/main_window.h"
 #include "link/d2xx_library.h"
 #include "link/tester_protocol.h"
+#include "link/usb_device_diagnosis.h"
 #include "toolkit/message_box.h"
 
 namespace {
@@ -26,12 +28,20 @@ constexpr std::uint32_t kWaitLimit = 300000;  // status calls
 // tester is asked anything, so it misses nothing.
 constexpr std::chrono::milliseconds kMinimumWait{500};
 
+// For the operator's terminal and the desktop's log; the window says what
+// the station's layout says and no more.
+void tellOperator(const QString& line) {
+    std::fprintf(stderr, "quorvan: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 }  // namespace
 
 void TForm1::Timer5Timer() {
     D2xxEntryPoints entries;
     DllHandle = loadD2xxLibrary(entries);
     if (!DllHandle) {
+        tellOperator(QString::fromStdString(d2xxLoadError()));
         Timer1->setEnabled(false);
         Timer3->setEnabled(false);
         Timer5->setEnabled(false);
@@ -75,10 +85,16 @@ void TForm1::CheckFT() {
     FTStatus = FT_Open(0, &opened);
     if (FTStatus != FT_OK) {
         FTConnected = false;
-        if (FTHandle) FTStatus = FT_Close(FTHandle);
+        // With a handle of our own still open, the station itself is what
+        // kept the interface from opening: nothing to explain.
+        if (FTHandle)
+            FTStatus = FT_Close(FTHandle);
+        else
+            explainOpenFailure();
         FTHandle = nullptr;
         return;
     }
+    openFailureHint_.clear();
     // A replugged interface opens while the handle of the pulled one is
     // still held: release that one rather than lose it.
     if (FTHandle) FT_Close(FTHandle);
@@ -92,6 +108,15 @@ void TForm1::CheckFT() {
     }
     Timer3->setEnabled(false);
     OdczytNrDev();
+}
+
+// The driver's status says nothing of why the interface did not open; Linux
+// shows it. Polling fails every 300 ms, so each new reason is told once.
+void TForm1::explainOpenFailure() {
+    const QString hint =
+        interfaceHint(diagnoseInterface(interfaceUsbIds(), usbTrees, AccessIdentity::current()));
+    if (!hint.isEmpty() && hint != openFailureHint_) tellOperator(hint);
+    openFailureHint_ = hint;
 }
 
 bool TForm1::WaitFT(DWORD count) {

@@ -15,6 +15,7 @@
 #include "link/d2xx.h"
 #include "link/d2xx_library.h"
 #include "link/tester_protocol.h"
+#include "link/usb_device_diagnosis.h"
 #include "toolkit/image.h"
 #include "toolkit/string_grid.h"
 #include "toolkit/timer.h"
@@ -145,6 +146,10 @@ public:
     FT_GetStatus_t FT_GetStatus = nullptr;
     FT_ClrRts_t FT_ClrRts = nullptr;
 
+    // Where the reason for an interface that does not open is looked up;
+    // tests point it at fake trees.
+    SystemTrees usbTrees;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -155,6 +160,7 @@ private:
     bool writeTxBuf(DWORD count);
     QByteArray reply() const;
     void releaseLink();
+    void explainOpenFailure();
     void sendLanguage(std::uint8_t language);
     void setCaptions(int language);
     std::uint32_t performReadStep(std::uint32_t step);
@@ -179,4 +185,6 @@ private:
     void drawChartGrid(const ChartLabels& labels);
     void drawGridOn(TImage* image, TColor background, TColor axes, TColor dots,
                     const ChartLabels& labels);
+
+    QString openFailureHint_;  // the last reason told, so that it is told once
 };

@@ -14,9 +14,13 @@ struct D2xxEntryPoints {
     FT_ClrRts_t ClrRts = nullptr;
 };
 
+#include <string>
+
 // The loader looks for the driver under its platform file name through the
-// platform's normal library search; tests point it at another file, e.g.
-// one that does not exist.
+// platform's normal library search, on Linux then in /usr/local/lib, where
+// the vendor's installation puts it (found there before ldconfig has run).
+// A name with a slash is that file alone: the station's --driver, and
+// tests, which also name files that do not exist.
 void setD2xxLibraryFileName(const char* fileName);
 
 // Loads the library and resolves every entry point by its export name. A
@@ -24,3 +28,6 @@ void setD2xxLibraryFileName(const char* fileName);
 // no entry point is ever left null. Returns the module handle or null.
 void* loadD2xxLibrary(D2xxEntryPoints& entries);
 void freeD2xxLibrary(void* handle);
+// Why the last load failed, as the system says it ("libftd2xx.so: cannot
+// open shared object file: ..."); empty after a load that succeeded.
+std::string d2xxLoadError();
