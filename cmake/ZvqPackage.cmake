@@ -91,11 +91,19 @@ function(zvq_library target component)
           DESTINATION ${ZVQ_INSTALL_PKGCONFIGDIR} COMPONENT Zvq_Development)
 endfunction()
 
-# A program installed to bin/, finding the libraries from there.
+# zvq_install_program(<target> [COMPONENT <component>])
+# A program installed to bin/ (with the library's runtime unless another
+# component is named), finding the shared libraries from there.
 function(zvq_install_program target)
-  zvq_relative_path(libdir ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_LIBDIR})
-  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${libdir}")
-  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Zvq_Runtime)
+  cmake_parse_arguments(ARG "" "COMPONENT" "" ${ARGN})
+  if(NOT ARG_COMPONENT)
+    set(ARG_COMPONENT Zvq_Runtime)
+  endif()
+  if(BUILD_SHARED_LIBS)
+    zvq_relative_path(libdir ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_LIBDIR})
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${libdir}")
+  endif()
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${ARG_COMPONENT})
 endfunction()
 
 # The Qt image format plugin (plugins/imageformats) goes to Qt's plugin

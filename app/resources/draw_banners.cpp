@@ -1,6 +1,7 @@
 // Draws the two banner pictures of the station (splash and main panel) and
-// writes them as JPEG files with libjpeg. Run by hand when the artwork
-// changes: draw_banners <output folder>.
+// writes them as JPEG files with libjpeg, and the desktop icon, the banner's
+// emblem on a square tile, as a PNG file. Run by hand when the artwork
+// changes: draw_banners <banner folder> [<icon file>].
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
@@ -68,6 +69,25 @@ QImage drawBanner(int width, int height, QRectF traceArea) {
     return image;
 }
 
+// The banner's grid and trace on a rounded tile, drawn at the icon's size
+// rather than scaled down, so that lines stay sharp.
+QImage drawIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF tile(size * 0.04, size * 0.04, size * 0.92, size * 0.92);
+    QPainterPath outline;
+    outline.addRoundedRect(tile, size * 0.16, size * 0.16);
+    const QImage banner = drawBanner(size, size, QRectF(size * 0.1, size * 0.1, size * 0.8, size * 0.7));
+    painter.setClipPath(outline);
+    painter.drawImage(0, 0, banner);
+    painter.setClipping(false);
+    painter.setPen(QPen(QColor(120, 116, 108), size / 64.0));
+    painter.drawPath(outline);
+    return image;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,5 +95,6 @@ int main(int argc, char** argv) {
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     const bool ok = writeJpeg(drawBanner(289, 154, QRectF(150, 10, 130, 80)), folder + "/splash.jpg") &&
                     writeJpeg(drawBanner(1008, 274, QRectF(790, 8, 200, 90)), folder + "/main.jpg");
-    return ok ? 0 : 1;
+    const bool iconOk = argc < 3 || drawIcon(256).save(QString::fromLocal8Bit(argv[2]), "PNG");
+    return ok && iconOk ? 0 : 1;
 }
