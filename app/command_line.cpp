@@ -85,9 +85,11 @@ QStringList CommandLine::arguments(int argc, char** argv) {
     return list;
 }
 
-// Qt names the program in the usage line only once an application exists.
+// The usage line names the program as it was started: Qt would name it only
+// once an application exists.
 QString CommandLine::helpText(const QStringList& arguments) const {
     QString text = parser_.helpText();
-    text.replace(QStringLiteral("<executable_name>"), programName(arguments));
+    text.replace(0, text.indexOf('\n'),
+                 QStringLiteral("Usage: %1 [options]").arg(programName(arguments)));
     return text;
 }

@@ -124,7 +124,8 @@ QString interfaceHint(const InterfaceDiagnosis& diagnosis) {
         case InterfaceTrouble::NoPermission:
             return QStringLiteral(
                        "no permission to open %1 at %2 (%3): install the station's udev rule and "
-                       "plug the interface in again, or join group plugdev and log in again")
+                       "plug the interface in again; outside the desktop session, join group "
+                       "plugdev")
                 .arg(device, diagnosis.node, diagnosis.access);
         case InterfaceTrouble::Busy:
             if (diagnosis.driver == QLatin1String(kProgramClaim))

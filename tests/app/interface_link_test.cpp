@@ -2,6 +2,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "fake_usb_system.h"
 #include "station_fixture.h"
 #include "link/d2xx_library.h"
 #include "link/tester_protocol.h"
@@ -92,6 +93,76 @@ TEST_F(InterfaceLink, WithoutAnInterfacePollingGoesOnSilently) {
         EXPECT_EQ(countCalls(QStringLiteral("write")), 0);
         EXPECT_EQ(countCalls(QStringLiteral("close")), 0) << "no handle was ever opened";
     }
+}
+
+// The station's first interface, as the fake trees show it.
+static FakeUsbSystem::Device stationInterface(const char* driver, unsigned mode = 0666) {
+    const UsbId id = interfaceUsbIds().first();
+    FakeUsbSystem::Device device;
+    device.vendor = QStringLiteral("%1").arg(id.vendor, 4, 16, QChar('0'));
+    device.product = QStringLiteral("%1").arg(id.product, 4, 16, QChar('0'));
+    device.driver = QString::fromLatin1(driver);
+    device.mode = mode;
+    return device;
+}
+
+// The window says nothing, as before; standard error tells why, once for
+// each new reason.
+TEST_F(InterfaceLink, InterfaceThatDoesNotOpenIsExplainedOnceOnStandardError) {
+    FakeUsbSystem serialDriver, otherProgram, none;
+    serialDriver.add(stationInterface("ftdi_sio"));
+    otherProgram.add(stationInterface("usbfs"));
+    start("interface absent");
+    form->usbTrees = serialDriver.trees();
+    loadDriver();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) poll();
+    form->usbTrees = otherProgram.trees();
+    poll();
+    poll();
+    form->usbTrees = none.trees();
+    poll();
+    form->usbTrees = serialDriver.trees();
+    poll();
+    const QStringList said =
+        QString::fromStdString(testing::internal::GetCapturedStderr()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(said.size(), 3) << said.join('\n').toStdString();
+    EXPECT_TRUE(said[0].startsWith(QStringLiteral("quorvan: the interface "))) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains(QStringLiteral("kernel's serial driver ftdi_sio")));
+    EXPECT_TRUE(said[1].contains(QStringLiteral("in use by another program")));
+    EXPECT_EQ(said[2], said[0]);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(form->Timer3->isActive());
+}
+
+// After an error reset the station's own handle keeps the interface from
+// opening once; that is no trouble to tell of.
+TEST_F(InterfaceLink, OwnHandleHeldAfterAnErrorIsNotExplained) {
+    FakeUsbSystem otherProgram;
+    otherProgram.add(stationInterface("usbfs"));
+    start("");
+    form->usbTrees = otherProgram.trees();
+    identify();
+    form->ErrorFT();
+    testing::internal::CaptureStderr();
+    poll();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(countCalls(QStringLiteral("close")), 1);
+}
+
+TEST_F(InterfaceLink, MissingLibraryIsToldWithTheSystemsReasonOnStandardError) {
+    setD2xxLibraryFileName("libftd2xx-not-installed.so");
+    start("");
+    testing::internal::CaptureStderr();
+    loadDriver();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "quorvan: libftd2xx-not-installed.so: cannot open shared object file: No such file "
+              "or directory\n");
+    setD2xxLibraryFileName("libm.so.6");
+    testing::internal::CaptureStderr();
+    form->Timer5Timer();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "quorvan: libm.so.6: not a D2XX driver library (an FT_ function is missing)\n");
 }
 
 TEST_F(InterfaceLink, FailedTimeoutSettingClosesTheInterfaceAndPollsOn) {
