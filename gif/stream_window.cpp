@@ -50,3 +50,64 @@ void TStreamWindow::release() {
     cur_ = end_;
     if (!direct_) buffer_.clear();
 }
+
+// --- Sub-blocks --------------------------------------------------------------
+
+namespace {
+constexpr int kPiece = 16 * 1024;
+}
+
+TSubBlockReader::TSubBlockReader(TStream* stream)
+    : window_(stream), buffer_(std::make_unique<std::uint8_t[]>(kPiece + kPadding)) {
+    end_ = buffer_.get();
+    std::memset(buffer_.get(), 0, kPadding);
+}
+
+bool TSubBlockReader::nextSubBlock() {
+    if (!window_.ensure(1)) {
+        exhausted_ = true;
+        return false;
+    }
+    const int count = *window_.cur();
+    window_.advance(1);
+    window_.ensure(count);
+    // A sub-block cut short by the end of the stream counts for what it has.
+    blockLeft_ = int(std::min<std::int64_t>(count, window_.available()));
+    if (blockLeft_ == 0) exhausted_ = true;
+    return blockLeft_ > 0;
+}
+
+// Copies sub-block bytes into `to`, at most `room`; how many were copied.
+int TSubBlockReader::append(std::uint8_t* to, int room) {
+    int copied = 0;
+    while (copied < room && !exhausted_) {
+        if (blockLeft_ == 0 && !nextSubBlock()) break;
+        const int n = std::min(blockLeft_, room - copied);
+        std::memcpy(to + copied, window_.cur(), std::size_t(n));
+        window_.advance(n);
+        blockLeft_ -= n;
+        copied += n;
+    }
+    return copied;
+}
+
+bool TSubBlockReader::fill(const std::uint8_t*& cur) {
+    std::uint8_t* start = buffer_.get();
+    const auto kept = int(end_ - cur);
+    std::memmove(start, cur, std::size_t(kept));
+    cur = start;
+    const int added = append(start + kept, kPiece - kept);
+    end_ = start + kept + added;
+    std::memset(start + kept + added, 0, kPadding);
+    return added > 0;
+}
+
+void TSubBlockReader::skipRest() {
+    if (exhausted_) return;
+    for (;;) {
+        window_.ensure(blockLeft_);
+        window_.advance(std::min<std::int64_t>(blockLeft_, window_.available()));
+        blockLeft_ = 0;
+        if (!nextSubBlock()) return;
+    }
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class TStream;
@@ -34,4 +35,36 @@ private:
     const std::uint8_t* cur_ = nullptr;
     const std::uint8_t* end_ = nullptr;
     std::vector<std::uint8_t> buffer_;
+};
+
+// The data sub-blocks of one image joined into one run of bytes, a large
+// piece at a time, so that readers of the data never meet a count byte.
+// Eight zero bytes always follow the bytes held.
+class TSubBlockReader {
+public:
+    static constexpr int kPadding = 8;
+
+    explicit TSubBlockReader(TStream* stream);
+
+    const std::uint8_t* end() const { return end_; }
+    // Moves the bytes from `cur` on to the front and appends the next
+    // piece of the data; `cur` is updated. False when nothing was added:
+    // the data has ended.
+    bool fill(const std::uint8_t*& cur);
+    // The terminator was met, or the stream ended inside the data.
+    bool exhausted() const { return exhausted_; }
+    // Leaves the stream after the image's block terminator.
+    void skipRest();
+    // Puts the stream's position after the sub-blocks taken so far.
+    void release() { window_.release(); }
+
+private:
+    bool nextSubBlock();
+    int append(std::uint8_t* to, int room);
+
+    TStreamWindow window_;
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    const std::uint8_t* end_ = nullptr;
+    int blockLeft_ = 0;
+    bool exhausted_ = false;
 };
