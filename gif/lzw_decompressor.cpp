@@ -143,29 +143,27 @@ std::uint16_t TZVQ_LZWDecompressor::ReadBits(int width) {
 
 // Makes the string of the next free code: the previous code's string and
 // `last`, the first byte of the string just written. Grows the width when
-// the next free code reaches it. A full dictionary takes no new strings:
-// later codes keep using it.
+// the next free code reaches 1 << width. A full dictionary takes no new
+// strings: later codes keep using it.
 [[gnu::always_inline]] inline void TZVQ_LZWDecompressor::addString(std::uint32_t previous,
                                                                    std::uint8_t last,
                                                                    std::uint32_t& nextFree,
-                                                                   std::uint32_t& threshold,
                                                                    int& width) {
     if (nextFree >= kMaxCodes) return;
     const Entry& before = entries_[previous];
-    const std::uint64_t suffix = before.suffix;
-    const std::uint16_t prefix = before.prefix;
     const unsigned lengthLess1 = before.lengthLess1 + 1u;
     // The byte goes after the previous string's last chunk, or starts a
-    // chunk of its own; bytes past it in the chunk are never read.
+    // chunk of its own. Bytes past a chunk's last are zero, so it is simply
+    // added in.
     const unsigned shift = (lengthLess1 & 7) * 8;
+    const bool sameChunk = shift != 0;
     Entry& entry = entries_[nextFree];
-    entry.suffix = (suffix & ~(std::uint64_t(0xFF) << shift)) | (std::uint64_t(last) << shift);
-    entry.prefix = shift != 0 ? prefix : std::uint16_t(previous);
+    entry.suffix = (sameChunk ? before.suffix : 0) | (std::uint64_t(last) << shift);
+    entry.prefix = sameChunk ? before.prefix : std::uint16_t(previous);
     entry.lengthLess1 = std::uint16_t(lengthLess1);
     ++nextFree;
-    if (nextFree < threshold || nextFree >= kMaxCode) [[likely]]
+    if ((nextFree >> width) == 0 || nextFree >= kMaxCode) [[likely]]
         return;
-    threshold <<= 1;
     ++width;
 }
 
@@ -199,19 +197,18 @@ std::uint8_t* TZVQ_LZWDecompressor::startString(std::uint8_t* at) {
 // state stays in registers.
 std::uint8_t* TZVQ_LZWDecompressor::decodeRun(std::uint8_t* at, const std::uint8_t* target) {
     const std::uint8_t* in = in_;
-    const std::uint8_t* const inEnd = input_.end();
+    const std::uint8_t* const inLast = input_.end() - 8;
     std::uint64_t bits = bits_;
     int bitCount = bitCount_;
     int width = codeWidth_;
+    std::uint64_t mask = (std::uint64_t(1) << width) - 1;
     std::uint32_t nextFree = nextFreeCode_;
-    std::uint32_t threshold = nextWidthThreshold_;
     std::uint32_t previous = previousCode_;
     const std::uint32_t clear = clearCode_;
-    while (at < target && inEnd - in >= 8) {
-        bits |= loadLittleEndian64(in) << bitCount;
-        in += (63 - bitCount) >> 3;
-        bitCount |= 56;
-        const auto code = std::uint32_t(bits & ((std::uint64_t(1) << width) - 1));
+    // One code from the bits held; false, with nothing taken, for a code
+    // that is neither a literal nor a string of the dictionary.
+    const auto step = [&] {
+        const auto code = std::uint32_t(bits & mask);
         std::uint8_t last;
         if (code < clear) {
             *at++ = std::uint8_t(code);
@@ -219,19 +216,30 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeRun(std::uint8_t* at, const std::uint8
         } else if (code - clear >= 2 && code <= nextFree && code < kMaxCodes) {
             at = writeString(code, previous, nextFree, at, last);
         } else {
-            break;
+            return false;
         }
         bits >>= width;
         bitCount -= width;
-        addString(previous, last, nextFree, threshold, width);
+        const int before = width;
+        addString(previous, last, nextFree, width);
+        if (width != before) mask = (std::uint64_t(1) << width) - 1;
         previous = code;
+        return true;
+    };
+    bool going = true;
+    while (going && at < target && in <= inLast) {
+        bits |= loadLittleEndian64(in) << bitCount;
+        in += (63 - bitCount) >> 3;
+        bitCount |= 56;
+        // 56 bits hold four codes of up to 13 bits.
+        for (int k = 0; k < 4 && going && at < target; ++k) going = step();
     }
     in_ = in;
     bits_ = bits;
     bitCount_ = bitCount;
     codeWidth_ = width;
     nextFreeCode_ = std::uint16_t(nextFree);
-    nextWidthThreshold_ = threshold;
+    nextWidthThreshold_ = 1u << width;
     previousCode_ = std::uint16_t(previous);
     return at;
 }
@@ -256,8 +264,9 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeCode(std::uint8_t* at) {
     } else {
         at = writeString(code, previousCode_, nextFree, at, last);
     }
-    addString(previousCode_, last, nextFree, nextWidthThreshold_, codeWidth_);
+    addString(previousCode_, last, nextFree, codeWidth_);
     nextFreeCode_ = std::uint16_t(nextFree);
+    nextWidthThreshold_ = 1u << codeWidth_;
     previousCode_ = std::uint16_t(code);
     return at;
 }

@@ -54,8 +54,7 @@ private:
     std::uint8_t* startString(std::uint8_t* at);
     std::uint8_t* decodeRun(std::uint8_t* at, const std::uint8_t* target);
     std::uint8_t* decodeCode(std::uint8_t* at);
-    void addString(std::uint32_t previous, std::uint8_t last, std::uint32_t& nextFree,
-                   std::uint32_t& threshold, int& width);
+    void addString(std::uint32_t previous, std::uint8_t last, std::uint32_t& nextFree, int& width);
     std::uint8_t copyString(std::uint32_t code, std::uint8_t* out, int length) const;
     std::uint8_t* writeString(std::uint32_t code, std::uint32_t previous, std::uint32_t nextFree,
                               std::uint8_t* at, std::uint8_t& first) const;
@@ -77,6 +76,7 @@ private:
     // One code's string: its last chunk (bytes in string order, the first
     // in the lowest bits), the code of what comes before the chunk and its
     // length less one; 16 bytes, so that one string touches one cache line.
+    // The chunk's bytes past the string's last are zero.
     struct alignas(16) Entry {
         std::uint64_t suffix;
         std::uint16_t prefix;

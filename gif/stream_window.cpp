@@ -58,9 +58,8 @@ constexpr int kPiece = 16 * 1024;
 }
 
 TSubBlockReader::TSubBlockReader(TStream* stream)
-    : window_(stream), buffer_(std::make_unique<std::uint8_t[]>(kPiece + kPadding)) {
-    end_ = buffer_.get();
-    std::memset(buffer_.get(), 0, kPadding);
+    : window_(stream), buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(kHeadroom + kPiece)) {
+    end_ = buffer_.get() + kHeadroom;
 }
 
 bool TSubBlockReader::nextSubBlock() {
@@ -92,13 +91,12 @@ int TSubBlockReader::append(std::uint8_t* to, int room) {
 }
 
 bool TSubBlockReader::fill(const std::uint8_t*& cur) {
-    std::uint8_t* start = buffer_.get();
+    std::uint8_t* start = buffer_.get() + kHeadroom;
     const auto kept = int(end_ - cur);
     std::memmove(start, cur, std::size_t(kept));
     cur = start;
     const int added = append(start + kept, kPiece - kept);
     end_ = start + kept + added;
-    std::memset(start + kept + added, 0, kPadding);
     return added > 0;
 }
 

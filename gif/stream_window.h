@@ -39,10 +39,11 @@ private:
 
 // The data sub-blocks of one image joined into one run of bytes, a large
 // piece at a time, so that readers of the data never meet a count byte.
-// Eight zero bytes always follow the bytes held.
+// The buffer starts eight bytes before the bytes held, so that end() - 8
+// always points into it.
 class TSubBlockReader {
 public:
-    static constexpr int kPadding = 8;
+    static constexpr int kHeadroom = 8;
 
     explicit TSubBlockReader(TStream* stream);
 
