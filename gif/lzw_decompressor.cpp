@@ -205,6 +205,10 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeRun(std::uint8_t* at, const std::uint8
     std::uint32_t nextFree = nextFreeCode_;
     std::uint32_t previous = previousCode_;
     const std::uint32_t clear = clearCode_;
+    const std::uint32_t firstFree = clear + 2;
+    // Codes of 13 bits, with a minimum code size of 12, are left to the
+    // careful path: here every code below the next free one has a string.
+    if (width > 12) return at;
     // One code from the bits held; false, with nothing taken, for a code
     // that is neither a literal nor a string of the dictionary.
     const auto step = [&] {
@@ -213,7 +217,7 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeRun(std::uint8_t* at, const std::uint8
         if (code < clear) {
             *at++ = std::uint8_t(code);
             last = std::uint8_t(code);
-        } else if (code - clear >= 2 && code <= nextFree && code < kMaxCodes) {
+        } else if (code - firstFree <= nextFree - firstFree) {
             at = writeString(code, previous, nextFree, at, last);
         } else {
             return false;
