@@ -63,19 +63,19 @@ void TZVQ_LZWDecompressor::setLiteral(int slot, std::uint8_t value) {
 // --- Bits ------------------------------------------------------------------
 
 // Tops the bit buffer up to at least 56 bits while data is left. Eight bytes
-// at a time while the held data has them; bits above the count are the
-// next bytes' own, so taking those bytes again later changes nothing. Near
-// the end of the data the last bytes come one by one, so that past the data
-// only zero bits follow.
+// at a time while the current sub-block has them; bits above the count are
+// the next bytes' own, so taking those bytes again later changes nothing.
+// Near a block's end the bytes come one by one across the count byte, so
+// that past the data only zero bits follow.
 void TZVQ_LZWDecompressor::refill() {
-    if (input_.end() - in_ < 8) input_.fill(in_);
     if (input_.end() - in_ >= 8) {
         bits_ |= loadLittleEndian64(in_) << bitCount_;
         in_ += (63 - bitCount_) >> 3;
         bitCount_ |= 56;
         return;
     }
-    while (bitCount_ <= 56 && in_ < input_.end()) {
+    while (bitCount_ <= 56) {
+        if (in_ == input_.end() && !input_.nextBlock(in_)) return;
         bits_ |= std::uint64_t(*in_++) << bitCount_;
         bitCount_ += 8;
     }
@@ -192,12 +192,12 @@ std::uint8_t* TZVQ_LZWDecompressor::startString(std::uint8_t* at) {
 }
 
 // The common codes, until `target` is reached: it stops, leaving the code
-// where it is, before a clear, end or undefined code, and when fewer than
-// eight bytes of data are held. Nothing in it calls out, so that all of its
+// where it is, before a clear, end or undefined code, and near the end of
+// a sub-block, where the bits held no longer make four codes. Nothing in it calls out, so that all of its
 // state stays in registers.
 std::uint8_t* TZVQ_LZWDecompressor::decodeRun(std::uint8_t* at, const std::uint8_t* target) {
     const std::uint8_t* in = in_;
-    const std::uint8_t* const inLast = input_.end() - 8;
+    const std::uint8_t* const inEnd = input_.end();
     std::uint64_t bits = bits_;
     int bitCount = bitCount_;
     int width = codeWidth_;
@@ -231,11 +231,16 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeRun(std::uint8_t* at, const std::uint8
         return true;
     };
     bool going = true;
-    while (going && at < target && in <= inLast) {
-        bits |= loadLittleEndian64(in) << bitCount;
-        in += (63 - bitCount) >> 3;
-        bitCount |= 56;
-        // 56 bits hold four codes of up to 13 bits.
+    // Four codes take at most 4 * 13 bits, the width growing once among them.
+    constexpr int kFourCodes = 52;
+    while (going && at < target) {
+        if (inEnd - in >= 8) {
+            bits |= loadLittleEndian64(in) << bitCount;
+            in += (63 - bitCount) >> 3;
+            bitCount |= 56;
+        } else if (bitCount < kFourCodes) {
+            break;
+        }
         for (int k = 0; k < 4 && going && at < target; ++k) going = step();
     }
     in_ = in;

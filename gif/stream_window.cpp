@@ -53,16 +53,14 @@ void TStreamWindow::release() {
 
 // --- Sub-blocks --------------------------------------------------------------
 
-namespace {
-constexpr int kPiece = 16 * 1024;
-}
+TSubBlockReader::TSubBlockReader(TStream* stream) : window_(stream), end_(window_.cur()) {}
 
-TSubBlockReader::TSubBlockReader(TStream* stream)
-    : window_(stream), buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(kHeadroom + kPiece)) {
-    end_ = buffer_.get() + kHeadroom;
-}
-
-bool TSubBlockReader::nextSubBlock() {
+// The window's position stays at the start of the current sub-block's
+// data until the block is done with.
+bool TSubBlockReader::nextBlock(const std::uint8_t*& cur) {
+    window_.advance(end_ - window_.cur());
+    cur = end_ = window_.cur();
+    if (exhausted_) return false;
     if (!window_.ensure(1)) {
         exhausted_ = true;
         return false;
@@ -71,41 +69,15 @@ bool TSubBlockReader::nextSubBlock() {
     window_.advance(1);
     window_.ensure(count);
     // A sub-block cut short by the end of the stream counts for what it has.
-    blockLeft_ = int(std::min<std::int64_t>(count, window_.available()));
-    if (blockLeft_ == 0) exhausted_ = true;
-    return blockLeft_ > 0;
-}
-
-// Copies sub-block bytes into `to`, at most `room`; how many were copied.
-int TSubBlockReader::append(std::uint8_t* to, int room) {
-    int copied = 0;
-    while (copied < room && !exhausted_) {
-        if (blockLeft_ == 0 && !nextSubBlock()) break;
-        const int n = std::min(blockLeft_, room - copied);
-        std::memcpy(to + copied, window_.cur(), std::size_t(n));
-        window_.advance(n);
-        blockLeft_ -= n;
-        copied += n;
-    }
-    return copied;
-}
-
-bool TSubBlockReader::fill(const std::uint8_t*& cur) {
-    std::uint8_t* start = buffer_.get() + kHeadroom;
-    const auto kept = int(end_ - cur);
-    std::memmove(start, cur, std::size_t(kept));
-    cur = start;
-    const int added = append(start + kept, kPiece - kept);
-    end_ = start + kept + added;
-    return added > 0;
+    const auto length = std::min<std::int64_t>(count, window_.available());
+    cur = window_.cur();
+    end_ = cur + length;
+    if (length == 0) exhausted_ = true;
+    return length > 0;
 }
 
 void TSubBlockReader::skipRest() {
-    if (exhausted_) return;
-    for (;;) {
-        window_.ensure(blockLeft_);
-        window_.advance(std::min<std::int64_t>(blockLeft_, window_.available()));
-        blockLeft_ = 0;
-        if (!nextSubBlock()) return;
+    const std::uint8_t* cur = end_;
+    while (nextBlock(cur)) {
     }
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 class TStream;
@@ -37,35 +36,28 @@ private:
     std::vector<std::uint8_t> buffer_;
 };
 
-// The data sub-blocks of one image joined into one run of bytes, a large
-// piece at a time, so that readers of the data never meet a count byte.
-// The buffer starts eight bytes before the bytes held, so that end() - 8
-// always points into it.
+// The data sub-blocks of one image, seen in place one block at a time (a
+// whole block is always in the window), so that their bytes are never
+// copied: the reader takes [cur, end()) and asks for the next block when it
+// reaches end().
 class TSubBlockReader {
 public:
-    static constexpr int kHeadroom = 8;
-
     explicit TSubBlockReader(TStream* stream);
 
     const std::uint8_t* end() const { return end_; }
-    // Moves the bytes from `cur` on to the front and appends the next
-    // piece of the data; `cur` is updated. False when nothing was added:
-    // the data has ended.
-    bool fill(const std::uint8_t*& cur);
+    // Leaves the current block and points `cur` at the next one's data.
+    // False, with nothing to read, when the data has ended.
+    bool nextBlock(const std::uint8_t*& cur);
     // The terminator was met, or the stream ended inside the data.
     bool exhausted() const { return exhausted_; }
     // Leaves the stream after the image's block terminator.
     void skipRest();
-    // Puts the stream's position after the sub-blocks taken so far.
+    // Puts the stream's position at the current block's data, or after the
+    // terminator once skipRest() has run.
     void release() { window_.release(); }
 
 private:
-    bool nextSubBlock();
-    int append(std::uint8_t* to, int room);
-
     TStreamWindow window_;
-    std::unique_ptr<std::uint8_t[]> buffer_;
-    const std::uint8_t* end_ = nullptr;
-    int blockLeft_ = 0;
+    const std::uint8_t* end_;
     bool exhausted_ = false;
 };
