@@ -59,17 +59,15 @@ TSubBlockReader::TSubBlockReader(TStream* stream) : window_(stream), end_(window
 // data until the block is done with.
 bool TSubBlockReader::nextBlock(const std::uint8_t*& cur) {
     window_.advance(end_ - window_.cur());
-    cur = end_ = window_.cur();
-    if (exhausted_) return false;
-    if (!window_.ensure(1)) {
-        exhausted_ = true;
-        return false;
+    std::int64_t length = 0;
+    if (!exhausted_ && window_.ensure(1)) {
+        const int count = *window_.cur();
+        window_.advance(1);
+        window_.ensure(count);
+        // A sub-block cut short by the end of the stream counts for what it has.
+        length = std::min<std::int64_t>(count, window_.available());
     }
-    const int count = *window_.cur();
-    window_.advance(1);
-    window_.ensure(count);
-    // A sub-block cut short by the end of the stream counts for what it has.
-    const auto length = std::min<std::int64_t>(count, window_.available());
+    // Taken after the window has moved its bytes, if it did.
     cur = window_.cur();
     end_ = cur + length;
     if (length == 0) exhausted_ = true;
