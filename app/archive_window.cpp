@@ -84,6 +84,7 @@ void ArchiveWindow::buildControls() {
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->verticalHeader()->hide();
+    list_->setWordWrap(false);
     list_->horizontalHeader()->setStretchLastSection(true);
     connect(list_, &QTableView::doubleClicked, this, guarded([this] { openSelected(); }));
 
@@ -138,6 +139,7 @@ void ArchiveWindow::refresh() {
     }
     count_->setText(QString::fromUtf8(kTexts[language_][kCount]).arg(count));
     list_->hideColumn(ArchiveListModel::kId);
+    list_->resizeColumnsToContents();
 }
 
 qint64 ArchiveWindow::selectedId() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QPointer>
 #include <QGroupBox>
 #include "toolkit/label.h"
 #include <QPushButton>
@@ -96,7 +97,7 @@ public:
     bool showArchivedRead(const ArchivedRead& read);
     // The window's language: 0 Polish, 1 English.
     int language() const;
-    ArchiveWindow* archiveWindow() const { return archiveWindow_; }
+    ArchiveWindow* archiveWindow() const;
     QAction* ArchiveAction;
     std::vector<std::uint16_t> SampleWords;  // the raw log words of the read on screen
     qint64 ShownArchiveId = 0;               // the stored read on screen, 0 for a fresh read
@@ -183,7 +184,7 @@ private:
     void setArchiveCaptions(int language);
 
     std::unique_ptr<ReadArchive> archive_;
-    ArchiveWindow* archiveWindow_ = nullptr;
+    QPointer<ArchiveWindow> archiveWindow_;
     std::optional<ArchivedRead> faultedRead_;
     std::vector<ArchivedRead> unstoredReads_;
 

@@ -36,6 +36,8 @@ ReadArchive& TForm1::archive() {
     return *archive_;
 }
 
+ArchiveWindow* TForm1::archiveWindow() const { return archiveWindow_.data(); }
+
 int TForm1::language() const { return RadioButton1->isChecked() ? 1 : 0; }
 
 // A read cut short keeps what its finished steps received; the fields of

@@ -1,6 +1,7 @@
 // The archive through the real window and the simulated tester: what a read
 // stores, how a stored read comes back, and what a failing store does.
 #include <QCursor>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -286,4 +287,25 @@ TEST_F(StationArchive, TheArchiveWindowFollowsTheLanguageSwitch) {
     EXPECT_EQ(form->ArchiveAction->text(), QStringLiteral("Read archive"));
     form->RadioButton2->setChecked(true);
     EXPECT_EQ(in<QPushButton>(window, "ArchiveOpen")->text(), QString::fromUtf8("Otwórz"));
+}
+
+TEST_F(StationArchive, TheWindowExportsWhatItsFiltersShow) {
+    readSensor(kSensorA);
+    readSensor(kSensorB);
+    ArchiveWindow* window = openArchive();
+    in<QLineEdit>(window, "ArchiveSensor")->setText(QStringLiteral("9990001"));
+    window->ChooseExportTarget = [this](bool folder) {
+        return files.filePath(folder ? QStringLiteral("reports") : QStringLiteral("reads.csv"));
+    };
+    in<QPushButton>(window, "ArchiveExportCsv")->click();
+    in<QPushButton>(window, "ArchiveExportPdf")->click();
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8("INFO: Zapisano odczytów: 1\n"))) << messages[0].toStdString();
+    EXPECT_TRUE(messages[1].startsWith(QString::fromUtf8("INFO: Zapisano odczytów: 1\n"))) << messages[1].toStdString();
+    QFile csv(files.filePath(QStringLiteral("reads.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().count("\r\n"), 2) << "the header and one read";
+    EXPECT_TRUE(QFile::exists(files.filePath(QStringLiteral("reads-samples.csv"))));
+    EXPECT_EQ(QDir(files.filePath(QStringLiteral("reports"))).entryList({QStringLiteral("Quorvan-9990001-*.pdf")}).size(), 1);
+    EXPECT_EQ(form->Label19->Caption(), QStringLiteral("9990001")) << "the station's window keeps its read";
 }
