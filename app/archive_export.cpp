@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include "app/current_chart.h"

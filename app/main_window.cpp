@@ -86,6 +86,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
     } catch (...) {
         ShowException(std::current_exception());
     }
+    // The archive window goes with the station's, so the program ends.
+    if (archiveWindow_) archiveWindow_->close();
     event->accept();
 }
 

@@ -133,12 +133,22 @@ ReadArchive::~ReadArchive() { closeConnection(); }
 void ReadArchive::open() {
     if (db_.isOpen()) return;
     try {
-        openConnection();
-        migrate();
+        connect();
     } catch (const EArchiveDamaged&) {
         setAsideDamagedFile();
-        openConnection();
+        connect();
+    }
+}
+
+// Open only once the schema is up to date: a file that refused it (read
+// only, from a newer station) is tried afresh by the next call.
+void ReadArchive::connect() {
+    openConnection();
+    try {
         migrate();
+    } catch (...) {
+        closeConnection();
+        throw;
     }
 }
 
@@ -208,7 +218,6 @@ void ReadArchive::migrate() {
         exec(QStringLiteral("COMMIT"));
     } catch (...) {
         QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
-        closeConnection();
         throw;
     }
 }

@@ -48,6 +48,7 @@ public:
     QString takeSetAsideFileName();
 
 private:
+    void connect();
     void openConnection();
     void closeConnection();
     void setAsideDamagedFile();

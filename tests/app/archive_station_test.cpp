@@ -240,6 +240,8 @@ TEST_F(StationArchive, TheWindowOpensTheArchiveFromF3AndItsContextMenu) {
     QTest::keyClick(form.get(), Qt::Key_F3);
     ASSERT_NE(form->archiveWindow(), nullptr);
     EXPECT_TRUE(form->archiveWindow()->isVisible());
+    form->close();
+    EXPECT_FALSE(form->archiveWindow()->isVisible()) << "it closes with the station, which ends the program";
 }
 
 TEST_F(StationArchive, TheListFiltersBySensorAndDaysAndCountsWhatItShows) {
