@@ -28,14 +28,16 @@ bool parseDay(const QCommandLineParser& parser, const QString& option, QDate& da
     if (!parser.isSet(option)) return true;
     day = QDate::fromString(parser.value(option), Qt::ISODate);
     if (day.isValid()) return true;
-    err() << "quorvan: --" << option << " takes a date as YYYY-MM-DD, not " << parser.value(option) << Qt::endl;
+    err() << "quorvan: --" << option << " takes a date as YYYY-MM-DD, not " << parser.value(option)
+          << Qt::endl;
     return false;
 }
 
 std::optional<ReadFilter> filterFrom(const QCommandLineParser& parser) {
     ReadFilter filter;
     filter.sensor = parser.value(kSensor);
-    if (!parseDay(parser, kFrom, filter.from) || !parseDay(parser, kTo, filter.to)) return std::nullopt;
+    if (!parseDay(parser, kFrom, filter.from) || !parseDay(parser, kTo, filter.to))
+        return std::nullopt;
     if (filter.from.isValid() && filter.to.isValid() && filter.from > filter.to) {
         err() << "quorvan: --from is after --to" << Qt::endl;
         return std::nullopt;
@@ -56,7 +58,8 @@ int runExports(const QCommandLineParser& parser, const ReadFilter& filter) {
         if (parser.isSet(kExportCsv)) {
             const QString file = parser.value(kExportCsv);
             const int count = exportCsv(archive, filter, file);
-            out << count << " reads written to " << file << " and " << samplesFileName(file) << Qt::endl;
+            out << count << " reads written to " << file << " and " << samplesFileName(file)
+                << Qt::endl;
         }
         if (parser.isSet(kExportPdf)) {
             const QString folder = parser.value(kExportPdf);
@@ -73,7 +76,8 @@ int runExports(const QCommandLineParser& parser, const ReadFilter& filter) {
 }  // namespace
 
 void useOffscreenPlatformForExports(int argc, char** argv) {
-    if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM")) return;
+    if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM"))
+        return;
     // The options that end in an export or in a usage error: both need no
     // window, and either must run in a shell without a display.
     const QStringList options{kExportCsv, kExportPdf, kFrom, kTo, kSensor};
@@ -89,16 +93,21 @@ void useOffscreenPlatformForExports(int argc, char** argv) {
 
 void addArchiveOptions(QCommandLineParser& parser) {
     parser.addOptions({
-        {kExportCsv, QStringLiteral("Export the stored reads to FILE (one row per read) and FILE-samples.csv "
-                                    "(one row per sample), then exit."),
+        {kExportCsv,
+         QStringLiteral("Export the stored reads to FILE (one row per read) and FILE-samples.csv "
+                        "(one row per sample), then exit."),
          QStringLiteral("FILE")},
         {kExportPdf, QStringLiteral("Write one report PDF per stored read into DIR, then exit."),
          QStringLiteral("DIR")},
-        {kFrom, QStringLiteral("Export only reads from this day on (YYYY-MM-DD)."), QStringLiteral("DATE")},
-        {kTo, QStringLiteral("Export only reads up to this day (YYYY-MM-DD)."), QStringLiteral("DATE")},
-        {kSensor, QStringLiteral("Export only reads of this sensor number."), QStringLiteral("NUMBER")},
-        {kArchive, QStringLiteral("Use this archive file (default: $QUORVAN_ARCHIVE, else archive.sqlite in "
-                                  "the user's application data folder)."),
+        {kFrom, QStringLiteral("Export only reads from this day on (YYYY-MM-DD)."),
+         QStringLiteral("DATE")},
+        {kTo, QStringLiteral("Export only reads up to this day (YYYY-MM-DD)."),
+         QStringLiteral("DATE")},
+        {kSensor, QStringLiteral("Export only reads of this sensor number."),
+         QStringLiteral("NUMBER")},
+        {kArchive,
+         QStringLiteral("Use this archive file (default: $QUORVAN_ARCHIVE, else archive.sqlite in "
+                        "the user's application data folder)."),
          QStringLiteral("FILE")},
     });
 }
@@ -109,7 +118,8 @@ std::optional<int> runArchiveCommands(const QCommandLineParser& parser) {
     if (!exporting) {
         for (const QString& option : {kFrom, kTo, kSensor}) {
             if (!parser.isSet(option)) continue;
-            err() << "quorvan: --" << option << " goes with --export-csv or --export-pdf" << Qt::endl;
+            err() << "quorvan: --" << option << " goes with --export-csv or --export-pdf"
+                  << Qt::endl;
             return kExitUsage;
         }
         return std::nullopt;

@@ -13,14 +13,30 @@
 namespace {
 
 const char* const kReadColumns[] = {
-    "read_id",        "read_at",         "complete",         "station",          "tester_number",
-    "tester_model",   "executor_name",   "postal_code",      "city",             "street",
-    "executor_id",    "sensor_number",   "pairing",          "sensor_type",      "production_date",
-    "max_current_h_ma", "min_current_h_ma", "max_current_l_ma", "min_current_l_ma", "chart_full_scale_ma",
+    "read_id",
+    "read_at",
+    "complete",
+    "station",
+    "tester_number",
+    "tester_model",
+    "executor_name",
+    "postal_code",
+    "city",
+    "street",
+    "executor_id",
+    "sensor_number",
+    "pairing",
+    "sensor_type",
+    "production_date",
+    "max_current_h_ma",
+    "min_current_h_ma",
+    "max_current_l_ma",
+    "min_current_l_ma",
+    "chart_full_scale_ma",
     "sample_count",
 };
-const char* const kSampleColumns[] = {"read_id", "sensor_number", "read_at", "sample", "time",
-                                      "current_ma", "status", "word"};
+const char* const kSampleColumns[] = {"read_id", "sensor_number", "read_at", "sample",
+                                      "time",    "current_ma",    "status",  "word"};
 
 // RFC 4180: a field with a separator, a quote or a line break is quoted.
 QString csvField(const QString& text) {
@@ -35,7 +51,8 @@ class CsvFile {
 public:
     explicit CsvFile(const QString& fileName) : file_(fileName) {
         if (!file_.open(QIODevice::WriteOnly))
-            throw Exception(QStringLiteral("cannot write %1: %2").arg(fileName, file_.errorString()));
+            throw Exception(
+                QStringLiteral("cannot write %1: %2").arg(fileName, file_.errorString()));
         file_.write("\xEF\xBB\xBF");  // spreadsheets take the file as UTF-8 only with this mark
     }
     template <typename Range>
@@ -46,21 +63,40 @@ public:
     }
     void commit() {
         if (!file_.commit())
-            throw Exception(QStringLiteral("cannot write %1: %2").arg(file_.fileName(), file_.errorString()));
+            throw Exception(
+                QStringLiteral("cannot write %1: %2").arg(file_.fileName(), file_.errorString()));
     }
 
 private:
     QSaveFile file_;
 };
 
-QString timeText(const ArchivedRead& read) { return read.readAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+QString timeText(const ArchivedRead& read) {
+    return read.readAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
 QStringList readRow(const ArchivedRead& read) {
-    return {QString::number(read.id), timeText(read), read.complete ? QStringLiteral("1") : QStringLiteral("0"),
-            read.station, read.testerNumber, read.testerModel, read.executorName, read.postalCode,
-            read.city, read.street, read.executorId, read.sensorNumber, read.pairing, read.sensorType,
-            read.productionDate, read.maxCurrentH, read.minCurrentH, read.maxCurrentL, read.minCurrentL,
-            read.scale == 1 ? QStringLiteral("30") : QStringLiteral("15"), QString::number(read.samples.size())};
+    return {QString::number(read.id),
+            timeText(read),
+            read.complete ? QStringLiteral("1") : QStringLiteral("0"),
+            read.station,
+            read.testerNumber,
+            read.testerModel,
+            read.executorName,
+            read.postalCode,
+            read.city,
+            read.street,
+            read.executorId,
+            read.sensorNumber,
+            read.pairing,
+            read.sensorType,
+            read.productionDate,
+            read.maxCurrentH,
+            read.minCurrentH,
+            read.maxCurrentL,
+            read.minCurrentL,
+            read.scale == 1 ? QStringLiteral("30") : QStringLiteral("15"),
+            QString::number(read.samples.size())};
 }
 
 // The current is written with a decimal point whatever the locale, as a
@@ -109,8 +145,10 @@ int exportCsv(ReadArchive& archive, const ReadFilter& filter, const QString& fil
     return count;
 }
 
-int exportPdfReports(ReadArchive& archive, const ReadFilter& filter, const QString& folder, int language) {
-    if (!QDir().mkpath(folder)) throw Exception(QStringLiteral("cannot create the folder %1").arg(folder));
+int exportPdfReports(ReadArchive& archive, const ReadFilter& filter, const QString& folder,
+                     int language) {
+    if (!QDir().mkpath(folder))
+        throw Exception(QStringLiteral("cannot create the folder %1").arg(folder));
     // A window of its own, never shown and with its timers stopped, so that
     // the station's window keeps what it shows.
     TForm1 report;
@@ -122,7 +160,8 @@ int exportPdfReports(ReadArchive& archive, const ReadFilter& filter, const QStri
         report.showArchivedRead(read);
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        const QString file = uniqueFileName(target, TForm1::reportFileName(read.sensorNumber, read.readAt.date()));
+        const QString file =
+            uniqueFileName(target, TForm1::reportFileName(read.sensorNumber, read.readAt.date()));
         printer.setOutputFileName(file);
         report.printReport(printer);
         if (!QFileInfo::exists(file)) throw Exception(QStringLiteral("cannot write %1").arg(file));

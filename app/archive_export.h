@@ -19,4 +19,5 @@ QString samplesFileName(const QString& csvFileName);
 // One report PDF per read in `folder`, drawn by the station's own report in
 // the given language (0 Polish, 1 English) and named as the print dialog
 // names it, with -2, -3 ... for further reads of a sensor on the same day.
-int exportPdfReports(ReadArchive& archive, const ReadFilter& filter, const QString& folder, int language);
+int exportPdfReports(ReadArchive& archive, const ReadFilter& filter, const QString& folder,
+                     int language);

@@ -20,14 +20,18 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
     const QVariant value = QSqlQueryModel::data(index, role);
     if (role != Qt::DisplayRole) return value;
     switch (index.column()) {
-        case kReadAt: return value.toString().left(19);  // to the second
-        case kComplete: return QString::fromUtf8(kCompleteness[language_][value.toBool() ? 1 : 0]);
-        default: return value;
+        case kReadAt:
+            return value.toString().left(19);  // to the second
+        case kComplete:
+            return QString::fromUtf8(kCompleteness[language_][value.toBool() ? 1 : 0]);
+        default:
+            return value;
     }
 }
 
 QVariant ArchiveListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > kComplete)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section > kComplete)
         return QSqlQueryModel::headerData(section, orientation, role);
     return QString::fromUtf8(kHeaders[language_][section]);
 }

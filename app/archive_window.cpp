@@ -21,15 +21,29 @@
 
 namespace {
 
-enum Text { kTitle, kSensor, kFrom, kTo, kCount, kOpen, kPrint, kExportCsv, kExportPdf,
-            kWritten, kExportFailed, kUnreadable, kTextCount };
+enum Text {
+    kTitle,
+    kSensor,
+    kFrom,
+    kTo,
+    kCount,
+    kOpen,
+    kPrint,
+    kExportCsv,
+    kExportPdf,
+    kWritten,
+    kExportFailed,
+    kUnreadable,
+    kTextCount
+};
 
 const char* const kTexts[2][kTextCount] = {
     {"Archiwum odczytów", "Numer czujnika:", "Od:", "Do:", "Odczytów: %1", "Otwórz", "Drukuj",
      "Eksport CSV", "Eksport PDF", "Zapisano odczytów: %1\n%2", "Eksport nie powiódł się:\n%1",
      "Nie można odczytać archiwum %1:\n%2"},
     {"Read archive", "Sensor number:", "From:", "To:", "Reads: %1", "Open", "Print", "Export CSV",
-     "Export PDF", "Reads written: %1\n%2", "The export failed:\n%1", "The archive %1 cannot be read:\n%2"},
+     "Export PDF", "Reads written: %1\n%2", "The export failed:\n%1",
+     "The archive %1 cannot be read:\n%2"},
 };
 
 template <typename W>
@@ -89,7 +103,8 @@ void ArchiveWindow::buildControls() {
     connect(list_, &QTableView::doubleClicked, this, guarded([this] { openSelected(); }));
 
     auto* commands = new QHBoxLayout;
-    for (QPushButton* command : {open_, print_, exportCsv_, exportPdf_}) commands->addWidget(command);
+    for (QPushButton* command : {open_, print_, exportCsv_, exportPdf_})
+        commands->addWidget(command);
     commands->addStretch();
     connect(open_, &QPushButton::clicked, this, guarded([this] { openSelected(); }));
     connect(print_, &QPushButton::clicked, this, guarded([this] { printSelected(); }));
@@ -134,7 +149,8 @@ void ArchiveWindow::refresh() {
     } catch (const Exception& error) {
         model_->clear();
         count_->setText(QString::fromUtf8(kTexts[language_][kCount]).arg(0));
-        tell(QString::fromUtf8(kTexts[language_][kUnreadable]).arg(station_.archive().fileName(), error.Message()));
+        tell(QString::fromUtf8(kTexts[language_][kUnreadable])
+                 .arg(station_.archive().fileName(), error.Message()));
         return;
     }
     count_->setText(QString::fromUtf8(kTexts[language_][kCount]).arg(count));
@@ -164,7 +180,9 @@ void ArchiveWindow::exportCsv() {
     if (file.isEmpty()) return;
     try {
         const int count = ::exportCsv(station_.archive(), filter(), file);
-        tell(QString::fromUtf8(kTexts[language_][kWritten]).arg(count).arg(file + '\n' + samplesFileName(file)));
+        tell(QString::fromUtf8(kTexts[language_][kWritten])
+                 .arg(count)
+                 .arg(file + '\n' + samplesFileName(file)));
     } catch (const Exception& error) {
         tell(QString::fromUtf8(kTexts[language_][kExportFailed]).arg(error.Message()));
     }
@@ -189,4 +207,6 @@ QString ArchiveWindow::chooseTarget(bool folder) {
                                         QStringLiteral("CSV (*.csv)"));
 }
 
-void ArchiveWindow::tell(const QString& text) { MessageBox(text, QStringLiteral("INFO")); }
+void ArchiveWindow::tell(const QString& text) {
+    MessageBox(text, QStringLiteral("INFO"));
+}

@@ -19,7 +19,7 @@ struct ArchivedRead {
     QString sensorNumber, pairing, sensorType, productionDate;
     QString maxCurrentH, minCurrentH, maxCurrentL, minCurrentL;
     QString station;  // the host name of the station that stored it
-    int scale = 2;  // chart pixels per 0.1 mA: 2 for the 15 mA chart, 1 for 30 mA
+    int scale = 2;    // chart pixels per 0.1 mA: 2 for the 15 mA chart, 1 for 30 mA
     std::vector<std::uint16_t> samples;
 };
 

@@ -57,18 +57,20 @@ const QStringList kMigrations[ReadArchive::kSchemaVersion] = {
 };
 
 const char* const kTextColumns[] = {
-    "tester_number", "tester_model", "executor_name", "postal_code", "city", "street",
-    "executor_id", "sensor_number", "pairing", "sensor_type", "production_date",
-    "max_current_h", "min_current_h", "max_current_l", "min_current_l", "station",
+    "tester_number", "tester_model",  "executor_name",   "postal_code",
+    "city",          "street",        "executor_id",     "sensor_number",
+    "pairing",       "sensor_type",   "production_date", "max_current_h",
+    "min_current_h", "max_current_l", "min_current_l",   "station",
 };
 
 // The record's text fields in the order of kTextColumns.
 template <typename Read>
 auto textFields(Read& read) {
-    return std::array{&read.testerNumber, &read.testerModel,   &read.executorName,  &read.postalCode,
-                      &read.city,         &read.street,        &read.executorId,    &read.sensorNumber,
-                      &read.pairing,      &read.sensorType,    &read.productionDate, &read.maxCurrentH,
-                      &read.minCurrentH,  &read.maxCurrentL,   &read.minCurrentL,   &read.station};
+    return std::array{
+        &read.testerNumber, &read.testerModel, &read.executorName,   &read.postalCode,
+        &read.city,         &read.street,      &read.executorId,     &read.sensorNumber,
+        &read.pairing,      &read.sensorType,  &read.productionDate, &read.maxCurrentH,
+        &read.minCurrentH,  &read.maxCurrentL, &read.minCurrentL,    &read.station};
 }
 
 QByteArray packSamples(const std::vector<std::uint16_t>& words) {
@@ -93,7 +95,9 @@ std::vector<std::uint16_t> unpackSamples(const QByteArray& bytes) {
 
 ArchivedRead readFrom(const QSqlQuery& query) {
     const QSqlRecord record = query.record();
-    const auto value = [&](const char* column) { return query.value(record.indexOf(QLatin1String(column))); };
+    const auto value = [&](const char* column) {
+        return query.value(record.indexOf(QLatin1String(column)));
+    };
     ArchivedRead read;
     read.id = value("id").toLongLong();
     read.readAt = QDateTime::fromString(value("read_at").toString(), QLatin1String(kTimeFormat));
@@ -121,14 +125,18 @@ QString archiveFileName() {
     return QDir(folder).filePath(QStringLiteral("archive.sqlite"));
 }
 
-void setArchiveFileName(const QString& fileName) { overriddenFileName() = fileName; }
+void setArchiveFileName(const QString& fileName) {
+    overriddenFileName() = fileName;
+}
 
 ReadArchive::ReadArchive(QString fileName) : fileName_(std::move(fileName)) {
     static std::atomic<int> serial{0};
     connectionName_ = QStringLiteral("quorvan-archive-%1").arg(++serial);
 }
 
-ReadArchive::~ReadArchive() { closeConnection(); }
+ReadArchive::~ReadArchive() {
+    closeConnection();
+}
 
 void ReadArchive::open() {
     if (db_.isOpen()) return;
@@ -178,12 +186,14 @@ void ReadArchive::closeConnection() {
 // that says when they were set aside; nothing is deleted.
 void ReadArchive::setAsideDamagedFile() {
     closeConnection();
-    const QString suffix =
-        QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString suffix = QStringLiteral(".damaged-") +
+                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = fileName_ + suffix;
-    for (int n = 2; QFileInfo::exists(target); ++n) target = fileName_ + suffix + QStringLiteral("-%1").arg(n);
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = fileName_ + suffix + QStringLiteral("-%1").arg(n);
     if (!QFile::rename(fileName_, target))
-        throw EArchiveError(QStringLiteral("the archive %1 is damaged and cannot be set aside").arg(fileName_));
+        throw EArchiveError(
+            QStringLiteral("the archive %1 is damaged and cannot be set aside").arg(fileName_));
     for (const char* journal : {"-wal", "-shm"}) {
         const QString from = fileName_ + QLatin1String(journal);
         if (QFileInfo::exists(from)) QFile::rename(from, target + QLatin1String(journal));
@@ -191,14 +201,17 @@ void ReadArchive::setAsideDamagedFile() {
     setAside_ = target;
 }
 
-QString ReadArchive::takeSetAsideFileName() { return std::exchange(setAside_, QString()); }
+QString ReadArchive::takeSetAsideFileName() {
+    return std::exchange(setAside_, QString());
+}
 
 void ReadArchive::migrate() {
     // WAL is a property of the file: set once, kept by every later connection.
     exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     exec(QStringLiteral("BEGIN IMMEDIATE"));
     try {
-        exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"));
+        exec(
+            QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"));
         QSqlQuery current = exec(QStringLiteral("SELECT version FROM schema_version"));
         int version = 0;
         if (current.next()) {
@@ -239,17 +252,20 @@ void ReadArchive::insert(const ArchivedRead& read, qint64& id) {
     exec(QStringLiteral("BEGIN IMMEDIATE"));
     try {
         QStringList columns{QStringLiteral("read_at"), QStringLiteral("complete"),
-                            QStringLiteral("last_step"), QStringLiteral("scale"), QStringLiteral("samples")};
+                            QStringLiteral("last_step"), QStringLiteral("scale"),
+                            QStringLiteral("samples")};
         for (const char* column : kTextColumns) columns << QLatin1String(column);
         QSqlQuery query(db_);
-        query.prepare(QStringLiteral("INSERT INTO reads (%1) VALUES (%2)")
-                          .arg(columns.join(','), QStringLiteral("?,").repeated(columns.size()).chopped(1)));
+        query.prepare(
+            QStringLiteral("INSERT INTO reads (%1) VALUES (%2)")
+                .arg(columns.join(','), QStringLiteral("?,").repeated(columns.size()).chopped(1)));
         query.addBindValue(read.readAt.toString(QLatin1String(kTimeFormat)));
         query.addBindValue(read.complete ? 1 : 0);
         query.addBindValue(read.lastStep);
         query.addBindValue(read.scale);
         query.addBindValue(packSamples(read.samples));
-        for (const QString* field : textFields(read)) query.addBindValue(field->isNull() ? QStringLiteral("") : *field);
+        for (const QString* field : textFields(read))
+            query.addBindValue(field->isNull() ? QStringLiteral("") : *field);
         if (!query.exec()) fail(QStringLiteral("cannot store the read"), query);
         id = query.lastInsertId().toLongLong();
         exec(QStringLiteral("COMMIT"));
@@ -295,7 +311,8 @@ QSqlQuery ReadArchive::select(const QString& columns, const ReadFilter& filter, 
     }
     QSqlQuery query(db_);
     query.setForwardOnly(forwardOnly);
-    const QString where = conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(u" AND ");
+    const QString where =
+        conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(u" AND ");
     query.prepare(QStringLiteral("SELECT %1 FROM reads%2 %3").arg(columns, where, tail));
     for (const QVariant& value : values) query.addBindValue(value);
     if (!query.exec()) fail(QStringLiteral("cannot query the archive"), query);
@@ -317,14 +334,16 @@ ArchivedRead ReadArchive::load(qint64 id) {
     return readFrom(query);
 }
 
-void ReadArchive::forEach(const ReadFilter& filter, const std::function<void(const ArchivedRead&)>& visit) {
-    QSqlQuery query = select(QStringLiteral("*"), filter, QStringLiteral("ORDER BY read_at DESC, id DESC"));
+void ReadArchive::forEach(const ReadFilter& filter,
+                          const std::function<void(const ArchivedRead&)>& visit) {
+    QSqlQuery query =
+        select(QStringLiteral("*"), filter, QStringLiteral("ORDER BY read_at DESC, id DESC"));
     while (query.next()) visit(readFrom(query));
 }
 
 void ReadArchive::fillListModel(QSqlQueryModel& model, const ReadFilter& filter) {
-    QSqlQuery query = select(
-        QStringLiteral("id, read_at, sensor_number, sensor_type, tester_number, complete"), filter,
-        QStringLiteral("ORDER BY read_at DESC, id DESC"), false);
+    QSqlQuery query =
+        select(QStringLiteral("id, read_at, sensor_number, sensor_type, tester_number, complete"),
+               filter, QStringLiteral("ORDER BY read_at DESC, id DESC"), false);
     model.setQuery(std::move(query));
 }

@@ -13,14 +13,17 @@
 
 namespace {
 
-constexpr std::uint32_t kExecutorStep = 0, kExecutorIdStep = 1, kSensorNumberStep = 3, kPairingStep = 4,
-                        kSensorTypeStep = 5, kProductionDateStep = 6, kMaxCurrentHStep = 7,
-                        kMinCurrentHStep = 8, kMaxCurrentLStep = 9, kMinCurrentLStep = 10;
+constexpr std::uint32_t kExecutorStep = 0, kExecutorIdStep = 1, kSensorNumberStep = 3,
+                        kPairingStep = 4, kSensorTypeStep = 5, kProductionDateStep = 6,
+                        kMaxCurrentHStep = 7, kMinCurrentHStep = 8, kMaxCurrentLStep = 9,
+                        kMinCurrentLStep = 10;
 
 const char* const kStoreFailed[] = {
-    "Odczytu nie udało się zapisać w archiwum %1.\n%2\nOdczyt zostaje na ekranie i można go wydrukować; "
+    "Odczytu nie udało się zapisać w archiwum %1.\n%2\nOdczyt zostaje na ekranie i można go "
+    "wydrukować; "
     "stacja zapisze go razem z następnym odczytem.",
-    "The read could not be stored in the archive %1.\n%2\nThe read stays on screen and can be printed; "
+    "The read could not be stored in the archive %1.\n%2\nThe read stays on screen and can be "
+    "printed; "
     "the station stores it with the next read.",
 };
 const char* const kSetAside[] = {
@@ -36,9 +39,13 @@ ReadArchive& TForm1::archive() {
     return *archive_;
 }
 
-ArchiveWindow* TForm1::archiveWindow() const { return archiveWindow_.data(); }
+ArchiveWindow* TForm1::archiveWindow() const {
+    return archiveWindow_.data();
+}
 
-int TForm1::language() const { return RadioButton1->isChecked() ? 1 : 0; }
+int TForm1::language() const {
+    return RadioButton1->isChecked() ? 1 : 0;
+}
 
 // A read cut short keeps what its finished steps received; the fields of
 // the steps it never reached show "---", as the window does after a fault.
@@ -86,19 +93,23 @@ void TForm1::archiveRead(ArchivedRead read) {
         failure = error.Message();
     }
     const QString setAside = target.takeSetAsideFileName();
-    if (!setAside.isEmpty()) MessageBox(QString::fromUtf8(kSetAside[language()]).arg(setAside), QStringLiteral("INFO"));
+    if (!setAside.isEmpty())
+        MessageBox(QString::fromUtf8(kSetAside[language()]).arg(setAside), QStringLiteral("INFO"));
     if (!failure.isEmpty())
-        MessageBox(QString::fromUtf8(kStoreFailed[language()]).arg(target.fileName(), failure), QStringLiteral("INFO"));
+        MessageBox(QString::fromUtf8(kStoreFailed[language()]).arg(target.fileName(), failure),
+                   QStringLiteral("INFO"));
     if (archiveWindow_) archiveWindow_->refresh();
 }
 
 bool TForm1::showArchivedRead(const ArchivedRead& read) {
     if (Timer1->isActive()) return false;
     const std::pair<TLabel*, const QString*> fields[] = {
-        {Label13, &read.executorName}, {Label14, &read.postalCode},     {Label15, &read.city},
-        {Label16, &read.street},       {Label17, &read.executorId},     {Label19, &read.sensorNumber},
-        {Label21, &read.pairing},      {Label23, &read.sensorType},     {Label32, &read.productionDate},
-        {Label25, &read.maxCurrentH},  {Label27, &read.minCurrentH},    {Label1, &read.maxCurrentL},
+        {Label13, &read.executorName},   {Label14, &read.postalCode},
+        {Label15, &read.city},           {Label16, &read.street},
+        {Label17, &read.executorId},     {Label19, &read.sensorNumber},
+        {Label21, &read.pairing},        {Label23, &read.sensorType},
+        {Label32, &read.productionDate}, {Label25, &read.maxCurrentH},
+        {Label27, &read.minCurrentH},    {Label1, &read.maxCurrentL},
         {Label35, &read.minCurrentL},
     };
     for (const auto& [label, text] : fields) label->setCaption(*text);
@@ -163,6 +174,7 @@ void TForm1::openArchiveWindow() {
 }
 
 void TForm1::setArchiveCaptions(int language) {
-    ArchiveAction->setText(language == 1 ? QStringLiteral("Read archive") : QStringLiteral("Archiwum odczytów"));
+    ArchiveAction->setText(language == 1 ? QStringLiteral("Read archive")
+                                         : QStringLiteral("Archiwum odczytów"));
     if (archiveWindow_) archiveWindow_->setLanguage(language);
 }

@@ -6,8 +6,8 @@
 // and saves the archive window over it, as the README shows it.
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QSqlDatabase>
@@ -26,7 +26,8 @@ namespace {
 
 ArchivedRead sampleRead(int n) {
     ArchivedRead read;
-    read.readAt = QDateTime(QDate(2026, 1, 1).addDays(n / 400), QTime(7, 0).addSecs((n % 400) * 60));
+    read.readAt =
+        QDateTime(QDate(2026, 1, 1).addDays(n / 400), QTime(7, 0).addSecs((n % 400) * 60));
     read.testerNumber = QStringLiteral("T00451");
     read.testerModel = QStringLiteral("Sensor reader");
     read.executorName = QString::fromUtf8("Zakład Pomiarowy");
@@ -57,7 +58,8 @@ void fill(const QString& file, int reads) {
         archive.store(first);
     }
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
         db.setDatabaseName(file);
         db.open();
         QSqlQuery query(db);
@@ -84,7 +86,9 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-double milliseconds(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e6; }
+double milliseconds(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e6;
+}
 
 void benchmarkStore(const QString& file) {
     ReadArchive archive(file);
@@ -98,8 +102,9 @@ void benchmarkStore(const QString& file) {
         archive.store(read);
         times.push_back(milliseconds(timer));
     }
-    std::printf("store one read (300 samples, own transaction), median of 50: %.2f ms, max %.2f ms\n",
-                median(times), *std::max_element(times.begin(), times.end()));
+    std::printf(
+        "store one read (300 samples, own transaction), median of 50: %.2f ms, max %.2f ms\n",
+        median(times), *std::max_element(times.begin(), times.end()));
 }
 
 void benchmarkList(TForm1& station) {
@@ -113,9 +118,10 @@ void benchmarkList(TForm1& station) {
         times.push_back(milliseconds(timer));
     }
     const auto* count = station.archiveWindow()->findChild<QLabel*>(QStringLiteral("ArchiveCount"));
-    std::printf("open the archive window (count + first rows, newest first): first %.1f ms, "
-                "median of 5 %.1f ms [%s]\n",
-                times.front(), median(times), qPrintable(count->text()));
+    std::printf(
+        "open the archive window (count + first rows, newest first): first %.1f ms, "
+        "median of 5 %.1f ms [%s]\n",
+        times.front(), median(times), qPrintable(count->text()));
 
     ReadArchive archive(archiveFileName());
     for (const auto& [name, filter] : {
@@ -160,7 +166,8 @@ int main(int argc, char** argv) {
     QString screenshot;
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
-        if (arguments[i] == QStringLiteral("--reads")) reads = std::max(1, arguments[i + 1].toInt());
+        if (arguments[i] == QStringLiteral("--reads"))
+            reads = std::max(1, arguments[i + 1].toInt());
         if (arguments[i] == QStringLiteral("--screenshot")) screenshot = arguments[i + 1];
     }
     QTemporaryDir dir;
@@ -168,8 +175,8 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
     fill(file, reads);
-    std::printf("archive of %d reads filled in %.1f s (%.1f MB)\n", reads, milliseconds(timer) / 1000,
-                double(QFileInfo(file).size()) / 1e6);
+    std::printf("archive of %d reads filled in %.1f s (%.1f MB)\n", reads,
+                milliseconds(timer) / 1000, double(QFileInfo(file).size()) / 1e6);
     setArchiveFileName(file);
     benchmarkStore(file);
     TForm1 station;

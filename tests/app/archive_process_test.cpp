@@ -1,6 +1,8 @@
 // The archive shared with other processes: stations storing into one file
 // at once, a station killed in the middle of a store, and a folder the
 // station may not write.
+#include <gtest/gtest.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -8,14 +10,13 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <csignal>
-#include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "app/read_archive.h"
 
 namespace {
 
-QProcess* startWriter(const QString& file, int count, const QString& sensor, const QStringList& extra = {}) {
+QProcess* startWriter(const QString& file, int count, const QString& sensor,
+                      const QStringList& extra = {}) {
     auto* writer = new QProcess;
     writer->start(QStringLiteral(QUORVAN_ARCHIVE_WRITER),
                   QStringList{file, QString::number(count), sensor} + extra);
@@ -38,11 +39,13 @@ int waitForStored(QProcess& writer, int least) {
 QString integrityOf(const QString& file) {
     QString result;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("integrity"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("integrity"));
         db.setDatabaseName(file);
         if (db.open()) {
             QSqlQuery query(db);
-            if (query.exec(QStringLiteral("PRAGMA integrity_check")) && query.next()) result = query.value(0).toString();
+            if (query.exec(QStringLiteral("PRAGMA integrity_check")) && query.next())
+                result = query.value(0).toString();
         }
     }
     QSqlDatabase::removeDatabase(QStringLiteral("integrity"));
@@ -98,13 +101,15 @@ TEST(ArchiveProcesses, AReadOnlyFolderFailsTheStoreWithoutAFile) {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("read-only"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
-                                                  QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner |
+                                                  QFile::ReadOther | QFile::ExeOther |
+                                                  QFile::ReadGroup | QFile::ExeGroup));
     // As root the writer gives up its powers first; the temporary folder
     // above must let it reach the read-only one.
     QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther);
     const QString file = folder + QStringLiteral("/archive.sqlite");
-    std::unique_ptr<QProcess> writer(startWriter(file, 1, QStringLiteral("R"), {QStringLiteral("--as-nobody")}));
+    std::unique_ptr<QProcess> writer(
+        startWriter(file, 1, QStringLiteral("R"), {QStringLiteral("--as-nobody")}));
     ASSERT_TRUE(writer->waitForFinished(30000));
     EXPECT_EQ(writer->exitCode(), 1);
     EXPECT_TRUE(writer->readAllStandardError().contains("cannot open " + file.toUtf8()));

@@ -1,12 +1,12 @@
 // The archive through the real window and the simulated tester: what a read
 // stores, how a stored read comes back, and what a failing store does.
+#include <QCheckBox>
 #include <QCursor>
+#include <QDateEdit>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QCheckBox>
-#include <QDateEdit>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -23,7 +23,8 @@ const std::string kSensorA =
     "executor \"Jan Kowalski\" \"30-418\" \"Kraków\" \"Długa 17\"\n"
     "executor-id \"EX-0427\"\nsensor-number \"2310457\"\npairing \"PR-88213\"\n"
     "sensor-type \"MS-401\"\nproduction-date \"03/23\"\n"
-    "max-current-h \"12.5\"\nmin-current-h \"11.0\"\nmax-current-l \"20.5\"\nmin-current-l \"4.0\"\n"
+    "max-current-h \"12.5\"\nmin-current-h \"11.0\"\nmax-current-l \"20.5\"\nmin-current-l "
+    "\"4.0\"\n"
     "log-samples 130 list 0x807B 0x0028 0x2000 0xFFFF 12.3H 4.0";
 const std::string kSensorB = "sensor-number \"9990001\"\nlog-samples 300 curve 5.0 12.0";
 
@@ -185,7 +186,8 @@ TEST_F(StationArchive, ACablePulledMidReadStoresWhatTheFinishedStepsGot) {
     ASSERT_EQ(later.size(), 2u);
     EXPECT_EQ(later[0].pairing, QStringLiteral("PR-1"));
     EXPECT_EQ(later[0].sensorType, QStringLiteral("---")) << "the step the fault cut short";
-    EXPECT_EQ(later[0].productionDate, QStringLiteral("---")) << "never reached, not the previous read's";
+    EXPECT_EQ(later[0].productionDate, QStringLiteral("---"))
+        << "never reached, not the previous read's";
     EXPECT_TRUE(later[0].samples.empty());
 }
 
@@ -199,8 +201,8 @@ TEST_F(StationArchive, AStoreThatFailsKeepsTheReadOnScreenAndStoresItWithTheNext
     setArchiveFileName(unreachable);
     read();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8("INFO: Odczytu nie udało się zapisać w archiwum ") +
-                                       unreachable))
+    EXPECT_TRUE(messages[0].startsWith(
+        QString::fromUtf8("INFO: Odczytu nie udało się zapisać w archiwum ") + unreachable))
         << messages[0].toStdString();
     EXPECT_EQ(form->Label19->Caption(), QStringLiteral("2310457"));
     EXPECT_TRUE(form->Button18->isEnabled()) << "still printable";
@@ -208,7 +210,8 @@ TEST_F(StationArchive, AStoreThatFailsKeepsTheReadOnScreenAndStoresItWithTheNext
     setArchiveFileName(archivePath());
     read();
     EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(storedReads(archivePath()).size(), 2u) << "the read that failed came in with the next";
+    EXPECT_EQ(storedReads(archivePath()).size(), 2u)
+        << "the read that failed came in with the next";
 }
 
 TEST_F(StationArchive, ADamagedArchiveIsSetAsideAndTheMessageSaysWhere) {
@@ -220,7 +223,8 @@ TEST_F(StationArchive, ADamagedArchiveIsSetAsideAndTheMessageSaysWhere) {
     readSensor(kSensorA);
     ASSERT_EQ(messages.size(), 1);
     const QString setAside = messages[0].section('\n', 1, 1);
-    EXPECT_TRUE(setAside.startsWith(archivePath() + QStringLiteral(".damaged-"))) << messages[0].toStdString();
+    EXPECT_TRUE(setAside.startsWith(archivePath() + QStringLiteral(".damaged-")))
+        << messages[0].toStdString();
     QFile old(setAside);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), junk) << "set aside untouched";
@@ -241,7 +245,8 @@ TEST_F(StationArchive, TheWindowOpensTheArchiveFromF3AndItsContextMenu) {
     ASSERT_NE(form->archiveWindow(), nullptr);
     EXPECT_TRUE(form->archiveWindow()->isVisible());
     form->close();
-    EXPECT_FALSE(form->archiveWindow()->isVisible()) << "it closes with the station, which ends the program";
+    EXPECT_FALSE(form->archiveWindow()->isVisible())
+        << "it closes with the station, which ends the program";
 }
 
 TEST_F(StationArchive, TheListFiltersBySensorAndDaysAndCountsWhatItShows) {
@@ -278,13 +283,15 @@ TEST_F(StationArchive, TheArchiveWindowFollowsTheLanguageSwitch) {
     ArchiveWindow* window = openArchive();
     auto* list = in<QTableView>(window, "ArchiveList");
     EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Archiwum odczytów"));
-    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Numer czujnika"));
+    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(),
+              QStringLiteral("Numer czujnika"));
     EXPECT_EQ(list->model()->index(0, 5).data().toString(), QString::fromUtf8("pełny"));
     form->RadioButton1->setChecked(true);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Read archive"));
     EXPECT_EQ(in<QLabel>(window, "ArchiveCount")->text(), QStringLiteral("Reads: 1"));
     EXPECT_EQ(in<QPushButton>(window, "ArchivePrint")->text(), QStringLiteral("Print"));
-    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Sensor number"));
+    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(),
+              QStringLiteral("Sensor number"));
     EXPECT_EQ(list->model()->index(0, 5).data().toString(), QStringLiteral("complete"));
     EXPECT_EQ(form->ArchiveAction->text(), QStringLiteral("Read archive"));
     form->RadioButton2->setChecked(true);
@@ -302,12 +309,18 @@ TEST_F(StationArchive, TheWindowExportsWhatItsFiltersShow) {
     in<QPushButton>(window, "ArchiveExportCsv")->click();
     in<QPushButton>(window, "ArchiveExportPdf")->click();
     ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8("INFO: Zapisano odczytów: 1\n"))) << messages[0].toStdString();
-    EXPECT_TRUE(messages[1].startsWith(QString::fromUtf8("INFO: Zapisano odczytów: 1\n"))) << messages[1].toStdString();
+    EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8("INFO: Zapisano odczytów: 1\n")))
+        << messages[0].toStdString();
+    EXPECT_TRUE(messages[1].startsWith(QString::fromUtf8("INFO: Zapisano odczytów: 1\n")))
+        << messages[1].toStdString();
     QFile csv(files.filePath(QStringLiteral("reads.csv")));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_EQ(csv.readAll().count("\r\n"), 2) << "the header and one read";
     EXPECT_TRUE(QFile::exists(files.filePath(QStringLiteral("reads-samples.csv"))));
-    EXPECT_EQ(QDir(files.filePath(QStringLiteral("reports"))).entryList({QStringLiteral("Quorvan-9990001-*.pdf")}).size(), 1);
-    EXPECT_EQ(form->Label19->Caption(), QStringLiteral("9990001")) << "the station's window keeps its read";
+    EXPECT_EQ(QDir(files.filePath(QStringLiteral("reports")))
+                  .entryList({QStringLiteral("Quorvan-9990001-*.pdf")})
+                  .size(),
+              1);
+    EXPECT_EQ(form->Label19->Caption(), QStringLiteral("9990001"))
+        << "the station's window keeps its read";
 }

@@ -1,12 +1,12 @@
 // The archive file on its own: what it keeps, its filters, its schema and
 // migration, and what it does with a file it cannot use.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "app/read_archive.h"
 #include "test_support.h"
@@ -28,7 +28,8 @@ ArchivedRead readOf(const QString& sensor, const QDateTime& at, int words = 3) {
 QVariant scalar(const QString& file, const QString& sql) {
     QVariant result;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
         db.setDatabaseName(file);
         if (db.open()) {
             QSqlQuery query(db);
@@ -49,7 +50,8 @@ protected:
 
 TEST_F(ArchiveFile, KeepsEveryFieldAndWordOfARead) {
     ReadArchive archive(file());
-    ArchivedRead read = readOf(QStringLiteral("2310457"), QDateTime(QDate(2026, 3, 4), QTime(10, 20, 30, 456)), 300);
+    ArchivedRead read = readOf(QStringLiteral("2310457"),
+                               QDateTime(QDate(2026, 3, 4), QTime(10, 20, 30, 456)), 300);
     read.complete = false;
     read.lastStep = 12;
     read.scale = 1;
@@ -66,9 +68,11 @@ TEST_F(ArchiveFile, KeepsEveryFieldAndWordOfARead) {
     EXPECT_EQ(back.testerModel, QStringLiteral("Reader"));
     EXPECT_EQ(back.pairing, QString()) << "an empty field stays empty";
     EXPECT_EQ(back.samples, read.samples);
-    expectThrowWithMessage<EArchiveError>([&] { archive.load(read.id + 1); },
-                                          QStringLiteral("read %1 is not in the archive").arg(read.id + 1));
-    EXPECT_EQ(scalar(file(), QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+    expectThrowWithMessage<EArchiveError>(
+        [&] { archive.load(read.id + 1); },
+        QStringLiteral("read %1 is not in the archive").arg(read.id + 1));
+    EXPECT_EQ(scalar(file(), QStringLiteral("PRAGMA journal_mode")).toString(),
+              QStringLiteral("wal"));
 }
 
 TEST_F(ArchiveFile, FiltersBySensorAndInclusiveDaysNewestFirst) {
@@ -108,21 +112,26 @@ TEST_F(ArchiveFile, FiltersBySensorAndInclusiveDaysNewestFirst) {
 
 TEST_F(ArchiveFile, AFirstVersionArchiveIsMigratedWithItsReads) {
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
         db.setDatabaseName(file());
         ASSERT_TRUE(db.open());
         QSqlQuery query(db);
         for (const char* sql : {
                  "CREATE TABLE schema_version (version INTEGER NOT NULL)",
                  "INSERT INTO schema_version VALUES (1)",
-                 "CREATE TABLE reads (id INTEGER PRIMARY KEY, read_at TEXT NOT NULL, complete INTEGER NOT NULL,"
-                 " last_step INTEGER NOT NULL, tester_number TEXT NOT NULL, tester_model TEXT NOT NULL,"
+                 "CREATE TABLE reads (id INTEGER PRIMARY KEY, read_at TEXT NOT NULL, complete "
+                 "INTEGER NOT NULL,"
+                 " last_step INTEGER NOT NULL, tester_number TEXT NOT NULL, tester_model TEXT NOT "
+                 "NULL,"
                  " executor_name TEXT NOT NULL, postal_code TEXT NOT NULL, city TEXT NOT NULL,"
                  " street TEXT NOT NULL, executor_id TEXT NOT NULL, sensor_number TEXT NOT NULL,"
                  " pairing TEXT NOT NULL, sensor_type TEXT NOT NULL, production_date TEXT NOT NULL,"
-                 " max_current_h TEXT NOT NULL, min_current_h TEXT NOT NULL, max_current_l TEXT NOT NULL,"
+                 " max_current_h TEXT NOT NULL, min_current_h TEXT NOT NULL, max_current_l TEXT "
+                 "NOT NULL,"
                  " min_current_l TEXT NOT NULL, scale INTEGER NOT NULL, samples BLOB NOT NULL)",
-                 "INSERT INTO reads VALUES (7, '2025-01-02 03:04:05.000', 1, 17, 'T1', 'Reader', 'N', 'P', 'C',"
+                 "INSERT INTO reads VALUES (7, '2025-01-02 03:04:05.000', 1, 17, 'T1', 'Reader', "
+                 "'N', 'P', 'C',"
                  " 'S', 'E', '555', 'PR', 'TY', '01/25', '1.0', '2.0', '3.0', '4.0', 2, x'7B80')",
              }) {
             ASSERT_TRUE(query.exec(QString::fromLatin1(sql))) << sql;
@@ -149,8 +158,9 @@ TEST_F(ArchiveFile, AnArchiveOfANewerStationIsLeftAlone) {
     ASSERT_TRUE(scalar(file(), QStringLiteral("UPDATE schema_version SET version = 99")).isNull());
     ReadArchive archive(file());
     ArchivedRead read = readOf(QStringLiteral("1"), QDateTime::currentDateTime());
-    expectThrowWithMessage<EArchiveError>([&] { archive.store(read); },
-                                          file() + QStringLiteral(" was written by a newer station (schema 99)"));
+    expectThrowWithMessage<EArchiveError>(
+        [&] { archive.store(read); },
+        file() + QStringLiteral(" was written by a newer station (schema 99)"));
     EXPECT_TRUE(archive.takeSetAsideFileName().isEmpty());
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.damaged-*")}, QDir::Files).size(), 0);
 }
@@ -173,14 +183,16 @@ TEST_F(ArchiveFile, AGarbageFileIsSetAsideAndANewArchiveTakesTheRead) {
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), junk);
     EXPECT_EQ(archive.count({}), 1);
-    EXPECT_EQ(scalar(file(), QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    EXPECT_EQ(scalar(file(), QStringLiteral("PRAGMA integrity_check")).toString(),
+              QStringLiteral("ok"));
 }
 
 TEST_F(ArchiveFile, ADamagedPageFoundWhileStoringSetsTheFileAside) {
     {
         ReadArchive archive(file());
         for (int n = 0; n < 50; ++n) {
-            ArchivedRead read = readOf(QStringLiteral("S%1").arg(n), QDateTime::currentDateTime(), 300);
+            ArchivedRead read =
+                readOf(QStringLiteral("S%1").arg(n), QDateTime::currentDateTime(), 300);
             archive.store(read);
         }
     }

@@ -3,10 +3,10 @@
 //   archive_writer FILE COUNT SENSOR [--as-nobody]
 // prints "stored N" after each committed read; exits 0 when all are stored,
 // 1 with the error on stderr otherwise.
+#include <unistd.h>
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "app/read_archive.h"
 
