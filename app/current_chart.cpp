@@ -25,6 +25,12 @@ int baselineOf(const TImage* image) { return image->Bitmap().height() - kBaselin
 
 }  // namespace
 
+int sampleHeight(std::uint16_t word, int scale) { return (word * scale) & 0x3FFF; }
+
+QString sampleTimeText(int sample) {
+    return QStringLiteral("%1:%2").arg(sample / 60).arg(sample % 60, 2, 10, QLatin1Char('0'));
+}
+
 int statusLevelOf(std::uint16_t word) { return (word & 0x8000) ? kStatusHigh : kStatusLow; }
 
 void TForm1::DrawChartGrid15() { drawChartGrid(kLabels15); }

@@ -13,10 +13,6 @@ constexpr int kFirstSampleX = kChartFrameOffset + kChartLeft;  // 63
 constexpr int kClickedRow = 6;
 constexpr int kPanelMargin = 5;
 
-QString timeText(int sample) {
-    return QStringLiteral("%1:%2").arg(sample / 60).arg(sample % 60, 2, 10, QLatin1Char('0'));
-}
-
 }  // namespace
 
 // The mouse position is taken relative to the chart and to the sheet rather
@@ -54,7 +50,7 @@ void TForm1::Image1Click() {
 
 void TForm1::fillDetailsRow(int row, int sample) {
     const bool outside = sample < 0 || sample >= SampleTextCount;
-    StringGrid1->setCells(0, row, outside ? QStringLiteral("---") : timeText(sample));
+    StringGrid1->setCells(0, row, outside ? QStringLiteral("---") : sampleTimeText(sample));
     StringGrid1->setCells(1, row, outside ? QStringLiteral("---") : SampleText[std::size_t(sample)]);
 }
 

@@ -53,6 +53,7 @@ void TForm1::setCaptions(int language) {
             grid->setCells(0, 0, text);
         }
     }
+    setArchiveCaptions(language);
 }
 
 void TForm1::SetPL() { setCaptions(kPolishCaptions); }

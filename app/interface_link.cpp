@@ -142,6 +142,9 @@ bool TForm1::WaitFT(DWORD count) {
 }
 
 void TForm1::ErrorFT() {
+    // A read cut short is kept with what its finished steps received, taken
+    // before the fields are blanked; it is stored once its step has ended.
+    if (Timer1->isActive()) faultedRead_ = readOnScreen(false);
     Timer1->setEnabled(false);
     Timer3->setEnabled(true);
     blankRecordFields();

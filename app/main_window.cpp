@@ -5,6 +5,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "app/archive_window.h"
+#include "app/read_archive.h"
 #include "app/version.h"
 #include "toolkit/application.h"
 #include "toolkit/jpeg_image.h"
@@ -29,6 +31,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     Image2->setPicture(banner(QStringLiteral(":/banners/splash.jpg")));
     Image4->setPicture(banner(QStringLiteral(":/banners/main.jpg")));
     connectHandlers();
+    buildArchiveAction();
     FormCreate();
 }
 
@@ -83,6 +86,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
     } catch (...) {
         ShowException(std::current_exception());
     }
+    // The archive window goes with the station's, so the program ends.
+    if (archiveWindow_) archiveWindow_->close();
     event->accept();
 }
 

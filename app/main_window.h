@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QPointer>
 #include <QGroupBox>
 #include "toolkit/label.h"
 #include <QPushButton>
@@ -11,6 +12,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/archived_read.h"
 
 #include "link/d2xx.h"
 #include "link/d2xx_library.h"
@@ -20,8 +25,11 @@
 #include "toolkit/string_grid.h"
 #include "toolkit/timer.h"
 
+class ArchiveWindow;
+class QAction;
 class QPrinter;
 class QPrintDialog;
+class ReadArchive;
 class TCanvas;
 
 // The three current labels of the chart's grid, from the top row down.
@@ -75,6 +83,26 @@ public:
     // Runs the print dialog on the printer; true when the operator accepts.
     // Tests put their own answer here.
     std::function<bool(QPrinter&)> ExecutePrintDialog;
+
+    // Draws the report on any printer; the print command and the PDF export use it.
+    void printReport(QPrinter& printer);
+    // The report's file name for a sensor read on a day, as the print dialog offers it.
+    static QString reportFileName(const QString& sensor, QDate day);
+
+    // Read archive: every read that reaches its last step, or is cut short
+    // by a link fault, is stored after its last step.
+    ReadArchive& archive();
+    void openArchiveWindow();
+    // Puts a stored read into the window as it was after its read; refused
+    // while a read runs.
+    bool showArchivedRead(const ArchivedRead& read);
+    // The window's language: 0 Polish, 1 English.
+    int language() const;
+    ArchiveWindow* archiveWindow() const;
+    QAction* ArchiveAction;
+    std::vector<std::uint16_t> SampleWords;  // the raw log words of the read on screen
+    qint64 ShownArchiveId = 0;               // the stored read on screen, 0 for a fresh read
+    QDate ShownArchiveDay;
 
     // Current chart
     void DrawChartGrid15();
@@ -152,6 +180,18 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    ArchivedRead readOnScreen(bool complete) const;
+    void archiveRead(ArchivedRead read);
+    void replayLog(int scale, const std::vector<std::uint16_t>& words);
+    void buildArchiveAction();
+    void setArchiveCaptions(int language);
+
+    std::unique_ptr<ReadArchive> archive_;
+    QPointer<ArchiveWindow> archiveWindow_;
+    std::optional<ArchivedRead> faultedRead_;
+    std::vector<ArchivedRead> unstoredReads_;
 
 private:
     enum class Request { Replied, Failed, FinalReadFailed };

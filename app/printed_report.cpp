@@ -23,9 +23,13 @@ void TForm1::Button18Click() {
     if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     if (!runPrintDialog(*printer_)) return;
     PrintPrinter = printer_.get();
-    PrintPrinter->setPageOrientation(QPageLayout::Portrait);
-    const int u = PrintPrinter->width() / kPageUnits;
-    TCanvas canvas(PrintPrinter);
+    printReport(*PrintPrinter);
+}
+
+void TForm1::printReport(QPrinter& printer) {
+    printer.setPageOrientation(QPageLayout::Portrait);
+    const int u = printer.width() / kPageUnits;
+    TCanvas canvas(&printer);
     canvas.BeginPainting();
     SetPrintImage(canvas, u);
     canvas.EndPainting();
@@ -46,11 +50,16 @@ bool TForm1::runPrintDialog(QPrinter& printer) {
 QString TForm1::defaultReportFileName() const {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
-    QString sensor = Label19->Caption();
-    sensor.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QString());
-    if (sensor.isEmpty()) sensor = QStringLiteral("sensor");
-    return QDir(folder).filePath(QStringLiteral("Quorvan-%1-%2.pdf")
-                                     .arg(sensor, QDate::currentDate().toString(Qt::ISODate)));
+    // A stored read is named after the day it was read.
+    const QDate day = ShownArchiveDay.isValid() ? ShownArchiveDay : QDate::currentDate();
+    return QDir(folder).filePath(reportFileName(Label19->Caption(), day));
+}
+
+QString TForm1::reportFileName(const QString& sensor, QDate day) {
+    QString name = sensor;
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QString());
+    if (name.isEmpty()) name = QStringLiteral("sensor");
+    return QStringLiteral("Quorvan-%1-%2.pdf").arg(name, day.toString(Qt::ISODate));
 }
 
 void TForm1::SetPrintImage(TCanvas& canvas, int u) {

@@ -12,7 +12,6 @@ namespace {
 constexpr std::uint32_t kLastStep = 16;
 constexpr std::uint32_t kFirstPageStep = 11;
 constexpr float kFifteenMilliamps = 15.0f;
-constexpr int kHeightMask = 0x3FFF;
 
 // The tester writes its currents with a decimal point; the locale's own
 // separator is accepted too, so a comma-decimal locale reads them as well.
@@ -48,6 +47,9 @@ void TForm1::Button1Click() {
     // The details panel must never show the samples of the previous sensor.
     SampleText.fill(QString());
     SampleTextCount = 0;
+    SampleWords.clear();
+    ShownArchiveId = 0;
+    ShownArchiveDay = QDate();
 }
 
 // The executor fields, the sensor's identity and its H-state currents; the
@@ -59,7 +61,16 @@ void TForm1::blankRecordFields() {
     }
 }
 
-void TForm1::Timer1Timer() { ReadStep = performReadStep(ReadStep); }
+// Storing waits until the read is over, so that it never delays a step:
+// after the last step, or after the step in which a link fault cut it short.
+void TForm1::Timer1Timer() {
+    ReadStep = performReadStep(ReadStep);
+    if (ReadStep == kLastStep + 1) {
+        archiveRead(readOnScreen(true));
+    } else if (faultedRead_) {
+        archiveRead(*std::exchange(faultedRead_, std::nullopt));
+    }
+}
 
 std::uint32_t TForm1::performReadStep(std::uint32_t step) {
     const auto text = [this](const tester::RecordCommand& command, TLabel* label) {
@@ -97,7 +108,10 @@ std::uint32_t TForm1::performReadStep(std::uint32_t step) {
             return kFirstPageStep;
         case 11: case 12: case 13: case 14: case 15: {
             const int page = int(step - kFirstPageStep);
-            if (page == 0) SampleTextCount = 0;
+            if (page == 0) {
+                SampleTextCount = 0;
+                SampleWords.clear();
+            }
             processLogPage(page, OdczytFT(tester::kLogPageCodes[page], DWORD(PageLength)));
             const bool more = page < 4 && SampleCount > tester::kSamplesPerPage * (page + 1);
             return more ? step + 1 : kLastStep;
@@ -141,7 +155,8 @@ void TForm1::processLogPage(int page, const QByteArray& words) {
     locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     for (int k = 0; k < count; ++k) {
         const std::uint16_t word = tester::sampleWord(words, k);
-        const int height = (word * CurrentScale) & kHeightMask;
+        SampleWords.push_back(word);
+        const int height = sampleHeight(word, CurrentScale);
         const int tenths = height / CurrentScale;
         SampleText[std::size_t(SampleTextCount++)] = locale.toString(tenths / 10.0, 'f', 1);
         if (page == 0 && k == 0) {

@@ -1,6 +1,9 @@
 #include "bench/our_gif_decoding.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
 #include <memory>
 
 #include "gif/Zvqgif.h"
@@ -34,6 +37,23 @@ void unpackRow(const std::uint8_t* packed, int bits, int width, std::uint8_t* in
     for (int x = 0; x < width; ++x) indices[x] = std::uint8_t((packed[x / 8] >> (7 - x % 8)) & 1);
 }
 
+// A 4-bit bitmap wholly inside the canvas: each byte's two pixels are
+// looked up and stored at once.
+void pasteNibbles(const std::uint8_t* topRow, int width, int height, std::int64_t stride,
+                  const RgbaTable& table, int left, int top, RgbaCanvas& canvas) {
+    std::array<std::uint64_t, 256> pairs;
+    for (int byte = 0; byte < 256; ++byte) {
+        const std::uint64_t high = table[byte >> 4], low = table[byte & 15];
+        pairs[byte] = std::endian::native == std::endian::little ? high | low << 32 : low | high << 32;
+    }
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* packed = topRow + y * stride;
+        std::uint8_t* out = canvas.row(top + y) + 4 * left;
+        for (int x = 0; x + 1 < width; x += 2, ++packed, out += 8) std::memcpy(out, &pairs[*packed], 8);
+        if (width & 1) std::memcpy(out, &table[*packed >> 4], 4);
+    }
+}
+
 void pasteBitmap(const TDeviceIndependentBitmap& dib, int left, int top, RgbaCanvas& canvas) {
     const int width = dib.GetWidth(), height = dib.GetHeight();
     const int bits = bitsPerPixel(dib.GetDIBType());
@@ -43,6 +63,11 @@ void pasteBitmap(const TDeviceIndependentBitmap& dib, int left, int top, RgbaCan
     const std::uint8_t* topRow = dib.GetBits() + (dib.isTopDown() ? 0 : -stride * (height - 1));
     if (bits == 8) {
         pasteIndices(topRow, width, height, stride, table, left, top, canvas);
+        return;
+    }
+    if (bits == 4 && left >= 0 && top >= 0 && left + width <= canvas.width &&
+        top + height <= canvas.height) {
+        pasteNibbles(topRow, width, height, stride, table, left, top, canvas);
         return;
     }
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width));

@@ -2,6 +2,7 @@
 // text blocks.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -31,6 +32,10 @@ void useBlackAndWhite(TLogicalPalette& palette) {
     palette.addColour(255, 255, 255);
 }
 
+// 100 * rows / total rounded half up, in integers.
+int percentOf(int rows, int total) {
+    return int((200 * std::int64_t(rows) + total) / (2 * std::int64_t(total)));
+}
 
 }  // namespace
 
@@ -128,6 +133,9 @@ void TZVQ_CustomGifDecompressor::readImageRows(TDeviceIndependentBitmap* dib, co
     decoder.setRowWidth(image.width());
     std::vector<std::uint8_t> dropped(std::size_t(image.width()));
     const int visibleRows = visible.height();
+    // A row that leaves the percentage where the last report left it cannot
+    // make the engine report: only the first row and changes are reported.
+    bool reported = false;
     for (const TInterlacePass& pass : imagePasses(interlaced)) {
         writer->Reset(pass.first, pass.step);
         for (int row = pass.first; row < image.height(); row += pass.step) {
@@ -137,8 +145,10 @@ void TZVQ_CustomGifDecompressor::readImageRows(TDeviceIndependentBitmap* dib, co
             }
             if (!decoder.ReadRow(writer)) break;
             writer->NextRow();
-            ++rowsRead_;
-            percentDone_ = int(std::lround(100.0 * rowsRead_ / rowsInImage_));
+            const int percent = percentOf(++rowsRead_, rowsInImage_);
+            if (reported && percent == percentDone_) continue;
+            percentDone_ = percent;
+            reported = true;
             DoProgress();
         }
     }

@@ -20,6 +20,8 @@ int readCodeSizeByte(TStream* stream) {
     return size;
 }
 
+// Eight bytes taken as one little-endian word, and one word given back as
+// eight bytes in that order: the bit buffer and the string chunks alike.
 std::uint64_t loadLittleEndian64(const std::uint8_t* bytes) {
     std::uint64_t value;
     std::memcpy(&value, bytes, sizeof value);
@@ -27,17 +29,25 @@ std::uint64_t loadLittleEndian64(const std::uint8_t* bytes) {
     return value;
 }
 
+void storeLittleEndian64(std::uint8_t* bytes, std::uint64_t value) {
+    if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
+    std::memcpy(bytes, &value, sizeof value);
+}
+
 }  // namespace
 
 TZVQ_LZWDecompressor::TZVQ_LZWDecompressor(TStream* stream)
-    : TZVQ_LZWCommon(stream, readCodeSizeByte(stream)), window_(stream) {
+    : TZVQ_LZWCommon(stream, readCodeSizeByte(stream)),
+      input_(stream),
+      in_(input_.end()),
+      output_(std::make_unique_for_overwrite<std::uint8_t[]>(kOutputSize)) {
     for (int code = 0; code < clearCode_; ++code) setLiteral(code, std::uint8_t(code));
 }
 
 TZVQ_LZWDecompressor::~TZVQ_LZWDecompressor() {
     try {
-        if (!inputExhausted_) skipRest();
-        window_.release();
+        input_.skipRest();
+        input_.release();
     } catch (...) {
         // A stream that fails while the rest is skipped leaves the next read
         // to report it.
@@ -46,62 +56,35 @@ TZVQ_LZWDecompressor::~TZVQ_LZWDecompressor() {
 
 void TZVQ_LZWDecompressor::setLiteral(int slot, std::uint8_t value) {
     Entry& entry = entries_[slot];
+    entry.suffix = value;
     entry.lengthLess1 = 0;
-    entry.first = value;
-    entry.suffix[0] = value;
 }
 
-// --- Sub-blocks and bits ---------------------------------------------------
+// --- Bits ------------------------------------------------------------------
 
-bool TZVQ_LZWDecompressor::nextSubBlock() {
-    if (!window_.ensure(1)) {
-        inputExhausted_ = true;
-        return false;
-    }
-    const int count = *window_.cur();
-    window_.advance(1);
-    window_.ensure(count);
-    // A sub-block cut short by the end of the stream counts for what it has.
-    blockLeft_ = int(std::min<std::int64_t>(count, window_.available()));
-    if (blockLeft_ == 0) inputExhausted_ = true;
-    return blockLeft_ > 0;
-}
-
-// Tops the bit buffer up to at least 56 bits while data is left; the bits
-// above the count are always zero.
+// Tops the bit buffer up to at least 56 bits while data is left. Eight bytes
+// at a time while the current sub-block has them; bits above the count are
+// the next bytes' own, so taking those bytes again later changes nothing.
+// Near a block's end the bytes come one by one across the count byte, so
+// that past the data only zero bits follow.
 void TZVQ_LZWDecompressor::refill() {
-    while (bitCount_ < 56) {
-        if (blockLeft_ >= 8 && window_.available() >= 8) {
-            const int take = (63 - bitCount_) >> 3;  // 1 ... 7 whole bytes
-            const std::uint64_t mask = (std::uint64_t(1) << (8 * take)) - 1;
-            bits_ |= (loadLittleEndian64(window_.cur()) & mask) << bitCount_;
-            bitCount_ += 8 * take;
-            window_.advance(take);
-            blockLeft_ -= take;
-            continue;
-        }
-        if (blockLeft_ == 0) {
-            if (inputExhausted_ || !nextSubBlock()) return;
-            continue;
-        }
-        if (!window_.ensure(1)) {
-            inputExhausted_ = true;
-            return;
-        }
-        bits_ |= std::uint64_t(*window_.cur()) << bitCount_;
+    if (input_.end() - in_ >= 8) {
+        bits_ |= loadLittleEndian64(in_) << bitCount_;
+        in_ += (63 - bitCount_) >> 3;
+        bitCount_ |= 56;
+        return;
+    }
+    while (bitCount_ <= 56) {
+        if (in_ == input_.end() && !input_.nextBlock(in_)) return;
+        bits_ |= std::uint64_t(*in_++) << bitCount_;
         bitCount_ += 8;
-        window_.advance(1);
-        --blockLeft_;
     }
 }
 
 // The last code of the data may be short of bits: it is taken zero-padded.
 // With no bit left at all the stream ended too early.
 std::uint32_t TZVQ_LZWDecompressor::finalCode(int width) {
-    if (bitCount_ == 0) {
-        inputExhausted_ = true;
-        throwEndOfInput();
-    }
+    if (bitCount_ == 0) throwEndOfInput();
     const auto code = std::uint32_t(bits_ & ((std::uint64_t(1) << width) - 1));
     bits_ = 0;
     bitCount_ = 0;
@@ -125,39 +108,75 @@ std::uint16_t TZVQ_LZWDecompressor::ReadBits(int width) {
 
 // --- Strings ---------------------------------------------------------------
 
-// Writes the string back to front, a chunk at a time. The last chunk is
-// copied whole, so up to seven bytes after the string are overwritten: every
-// buffer written here has that much room beyond its end.
-[[gnu::always_inline]] inline void TZVQ_LZWDecompressor::copyString(std::uint16_t code, std::uint8_t* out,
-                                                                   int length) const {
+// Writes the string back to front, a chunk at a time, and returns its first
+// byte. The last chunk is copied whole, so up to seven bytes after the
+// string are overwritten: the output buffer has that much room beyond.
+[[gnu::always_inline]] inline std::uint8_t TZVQ_LZWDecompressor::copyString(std::uint32_t code,
+                                                                            std::uint8_t* out,
+                                                                            int length) const {
     std::uint8_t* at = out + length - (((length - 1) & 7) + 1);
-    std::memcpy(at, entries_[code].suffix, 8);
+    std::uint64_t chunk = entries_[code].suffix;
+    storeLittleEndian64(at, chunk);
     while (at > out) {
         code = entries_[code].prefix;
         at -= 8;
-        std::memcpy(at, entries_[code].suffix, 8);
+        chunk = entries_[code].suffix;
+        storeLittleEndian64(at, chunk);
     }
+    return std::uint8_t(chunk);
 }
 
-int TZVQ_LZWDecompressor::takePending(std::uint8_t* out, int count) {
-    const int n = std::min(count, pendingEnd_ - pendingAt_);
-    if (n > 0) {
-        std::memcpy(out, pending_ + pendingAt_, std::size_t(n));
-        pendingAt_ += n;
-    }
-    return std::max(n, 0);
+// Writes the string of a code that is no literal; `first` gets its first
+// byte. The code being made stands for the previous string followed by that
+// string's own first byte.
+[[gnu::always_inline]] inline std::uint8_t* TZVQ_LZWDecompressor::writeString(
+    std::uint32_t code, std::uint32_t previous, std::uint32_t nextFree, std::uint8_t* at,
+    std::uint8_t& first) const {
+    const bool beingMade = code == nextFree;
+    const std::uint32_t from = beingMade ? previous : code;
+    const int length = entries_[from].lengthLess1 + 1;
+    first = copyString(from, at, length);
+    at += length;
+    if (beingMade) *at++ = first;
+    return at;
+}
+
+// Makes the string of the next free code: the previous code's string and
+// `last`, the first byte of the string just written. Grows the width when
+// the next free code reaches 1 << width. A full dictionary takes no new
+// strings: later codes keep using it.
+[[gnu::always_inline]] inline void TZVQ_LZWDecompressor::addString(std::uint32_t previous,
+                                                                   std::uint8_t last,
+                                                                   std::uint32_t& nextFree,
+                                                                   int& width) {
+    if (nextFree >= kMaxCodes) return;
+    const Entry& before = entries_[previous];
+    const unsigned lengthLess1 = before.lengthLess1 + 1u;
+    // The byte goes after the previous string's last chunk, or starts a
+    // chunk of its own. Bytes past a chunk's last are zero, so it is simply
+    // added in.
+    const unsigned shift = (lengthLess1 & 7) * 8;
+    const bool sameChunk = shift != 0;
+    Entry& entry = entries_[nextFree];
+    entry.suffix = (sameChunk ? before.suffix : 0) | (std::uint64_t(last) << shift);
+    entry.prefix = sameChunk ? before.prefix : std::uint16_t(previous);
+    entry.lengthLess1 = std::uint16_t(lengthLess1);
+    ++nextFree;
+    if ((nextFree >> width) == 0 || nextFree >= kMaxCode) [[likely]]
+        return;
+    ++width;
 }
 
 // The first code after a clear code stands for itself: only its low eight
 // bits are written. One that is no literal gets a string of its own, so that
 // no entry of an earlier dictionary is ever followed.
-bool TZVQ_LZWDecompressor::startString(std::uint8_t* out, int& n) {
+std::uint8_t* TZVQ_LZWDecompressor::startString(std::uint8_t* at) {
     while (!started_) {
         InitDictionary();
         const std::uint32_t code = readCode(codeWidth_);
         if (code == endCode_) {
             endOfData_ = true;
-            return false;
+            break;
         }
         if (code == clearCode_) continue;
         if (code < clearCode_) {
@@ -166,128 +185,149 @@ bool TZVQ_LZWDecompressor::startString(std::uint8_t* out, int& n) {
             setLiteral(kScratch, std::uint8_t(code));
             previousCode_ = kScratch;
         }
-        out[n++] = std::uint8_t(code);
+        *at++ = std::uint8_t(code);
         started_ = true;
     }
-    return true;
+    return at;
 }
 
-int TZVQ_LZWDecompressor::readIndices(std::uint8_t* out, int count) {
-    int n = takePending(out, count);
-    while (n < count && !endOfData_) {
-        if (!started_) {
-            if (!startString(out, n)) break;
-            continue;
-        }
-        n = decodeRun(out, n, count);
-    }
-    return n;
-}
-
-// The codes of one dictionary, until the row is full or a clear or end code
-// comes. The hot state lives in locals here and goes back to the members
-// whenever anything else may look at it.
-int TZVQ_LZWDecompressor::decodeRun(std::uint8_t* out, int n, int count) {
+// The common codes, until `target` is reached: it stops, leaving the code
+// where it is, before a clear, end or undefined code, and near the end of
+// a sub-block, where the bits held no longer make four codes. Nothing in it calls out, so that all of its
+// state stays in registers.
+std::uint8_t* TZVQ_LZWDecompressor::decodeRun(std::uint8_t* at, const std::uint8_t* target) {
+    const std::uint8_t* in = in_;
+    const std::uint8_t* const inEnd = input_.end();
     std::uint64_t bits = bits_;
     int bitCount = bitCount_;
     int width = codeWidth_;
+    std::uint64_t mask = (std::uint64_t(1) << width) - 1;
     std::uint32_t nextFree = nextFreeCode_;
-    std::uint32_t threshold = nextWidthThreshold_;
     std::uint32_t previous = previousCode_;
     const std::uint32_t clear = clearCode_;
-    const auto store = [&] {
-        bits_ = bits;
-        bitCount_ = bitCount;
-        codeWidth_ = width;
-        nextFreeCode_ = std::uint16_t(nextFree);
-        nextWidthThreshold_ = threshold;
-        previousCode_ = std::uint16_t(previous);
-    };
-    while (n < count) {
-        std::uint32_t code;
-        if (bitCount >= width) {
-            code = std::uint32_t(bits & ((std::uint64_t(1) << width) - 1));
-            bits >>= width;
-            bitCount -= width;
+    const std::uint32_t firstFree = clear + 2;
+    // Codes of 13 bits, with a minimum code size of 12, are left to the
+    // careful path: here every code below the next free one has a string.
+    if (width > 12) return at;
+    // One code from the bits held; false, with nothing taken, for a code
+    // that is neither a literal nor a string of the dictionary.
+    const auto step = [&] {
+        const auto code = std::uint32_t(bits & mask);
+        std::uint8_t last;
+        if (code < clear) {
+            *at++ = std::uint8_t(code);
+            last = std::uint8_t(code);
+        } else if (code - firstFree <= nextFree - firstFree) {
+            at = writeString(code, previous, nextFree, at, last);
         } else {
-            store();
-            refill();
-            bits = bits_;
-            bitCount = bitCount_;
-            if (bitCount >= width) continue;
-            code = finalCode(width);
-            bits = 0;
-            bitCount = 0;
+            return false;
         }
-        if (code - clear < 2) {  // the clear or the end code
-            store();
-            started_ = false;
-            endOfData_ = code != clear;
-            return n;
-        }
-        if (code > nextFree || code >= kMaxCodes) {
-            store();
-            throw EGIFError(QStringLiteral("Undefined symbol in LZW stream"));
-        }
-        // A full dictionary takes no new entries: later codes keep using it.
-        if (nextFree < kMaxCodes) {
-            const Entry& before = entries_[previous];
-            Entry& entry = entries_[nextFree];
-            const std::uint8_t last = code == nextFree ? before.first : entries_[code].first;
-            const auto lengthLess1 = std::uint16_t(before.lengthLess1 + 1);
-            const int column = lengthLess1 & 7;
-            std::memcpy(entry.suffix, before.suffix, 8);
-            entry.suffix[column] = last;
-            entry.prefix = column != 0 ? before.prefix : std::uint16_t(previous);
-            entry.lengthLess1 = lengthLess1;
-            entry.first = before.first;
-            ++nextFree;
-            if (nextFree >= threshold && nextFree < kMaxCode) {
-                threshold <<= 1;
-                ++width;
-            }
-        }
+        bits >>= width;
+        bitCount -= width;
+        const int before = width;
+        addString(previous, last, nextFree, width);
+        if (width != before) mask = (std::uint64_t(1) << width) - 1;
         previous = code;
-        const Entry& string = entries_[code];
-        const int length = string.lengthLess1 + 1;
-        // The chunked copy writes up to seven bytes past the string.
-        if (length + kSlack <= count - n) {
-            if (length <= 8) {
-                std::memcpy(out + n, string.suffix, 8);
-            } else {
-                copyString(std::uint16_t(code), out + n, length);
-            }
-            n += length;
-        } else {
-            copyString(std::uint16_t(code), pending_, length);
-            pendingAt_ = 0;
-            pendingEnd_ = length;
-            n += takePending(out + n, count - n);
+        return true;
+    };
+    bool going = true;
+    // Four codes take at most 4 * 13 bits, the width growing once among them.
+    constexpr int kFourCodes = 52;
+    while (going && at < target) {
+        if (inEnd - in >= 8) {
+            bits |= loadLittleEndian64(in) << bitCount;
+            in += (63 - bitCount) >> 3;
+            bitCount |= 56;
+        } else if (bitCount < kFourCodes) {
+            break;
         }
+        for (int k = 0; k < 4 && going && at < target; ++k) going = step();
     }
-    store();
+    in_ = in;
+    bits_ = bits;
+    bitCount_ = bitCount;
+    codeWidth_ = width;
+    nextFreeCode_ = std::uint16_t(nextFree);
+    nextWidthThreshold_ = 1u << width;
+    previousCode_ = std::uint16_t(previous);
+    return at;
+}
+
+// One code, whatever it is: the end of the data or of the dictionary, and
+// faults.
+std::uint8_t* TZVQ_LZWDecompressor::decodeCode(std::uint8_t* at) {
+    const std::uint32_t code = readCode(codeWidth_);
+    if (code == clearCode_ || code == endCode_) {
+        started_ = false;
+        endOfData_ = code == endCode_;
+        return at;
+    }
+    if (code > nextFreeCode_ || code >= kMaxCodes) {
+        throw EGIFError(QStringLiteral("Undefined symbol in LZW stream"));
+    }
+    std::uint32_t nextFree = nextFreeCode_;
+    std::uint8_t last;
+    if (code < clearCode_) {
+        *at++ = std::uint8_t(code);
+        last = std::uint8_t(code);
+    } else {
+        at = writeString(code, previousCode_, nextFree, at, last);
+    }
+    addString(previousCode_, last, nextFree, codeWidth_);
+    nextFreeCode_ = std::uint16_t(nextFree);
+    nextWidthThreshold_ = 1u << codeWidth_;
+    previousCode_ = std::uint16_t(code);
+    return at;
+}
+
+// Decodes into the empty output buffer until it holds `count` indices (or
+// a piece of them), or the data ends.
+void TZVQ_LZWDecompressor::decodeAtLeast(int count) {
+    std::uint8_t* const start = output_.get();
+    const std::uint8_t* const target = start + std::min(count, kPiece);
+    std::uint8_t* at = start;
+    while (at < target && !endOfData_) {
+        if (!started_) {
+            at = startString(at);
+            continue;
+        }
+        at = decodeRun(at, target);
+        if (at < target) at = decodeCode(at);
+    }
+    outAt_ = 0;
+    outEnd_ = int(at - start);
+}
+
+// Hands out up to `count` indices in runs, decoding as they are needed.
+template <typename Sink>
+int TZVQ_LZWDecompressor::drain(int count, Sink sink) {
+    int n = 0;
+    while (n < count) {
+        if (outAt_ == outEnd_) {
+            if (endOfData_) break;
+            decodeAtLeast(count - n);
+            continue;
+        }
+        const int run = std::min(count - n, outEnd_ - outAt_);
+        sink(output_.get() + outAt_, run);
+        outAt_ += run;
+        n += run;
+    }
     return n;
+}
+
+int TZVQ_LZWDecompressor::readIndices(std::uint8_t* out, int count) {
+    return drain(count, [&out](const std::uint8_t* run, int length) {
+        std::memcpy(out, run, std::size_t(length));
+        out += length;
+    });
 }
 
 bool TZVQ_LZWDecompressor::ReadRow(TDIBMappedWriter* writer) {
     if (endOfData_) return false;
     const int width = rowWidth_ > 0 ? rowWidth_ : writer->GetWidth();
-    if (rowCapacity_ < width) {
-        row_ = std::make_unique<std::uint8_t[]>(std::size_t(width) + kSlack);
-        rowCapacity_ = width;
-    }
-    const int got = readIndices(row_.get(), width);
-    writer->SetNextIndices(row_.get(), got);
+    const int got = drain(width, [writer](const std::uint8_t* run, int length) {
+        writer->SetNextIndices(run, length);
+    });
     return got == width;
-}
-
-// Leaves the stream after the image's block terminator.
-void TZVQ_LZWDecompressor::skipRest() {
-    for (;;) {
-        window_.ensure(blockLeft_);
-        const std::int64_t skip = std::min<std::int64_t>(blockLeft_, window_.available());
-        window_.advance(skip);
-        blockLeft_ = 0;
-        if (!nextSubBlock()) return;
-    }
 }

@@ -13,7 +13,9 @@ class TDIBMappedWriter;
 //
 // Each code's string is kept as its length, its last chunk of up to eight
 // bytes and the code of everything before that chunk, so a long string is
-// copied eight bytes at a time instead of being walked byte by byte.
+// copied eight bytes at a time instead of being walked byte by byte. Codes
+// are decoded into a buffer of the decoder's own, only as far as the pixels
+// asked for need, and handed out from there.
 class TZVQ_LZWDecompressor : public TZVQ_LZWCommon {
 public:
     // Reads the minimum code size; raises ELZWError "Unexpected end of input
@@ -36,47 +38,54 @@ public:
     std::uint16_t ReadBits(int width);
 
     bool endOfData() const { return endOfData_; }
-    bool inputExhausted() const { return inputExhausted_; }
+    bool inputExhausted() const { return input_.exhausted(); }
 
 private:
     static constexpr int kScratch = kMaxCodes;  // a lone first code that is no literal
     static constexpr int kSlots = kMaxCodes + 1;
     static constexpr int kSlack = 8;
+    static constexpr int kPiece = 16 * 1024;
+    // Room past the piece: the longest string, and the chunked copy's slack.
+    static constexpr int kOutputSize = kPiece + kMaxCodes + kSlack;
 
-    bool startString(std::uint8_t* out, int& n);
-    void copyString(std::uint16_t code, std::uint8_t* out, int length) const;
-    int decodeRun(std::uint8_t* out, int n, int count);
+    template <typename Sink>
+    int drain(int count, Sink sink);
+    void decodeAtLeast(int count);
+    std::uint8_t* startString(std::uint8_t* at);
+    std::uint8_t* decodeRun(std::uint8_t* at, const std::uint8_t* target);
+    std::uint8_t* decodeCode(std::uint8_t* at);
+    void addString(std::uint32_t previous, std::uint8_t last, std::uint32_t& nextFree, int& width);
+    std::uint8_t copyString(std::uint32_t code, std::uint8_t* out, int length) const;
+    std::uint8_t* writeString(std::uint32_t code, std::uint32_t previous, std::uint32_t nextFree,
+                              std::uint8_t* at, std::uint8_t& first) const;
     void setLiteral(int slot, std::uint8_t value);
-    int takePending(std::uint8_t* out, int count);
     std::uint32_t readCode(int width);
     std::uint32_t finalCode(int width);
     void refill();
-    bool nextSubBlock();
-    void skipRest();
 
-    TStreamWindow window_;
+    // The image data without its count bytes, read a piece ahead; the bits
+    // not yet taken from the bytes before in_ wait in bits_.
+    TSubBlockReader input_;
+    const std::uint8_t* in_;
     std::uint64_t bits_ = 0;
     int bitCount_ = 0;
-    int blockLeft_ = 0;
-    bool inputExhausted_ = false;
     bool endOfData_ = false;
     std::uint16_t previousCode_ = 0;
     int rowWidth_ = 0;
 
-    // One code's string: its last chunk, the code of what comes before the
-    // chunk, its length less one and its first byte; 16 bytes, so that one
-    // string touches one cache line.
+    // One code's string: its last chunk (bytes in string order, the first
+    // in the lowest bits), the code of what comes before the chunk and its
+    // length less one; 16 bytes, so that one string touches one cache line.
+    // The chunk's bytes past the string's last are zero.
     struct alignas(16) Entry {
-        std::uint8_t suffix[8];
+        std::uint64_t suffix;
         std::uint16_t prefix;
         std::uint16_t lengthLess1;
-        std::uint8_t first;
     };
     Entry entries_[kSlots];
 
-    std::uint8_t pending_[kMaxCodes + kSlack];
-    int pendingAt_ = 0;
-    int pendingEnd_ = 0;
-    std::unique_ptr<std::uint8_t[]> row_;
-    int rowCapacity_ = 0;
+    // Decoded indices not yet handed out: [outAt_, outEnd_).
+    std::unique_ptr<std::uint8_t[]> output_;
+    int outAt_ = 0;
+    int outEnd_ = 0;
 };

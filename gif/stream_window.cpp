@@ -50,3 +50,32 @@ void TStreamWindow::release() {
     cur_ = end_;
     if (!direct_) buffer_.clear();
 }
+
+// --- Sub-blocks --------------------------------------------------------------
+
+TSubBlockReader::TSubBlockReader(TStream* stream) : window_(stream), end_(window_.cur()) {}
+
+// The window's position stays at the start of the current sub-block's
+// data until the block is done with.
+bool TSubBlockReader::nextBlock(const std::uint8_t*& cur) {
+    window_.advance(end_ - window_.cur());
+    std::int64_t length = 0;
+    if (!exhausted_ && window_.ensure(1)) {
+        const int count = *window_.cur();
+        window_.advance(1);
+        window_.ensure(count);
+        // A sub-block cut short by the end of the stream counts for what it has.
+        length = std::min<std::int64_t>(count, window_.available());
+    }
+    // Taken after the window has moved its bytes, if it did.
+    cur = window_.cur();
+    end_ = cur + length;
+    if (length == 0) exhausted_ = true;
+    return length > 0;
+}
+
+void TSubBlockReader::skipRest() {
+    const std::uint8_t* cur = end_;
+    while (nextBlock(cur)) {
+    }
+}

@@ -35,3 +35,29 @@ private:
     const std::uint8_t* end_ = nullptr;
     std::vector<std::uint8_t> buffer_;
 };
+
+// The data sub-blocks of one image, seen in place one block at a time (a
+// whole block is always in the window), so that their bytes are never
+// copied: the reader takes [cur, end()) and asks for the next block when it
+// reaches end().
+class TSubBlockReader {
+public:
+    explicit TSubBlockReader(TStream* stream);
+
+    const std::uint8_t* end() const { return end_; }
+    // Leaves the current block and points `cur` at the next one's data.
+    // False, with nothing to read, when the data has ended.
+    bool nextBlock(const std::uint8_t*& cur);
+    // The terminator was met, or the stream ended inside the data.
+    bool exhausted() const { return exhausted_; }
+    // Leaves the stream after the image's block terminator.
+    void skipRest();
+    // Puts the stream's position at the current block's data, or after the
+    // terminator once skipRest() has run.
+    void release() { window_.release(); }
+
+private:
+    TStreamWindow window_;
+    const std::uint8_t* end_;
+    bool exhausted_ = false;
+};

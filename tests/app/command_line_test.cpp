@@ -125,7 +125,7 @@ TEST(StationProgram, AnswersHelpAndVersionWithoutADisplay) {
     for (const char* option : {"--version", "--help"}) {
         QProcess program;
         program.setProcessEnvironment(environment);
-        program.start(QStringLiteral(QUORVAN_PROGRAM), {QString::fromLatin1(option)});
+        program.start(QStringLiteral(QUORVAN_STATION_PROGRAM), {QString::fromLatin1(option)});
         ASSERT_TRUE(program.waitForFinished(30000)) << option;
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << option;
         EXPECT_EQ(program.exitCode(), 0) << option << program.readAllStandardError().toStdString();

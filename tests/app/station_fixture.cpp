@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 
+#include "app/read_archive.h"
 #include "link/d2xx_library.h"
 
 namespace {
@@ -33,6 +34,7 @@ void StationTest::SetUp() {
         messages << caption + ": " + text;
     });
     static int serial = 0;
+    setArchiveFileName(archivePath());
     transcriptPath_ = transcriptDir().filePath(QStringLiteral("wire-%1.log").arg(++serial)).toStdString();
 }
 
@@ -40,6 +42,7 @@ void StationTest::TearDown() {
     form.reset();
     setMessageBoxHandler(previousHandler_);
     setD2xxLibraryFileName("libftd2xx.so");
+    setArchiveFileName(QString());
 }
 
 void StationTest::start(const std::string& scenario) {

@@ -6,6 +6,7 @@
 // wire transcript of its own; message boxes are recorded, not shown.
 
 #include <QStringList>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -34,12 +35,16 @@ protected:
     int countCalls(const QString& prefix) const;
     void clearTranscript();
 
+    // Each test stores its reads into an archive of its own.
+    QString archivePath() const { return archiveDir_.filePath(QStringLiteral("archive.sqlite")); }
+
     std::unique_ptr<TForm1> form;
     QStringList messages;  // "CAPTION: text"
 
 private:
     MessageBoxHandler previousHandler_;
     std::string transcriptPath_;
+    QTemporaryDir archiveDir_;
 };
 
 // A scenario line for a log of `count` samples all with the same raw word.

@@ -158,14 +158,21 @@ TEST(LzwCodec, EndCodeBeforeTheImageIsFullEndsTheRow) {
 TEST(LzwCodec, StreamCutAtEveryOffsetFailsCleanly) {
     const auto indices = randomIndices(40 * 30, 16, 2, 9);
     const QByteArray data = compress(indices, TDIBFormat::dt4bit, 40);
-    for (int cut = 0; cut < data.size(); ++cut) {
-        const QByteArray part = data.left(cut);
-        try {
-            const auto out = decompress(part, int(indices.size()));
-            // Whatever came out before the cut is what was written.
-            EXPECT_TRUE(std::equal(out.begin(), out.end(), indices.begin())) << "cut at " << cut;
-        } catch (const ELZWError& e) {
-            EXPECT_EQ(e.Message(), QStringLiteral("Unexpected end of input stream")) << "cut at " << cut;
+    // In memory, and from a stream that hands out a few bytes per read.
+    for (int chunk : {0, 3}) {
+        for (int cut = 0; cut < data.size(); ++cut) {
+            const QByteArray part = data.left(cut);
+            std::unique_ptr<TStream> in = chunk ? std::unique_ptr<TStream>(new TrickleStream(part, chunk))
+                                                : std::unique_ptr<TStream>(new TMemoryStream(part));
+            try {
+                const auto out = decompress(in.get(), int(indices.size()));
+                // Whatever came out before the cut is what was written.
+                EXPECT_TRUE(std::equal(out.begin(), out.end(), indices.begin())) << "cut at " << cut;
+            } catch (const ELZWError& e) {
+                EXPECT_EQ(e.Message(), QStringLiteral("Unexpected end of input stream")) << "cut at " << cut;
+            }
+            // The decoder, gone, leaves the stream at the end of what there was.
+            EXPECT_EQ(in->Position(), cut) << "chunk " << chunk << ", cut at " << cut;
         }
     }
 }

@@ -1,0 +1,130 @@
+#include "app/archive_command_line.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+#include <cstdlib>
+
+#include "app/archive_export.h"
+#include "app/read_archive.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+const QString kExportCsv = QStringLiteral("export-csv");
+const QString kExportPdf = QStringLiteral("export-pdf");
+const QString kFrom = QStringLiteral("from");
+const QString kTo = QStringLiteral("to");
+const QString kSensor = QStringLiteral("sensor");
+const QString kArchive = QStringLiteral("archive");
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+bool parseDay(const QCommandLineParser& parser, const QString& option, QDate& day) {
+    if (!parser.isSet(option)) return true;
+    day = QDate::fromString(parser.value(option), Qt::ISODate);
+    if (day.isValid()) return true;
+    err() << "quorvan: --" << option << " takes a date as YYYY-MM-DD, not " << parser.value(option)
+          << Qt::endl;
+    return false;
+}
+
+std::optional<ReadFilter> filterFrom(const QCommandLineParser& parser) {
+    ReadFilter filter;
+    filter.sensor = parser.value(kSensor);
+    if (!parseDay(parser, kFrom, filter.from) || !parseDay(parser, kTo, filter.to))
+        return std::nullopt;
+    if (filter.from.isValid() && filter.to.isValid() && filter.from > filter.to) {
+        err() << "quorvan: --from is after --to" << Qt::endl;
+        return std::nullopt;
+    }
+    return filter;
+}
+
+int runExports(const QCommandLineParser& parser, const ReadFilter& filter) {
+    const QString fileName = archiveFileName();
+    // An export never creates an archive where there was none.
+    if (!QFileInfo::exists(fileName)) {
+        err() << "quorvan: no archive at " << fileName << Qt::endl;
+        return kExitFailure;
+    }
+    QTextStream out(stdout);
+    try {
+        ReadArchive archive(fileName);
+        if (parser.isSet(kExportCsv)) {
+            const QString file = parser.value(kExportCsv);
+            const int count = exportCsv(archive, filter, file);
+            out << count << " reads written to " << file << " and " << samplesFileName(file)
+                << Qt::endl;
+        }
+        if (parser.isSet(kExportPdf)) {
+            const QString folder = parser.value(kExportPdf);
+            const int count = exportPdfReports(archive, filter, folder, 0);
+            out << count << " reports written to " << folder << Qt::endl;
+        }
+    } catch (const Exception& error) {
+        err() << "quorvan: " << error.Message() << Qt::endl;
+        return kExitFailure;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void useOffscreenPlatformForExports(int argc, char** argv) {
+    if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM"))
+        return;
+    // The options that end in an export or in a usage error: both need no
+    // window, and either must run in a shell without a display.
+    const QStringList options{kExportCsv, kExportPdf, kFrom, kTo, kSensor};
+    for (int i = 1; i < argc; ++i) {
+        QString argument = QString::fromLocal8Bit(argv[i]).section(QLatin1Char('='), 0, 0);
+        while (argument.startsWith(QLatin1Char('-'))) argument.remove(0, 1);
+        if (options.contains(argument)) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            return;
+        }
+    }
+}
+
+void addArchiveOptions(QCommandLineParser& parser) {
+    parser.addOptions({
+        {kExportCsv,
+         QStringLiteral("Export the stored reads to FILE (one row per read) and FILE-samples.csv "
+                        "(one row per sample), then exit."),
+         QStringLiteral("FILE")},
+        {kExportPdf, QStringLiteral("Write one report PDF per stored read into DIR, then exit."),
+         QStringLiteral("DIR")},
+        {kFrom, QStringLiteral("Export only reads from this day on (YYYY-MM-DD)."),
+         QStringLiteral("DATE")},
+        {kTo, QStringLiteral("Export only reads up to this day (YYYY-MM-DD)."),
+         QStringLiteral("DATE")},
+        {kSensor, QStringLiteral("Export only reads of this sensor number."),
+         QStringLiteral("NUMBER")},
+        {kArchive,
+         QStringLiteral("Use this archive file (default: $QUORVAN_ARCHIVE, else archive.sqlite in "
+                        "the user's application data folder)."),
+         QStringLiteral("FILE")},
+    });
+}
+
+std::optional<int> runArchiveCommands(const QCommandLineParser& parser) {
+    if (parser.isSet(kArchive)) setArchiveFileName(parser.value(kArchive));
+    const bool exporting = parser.isSet(kExportCsv) || parser.isSet(kExportPdf);
+    if (!exporting) {
+        for (const QString& option : {kFrom, kTo, kSensor}) {
+            if (!parser.isSet(option)) continue;
+            err() << "quorvan: --" << option << " goes with --export-csv or --export-pdf"
+                  << Qt::endl;
+            return kExitUsage;
+        }
+        return std::nullopt;
+    }
+    const std::optional<ReadFilter> filter = filterFrom(parser);
+    if (!filter) return kExitUsage;
+    return runExports(parser, *filter);
+}

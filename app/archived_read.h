@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+// One stored read: what the window showed after it, and the raw log words
+// from which the chart and the details panel are drawn again.
+struct ArchivedRead {
+    qint64 id = 0;
+    QDateTime readAt;
+    bool complete = true;
+    int lastStep = 0;  // the read step reached; a complete read ends past step 16
+
+    QString testerNumber, testerModel;
+    QString executorName, postalCode, city, street, executorId;
+    QString sensorNumber, pairing, sensorType, productionDate;
+    QString maxCurrentH, minCurrentH, maxCurrentL, minCurrentL;
+    QString station;  // the host name of the station that stored it
+    int scale = 2;    // chart pixels per 0.1 mA: 2 for the 15 mA chart, 1 for 30 mA
+    std::vector<std::uint16_t> samples;
+};
+
+// Which stored reads a list or an export takes: an exact sensor number
+// and an inclusive range of days, each optional.
+struct ReadFilter {
+    QString sensor;
+    QDate from, to;
+};
