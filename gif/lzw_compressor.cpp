@@ -45,11 +45,11 @@ void TZVQ_LZWCompressor::resetDictionary() {
 
 int TZVQ_LZWCompressor::FindChildNode(std::uint16_t prefix, std::uint8_t pixel) const {
     const std::uint32_t key = keyOf(prefix, pixel);
-    int slot = startSlot(key);
+    int slot = startSlot(prefix, pixel);
     for (int probes = 0; probes < kHashSize; ++probes) {
         const std::uint32_t entry = slots_[slot];
         if (entry == 0 || entry >> 12 == key) return slot;
-        slot = (slot + 1) & (kHashSize - 1);
+        slot = nextSlot(slot);
     }
     return kNotFound;
 }
@@ -115,9 +115,9 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     for (; i < count; ++i) {
         const std::uint8_t pixel = indices[i];
         const std::uint32_t key = keyOf(prefix, pixel);
-        int slot = startSlot(key);
+        int slot = startSlot(prefix, pixel);
         std::uint32_t entry;
-        while ((entry = table[slot]) != 0 && entry >> 12 != key) slot = (slot + 1) & (kHashSize - 1);
+        while ((entry = table[slot]) != 0 && entry >> 12 != key) slot = nextSlot(slot);
         if (entry != 0) {
             prefix = entry & 0xFFF;
             continue;

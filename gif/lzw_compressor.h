@@ -43,7 +43,15 @@ private:
     // A slot: key (prefix << 8 | pixel) << 12 | code; 0 when empty (no
     // string has code 0).
     static std::uint32_t keyOf(std::uint32_t prefix, std::uint8_t pixel) { return prefix << 8 | pixel; }
-    static int startSlot(std::uint32_t key) { return int((key * 0x9E3779B1u) >> 19); }
+    // The pixel's bits spread over the prefix's: one XOR on the path from
+    // one pixel to the next, and a prefix's 256 children in distinct slots.
+    static int startSlot(std::uint32_t prefix, std::uint8_t pixel) {
+        return int((prefix ^ std::uint32_t(pixel) << 5) & (kHashSize - 1));
+    }
+    // Strings made one after another have neighbouring start slots: the
+    // probe leaps rather than steps, so that they form no clusters. Any odd
+    // leap visits every slot.
+    static int nextSlot(int slot) { return (slot + 1021) & (kHashSize - 1); }
 
     void resetDictionary();
     // Cuts the coded bytes gathered so far into full sub-blocks.

@@ -15,6 +15,9 @@
 
 namespace {
 
+// k-means passes over the histogram's cells after the median cut.
+constexpr int kRefinementPasses = 6;
+
 // The pixels of one cell of a 5-6-5 grid: how many, and their sums.
 struct Cell {
     double red = 0, green = 0, blue = 0;
@@ -168,24 +171,57 @@ double distance(const Cell& a, const Cell& b) {
     return dr * dr + dg * dg + db * db;
 }
 
+// The colour nearest to a cell among colours sorted by green (`order`
+// holds their positions), searching outwards from the cell's green and
+// stopping on each side where green alone is farther than the best so far.
+std::size_t nearestColour(const Cell& cell, const std::vector<Cell>& colours, const std::vector<std::size_t>& order) {
+    std::size_t up = std::size_t(std::lower_bound(order.begin(), order.end(), cell.green,
+                                                  [&](std::size_t k, double g) { return colours[k].green < g; }) -
+                                 order.begin());
+    std::size_t down = up;
+    std::size_t best = order[std::min(up, order.size() - 1)];
+    double bestDistance = distance(cell, colours[best]);
+    const auto consider = [&](std::size_t k) {
+        const double d = distance(cell, colours[k]);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = k;
+        }
+    };
+    for (bool more = true; more;) {
+        more = false;
+        if (up < order.size()) {
+            const double dg = colours[order[up]].green - cell.green;
+            if (dg * dg <= bestDistance) {
+                consider(order[up++]);
+                more = true;
+            }
+        }
+        if (down > 0) {
+            const double dg = cell.green - colours[order[down - 1]].green;
+            if (dg * dg <= bestDistance) {
+                consider(order[--down]);
+                more = true;
+            }
+        }
+    }
+    return best;
+}
+
 // Moves every colour to the weighted mean of the cells nearest to it.
 void refine(const std::vector<Cell>& cells, std::vector<Cell>& colours, int passes) {
+    std::vector<std::size_t> order(colours.size());
+    std::vector<Cell> sums(colours.size());
     for (int pass = 0; pass < passes; ++pass) {
-        std::vector<Cell> sums(colours.size());
+        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return colours[a].green < colours[b].green; });
+        std::fill(sums.begin(), sums.end(), Cell{});
         for (const Cell& cell : cells) {
-            std::size_t best = 0;
-            double bestDistance = distance(cell, colours[0]);
-            for (std::size_t k = 1; k < colours.size(); ++k) {
-                const double d = distance(cell, colours[k]);
-                if (d < bestDistance) {
-                    bestDistance = d;
-                    best = k;
-                }
-            }
-            sums[best].red += cell.red * cell.count;
-            sums[best].green += cell.green * cell.count;
-            sums[best].blue += cell.blue * cell.count;
-            sums[best].count += cell.count;
+            Cell& sum = sums[nearestColour(cell, colours, order)];
+            sum.red += cell.red * cell.count;
+            sum.green += cell.green * cell.count;
+            sum.blue += cell.blue * cell.count;
+            sum.count += cell.count;
         }
         for (std::size_t k = 0; k < colours.size(); ++k) {
             if (sums[k].count == 0) continue;
@@ -211,7 +247,7 @@ std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, i
     std::vector<Cell> cells = histogram(dib);
     std::vector<Cell> colours;
     for (const Box& box : medianCut(cells, maximumColours)) colours.push_back(meanOf(cells, box.first, box.last));
-    refine(cells, colours, 3);
+    refine(cells, colours, kRefinementPasses);
     for (const Cell& c : colours) palette->addColour(byteOf(c.red), byteOf(c.green), byteOf(c.blue));
     palette->SetIsExact(false);
     return palette;
@@ -315,7 +351,8 @@ private:
 // Floyd-Steinberg error diffusion on a serpentine path with the nearest
 // entry by plain RGB distance. Errors are kept in 16ths, for the row being
 // coded and the next one; what reaches a pixel is damped as the library's
-// Floyd-Steinberg ditherer damps it, so that noise stays low.
+// Floyd-Steinberg ditherer damps it and passed on at 7/8 of its size, so
+// that noise stays low.
 class FullDiffusion {
 public:
     FullDiffusion(NearestEntries& nearest, int width)
@@ -339,7 +376,7 @@ public:
             indices[std::size_t(x)] = std::uint8_t(index);
             const std::array<int, 3>& chosen = nearest_.colour(index);
             for (int c = 0; c < 3; ++c) {
-                const int error = value[c] - chosen[std::size_t(c)];
+                const int error = (value[c] - chosen[std::size_t(c)]) * 7 / 8;
                 ahead[c] += 7 * error;
                 below[c - 3 * step] += 3 * error;
                 below[c] += 5 * error;
