@@ -283,7 +283,8 @@ std::unique_ptr<TDeviceIndependentBitmap> indexedBy(TDeviceIndependentBitmap* di
 // each side where green alone is farther than the best so far.
 class NearestEntries {
 public:
-    explicit NearestEntries(const TLogicalPalette* palette) : cells_(std::size_t(1) << 18, 0) {
+    explicit NearestEntries(const TLogicalPalette* palette)
+        : cells_(std::size_t(1) << 18, 0), known_(cells_.size() / 64, 0) {
         for (int i = 0; i < palette->GetCount(); ++i)
             byGreen_.push_back({palette->GetGreen(i), palette->GetRed(i), palette->GetBlue(i), i});
         std::stable_sort(byGreen_.begin(), byGreen_.end(),
@@ -294,10 +295,17 @@ public:
 
     const std::array<int, 3>& colour(int index) const { return colours_[std::size_t(index)]; }
 
+    // One byte a cell and one bit for whether it is known keep the grid in
+    // the second-level cache, and the two loads go side by side.
     int nearest(int red, int green, int blue) {
-        std::uint16_t& cell = cells_[std::size_t((red >> 2) << 12 | (green >> 2) << 6 | (blue >> 2))];
-        if (cell == 0) cell = std::uint16_t(search((red & ~3) + 2, (green & ~3) + 2, (blue & ~3) + 2) + 1);
-        return cell - 1;
+        const std::size_t cell = std::size_t((red >> 2) << 12 | (green >> 2) << 6 | (blue >> 2));
+        std::uint64_t& known = known_[cell / 64];
+        const std::uint64_t bit = std::uint64_t(1) << (cell % 64);
+        if (!(known & bit)) {
+            cells_[cell] = std::uint8_t(search((red & ~3) + 2, (green & ~3) + 2, (blue & ~3) + 2));
+            known |= bit;
+        }
+        return cells_[cell];
     }
 
 private:
@@ -345,7 +353,8 @@ private:
 
     std::vector<Entry> byGreen_;
     std::vector<std::array<int, 3>> colours_;
-    std::vector<std::uint16_t> cells_;
+    std::vector<std::uint8_t> cells_;
+    std::vector<std::uint64_t> known_;
 };
 
 // Floyd-Steinberg error diffusion on a serpentine path with the nearest
@@ -357,7 +366,12 @@ class FullDiffusion {
 public:
     FullDiffusion(NearestEntries& nearest, int width)
         : nearest_(nearest), width_(width), current_(std::size_t(width + 2) * 3), next_(current_.size()) {
-        TFSDitherer::InitErrorLimits(limits_);
+        TFSErrorLimitArray limits;
+        TFSDitherer::InitErrorLimits(limits);
+        for (int sum = -kDampedReach; sum < kDampedReach; ++sum) {
+            const int error = std::clamp((sum + 8) >> 4, -255, 255);
+            damped_[std::size_t(sum + kDampedReach)] = std::int8_t(limits[std::size_t(error + 255)]);
+        }
     }
 
     void row(const std::vector<std::uint8_t>& rgb, std::vector<std::uint8_t>& indices) {
@@ -368,10 +382,8 @@ public:
             int* ahead = own + 3 * step;
             int* below = &next_[std::size_t(x + 1) * 3];
             int value[3];
-            for (int c = 0; c < 3; ++c) {
-                const int error = std::clamp((own[c] + 8) >> 4, -255, 255);
-                value[c] = std::clamp(rgb[std::size_t(3 * x + c)] + limits_[std::size_t(error + 255)], 0, 255);
-            }
+            for (int c = 0; c < 3; ++c)
+                value[c] = std::clamp(rgb[std::size_t(3 * x + c)] + damped_[std::size_t(own[c] + kDampedReach)], 0, 255);
             const int index = nearest_.nearest(value[0], value[1], value[2]);
             indices[std::size_t(x)] = std::uint8_t(index);
             const std::array<int, 3>& chosen = nearest_.colour(index);
@@ -388,8 +400,12 @@ public:
     }
 
 private:
+    // The damped error for each sum of weighted errors a pixel receives; an
+    // error passed on is at most 255 * 7 / 8 = 223, so a sum at most
+    // 16 * 223 = 3568 either way.
+    static constexpr int kDampedReach = 4096;
+    std::array<std::int8_t, 2 * kDampedReach> damped_;
     NearestEntries& nearest_;
-    TFSErrorLimitArray limits_;
     int width_;
     std::vector<int> current_, next_;
     bool forward_ = true;
