@@ -84,6 +84,12 @@ std::vector<std::uint8_t> readFile(const std::string& path) {
 
 }  // namespace
 
+GifFile gifFileOf(const std::string& name, std::vector<std::uint8_t> bytes) {
+    GifFile file{name, std::move(bytes), 0, 0, {}};
+    walkBlocks(file);
+    return file;
+}
+
 std::vector<std::string> gifPictureNames() {
     std::vector<std::string> names;
     for (const char* kind : {"photo", "screen", "gradient", "noise"}) {
@@ -100,9 +106,7 @@ const std::vector<GifFile>& gifCorpus() {
         for (const std::string& name : gifPictureNames()) {
             const std::string path = pictureDirectory() + "/" + name + ".gif";
             if (!std::filesystem::exists(path)) continue;
-            GifFile file{name, readFile(path), 0, 0, {}};
-            walkBlocks(file);
-            files.push_back(std::move(file));
+            files.push_back(gifFileOf(name, readFile(path)));
         }
         return files;
     }();

@@ -26,6 +26,9 @@ struct GifFile {
     long long pixels() const { return static_cast<long long>(width) * height * std::ssize(frames); }
 };
 
+// A GIF file's screen and frames, found by walking its blocks; throws
+// std::runtime_error when the blocks run past the end.
+GifFile gifFileOf(const std::string& name, std::vector<std::uint8_t> bytes);
 // The corpus's names in the order they are reported.
 std::vector<std::string> gifPictureNames();
 // The pictures of the corpus found in the pictures' folder, read once.

@@ -1,7 +1,8 @@
 // The imaging benchmark: the library's BMP, palette, quantizer and
 // conversion costs on photographs, and GIF decoding on photographs,
 // screenshot-like pictures, gradients, noise and an animation, with the
-// peers on the same pictures.
+// peers on the same pictures; then GIF encoding, the LZW coder alone and
+// true colour to GIF files, against other encoders.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -11,6 +12,9 @@
 #include "bench/allocation_check.h"
 #include "bench/gif_corpus.h"
 #include "bench/gif_decode_benchmarks.h"
+#include "bench/gif_encode_benchmarks.h"
+#include "bench/gif_encode_pictures.h"
+#include "bench/gif_encode_summary.h"
 #include "bench/gif_summary.h"
 #include "bench/library_benchmarks.h"
 #include "bench/peer_benchmarks.h"
@@ -39,11 +43,17 @@ int main(int argc, char** argv) {
     } else {
         registerGifDecodeBenchmarks();
     }
+    if (gifCorpus().empty() || encodeSources().empty()) {
+        std::fprintf(stderr, "GIF encoding pictures missing (screen-WxH.bmp, ...): bench/run prepares them.\n");
+    } else {
+        registerGifEncodeBenchmarks();
+    }
     RecordingReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
                                                      : benchmark::ConsoleReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printSummary(reporter);
     const bool gifPixelsSame = printGifSummary(reporter);
+    printGifEncodeSummary(reporter);
     benchmark::Shutdown();
     return clean && gifPixelsSame ? 0 : 1;
 }

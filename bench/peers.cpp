@@ -46,9 +46,11 @@ struct LiqDeleter {
 
 }  // namespace
 
-IndexedImage libImageQuantDither(const std::vector<unsigned char>& rgba, int width, int height) {
+IndexedImage libImageQuantDither(const std::vector<unsigned char>& rgba, int width, int height, int speed) {
     std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
-    if (!attr || liq_set_max_colors(attr.get(), 256) != LIQ_OK) throw std::runtime_error("liq_attr_create");
+    if (!attr || liq_set_max_colors(attr.get(), 256) != LIQ_OK || liq_set_speed(attr.get(), speed) != LIQ_OK) {
+        throw std::runtime_error("liq_attr_create");
+    }
     std::unique_ptr<liq_image, LiqDeleter> image(liq_image_create_rgba(attr.get(), rgba.data(), width, height, 0));
     if (!image) throw std::runtime_error("liq_image_create_rgba");
     liq_result* quantized = nullptr;

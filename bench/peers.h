@@ -29,7 +29,7 @@ struct IndexedImage {
     liq_palette palette{};
 };
 
-// A 256-colour palette by libimagequant's defaults, remapped with full
-// Floyd-Steinberg dithering.
-IndexedImage libImageQuantDither(const std::vector<unsigned char>& rgba, int width, int height);
+// A 256-colour palette by libimagequant's defaults (speed 4 unless given),
+// remapped with full Floyd-Steinberg dithering.
+IndexedImage libImageQuantDither(const std::vector<unsigned char>& rgba, int width, int height, int speed = 4);
 RgbImage rgbOf(const IndexedImage& image);

@@ -16,6 +16,7 @@ void RecordingReporter::ReportRuns(const std::vector<Run>& runs) {
         name.time_type.clear();
         name.repetitions.clear();
         times_[name.str()] = run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        cpuTimes_[name.str()] = run.GetAdjustedCPUTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
     }
     ConsoleReporter::ReportRuns(runs);
 }
@@ -23,6 +24,11 @@ void RecordingReporter::ReportRuns(const std::vector<Run>& runs) {
 double RecordingReporter::milliseconds(const std::string& name) const {
     const auto found = times_.find(name);
     return found == times_.end() ? -1.0 : found->second;
+}
+
+double RecordingReporter::cpuMilliseconds(const std::string& name) const {
+    const auto found = cpuTimes_.find(name);
+    return found == cpuTimes_.end() ? -1.0 : found->second;
 }
 
 namespace {

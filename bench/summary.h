@@ -14,9 +14,14 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override;
     // Milliseconds, or a negative number when the benchmark did not run.
     double milliseconds(const std::string& name) const;
+    // The program's own CPU time per iteration in milliseconds: on a shared
+    // machine, what it cost without the waits for a core. Child processes
+    // are not counted.
+    double cpuMilliseconds(const std::string& name) const;
 
 private:
     std::map<std::string, double> times_;
+    std::map<std::string, double> cpuTimes_;
 };
 
 // Runs each converter once more per picture to measure PSNR against the

@@ -27,7 +27,8 @@ enum class TGIFPaletteQuality : std::uint8_t {
     // The median-cut palette: fast, boxes coloured by their cells' corners.
     Standard,
     // Boxes coloured by the weighted mean of their pixels, refined by a few
-    // k-means passes; pictures of 256 colours or fewer stay exact.
+    // k-means passes, each pixel mapped to the entry nearest by plain RGB
+    // distance; pictures of 256 colours or fewer stay exact.
     High
 };
 

@@ -59,10 +59,11 @@ void TZVQ_CustomGifCompressor::writePixels(TDeviceIndependentBitmap* dib, TLogic
                                         : ditherClassOf<TNoDither>();
     rowsWritten_ = 0;
     rowsToWrite_ = std::abs(dib->GetHeight());
-    if (paletteQuality_ == TGIFPaletteQuality::High && !grayscale_ && !isMapped(dib->GetDIBType()) &&
-        palette->GetIsExact()) {
-        // Few enough colours: each keeps its own entry, whatever its neighbours.
-        const std::unique_ptr<TDeviceIndependentBitmap> indexed = indexedExactly(dib, palette);
+    if (paletteQuality_ == TGIFPaletteQuality::High && !grayscale_ && !isMapped(dib->GetDIBType())) {
+        // Few enough colours: each keeps its own entry, whatever its
+        // neighbours. Otherwise each pixel takes its truly nearest entry.
+        const std::unique_ptr<TDeviceIndependentBitmap> indexed =
+            palette->GetIsExact() ? indexedExactly(dib, palette) : indexedFaithfully(dib, palette, fsDither_);
         writeRows(indexed.get(), palette, ditherClassOf<TNoDither>());
         return;
     }

@@ -25,7 +25,8 @@ int codeSizeFor(TDIBFormat format) {
 
 TZVQ_LZWCompressor::TZVQ_LZWCompressor(TStream* stream, TDIBFormat format)
     : TZVQ_LZWCommon(stream, codeSizeFor(format)) {
-    output_.reserve(kOutputChunk + 512);
+    std::fill(std::begin(slots_), std::end(slots_), 0u);
+    output_.reserve(kOutputChunk + kCodedSize + 64);
     output_.push_back(std::uint8_t(minimumCodeSize_));
 }
 
@@ -38,36 +39,41 @@ TZVQ_LZWCompressor::~TZVQ_LZWCompressor() {
 
 void TZVQ_LZWCompressor::resetDictionary() {
     InitDictionary();
-    std::fill(std::begin(hashCode_), std::end(hashCode_), std::int16_t(-1));
+    for (int i = 0; i < filledCount_; ++i) slots_[filled_[i]] = 0;
+    filledCount_ = 0;
 }
 
 int TZVQ_LZWCompressor::FindChildNode(std::uint16_t prefix, std::uint8_t pixel) const {
-    const int start = ((pixel << 4) ^ prefix) & 0xFFFF;
-    const int step = start == 0 ? 1 : kHashSize - start;
-    int slot = start;
-    do {
-        if (hashCode_[slot] == -1) return slot;
-        if (hashPrefix_[slot] == prefix && hashSuffix_[slot] == pixel) return slot;
-        slot = step > slot ? slot + kHashSize - step : slot - step;
-    } while (slot != start);
+    const std::uint32_t key = keyOf(prefix, pixel);
+    int slot = startSlot(prefix, pixel);
+    for (int probes = 0; probes < kHashSize; ++probes) {
+        const std::uint32_t entry = slots_[slot];
+        if (entry == 0 || entry >> 12 == key) return slot;
+        slot = nextSlot(slot);
+    }
     return kNotFound;
 }
 
 void TZVQ_LZWCompressor::WriteBits(std::uint32_t code, int width) {
     bits_ |= std::uint64_t(code) << bitCount_;
     bitCount_ += width;
-    while (bitCount_ >= 8) {
-        subBlock_[subBlockLength_++] = std::uint8_t(bits_);
-        bits_ >>= 8;
-        bitCount_ -= 8;
-        if (subBlockLength_ == 255) flushSubBlock();
-    }
+    if (bitCount_ < 32) return;
+    const std::uint32_t word = std::uint32_t(bits_);
+    std::memcpy(coded_ + codedLength_, &word, 4);
+    codedLength_ += 4;
+    bits_ >>= 32;
+    bitCount_ -= 32;
+    if (codedLength_ >= kCodedSize) flushSubBlocks();
 }
 
-void TZVQ_LZWCompressor::flushSubBlock() {
-    output_.push_back(std::uint8_t(subBlockLength_));
-    output_.insert(output_.end(), subBlock_, subBlock_ + subBlockLength_);
-    subBlockLength_ = 0;
+void TZVQ_LZWCompressor::flushSubBlocks() {
+    int at = 0;
+    for (; codedLength_ - at >= 255; at += 255) {
+        output_.push_back(255);
+        output_.insert(output_.end(), coded_ + at, coded_ + at + 255);
+    }
+    std::memmove(coded_, coded_ + at, std::size_t(codedLength_ - at));
+    codedLength_ -= at;
     if (output_.size() >= kOutputChunk) flushOutput();
 }
 
@@ -77,6 +83,9 @@ void TZVQ_LZWCompressor::flushOutput() {
     output_.clear();
 }
 
+// The loop keeps the coder's state in locals, out of reach of the stores to
+// the string table and the output, so that it stays in registers; it goes
+// back to the members where other functions need it.
 void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     int i = 0;
     if (!started_ && count > 0) {
@@ -85,28 +94,60 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
         currentPrefix_ = indices[i++];
         started_ = true;
     }
+    std::uint32_t prefix = currentPrefix_, next = nextFreeCode_, threshold = nextWidthThreshold_;
+    int width = codeWidth_, filled = filledCount_, coded = codedLength_, bitCount = bitCount_;
+    std::uint64_t bits = bits_;
+    std::uint32_t* const table = slots_;
+    const auto put = [&](std::uint32_t code) {
+        bits |= std::uint64_t(code) << bitCount;
+        bitCount += width;
+        if (bitCount < 32) return;
+        const std::uint32_t word = std::uint32_t(bits);
+        std::memcpy(coded_ + coded, &word, 4);
+        coded += 4;
+        bits >>= 32;
+        bitCount -= 32;
+        if (coded < kCodedSize) return;
+        codedLength_ = coded;
+        flushSubBlocks();
+        coded = codedLength_;
+    };
     for (; i < count; ++i) {
         const std::uint8_t pixel = indices[i];
-        const int slot = FindChildNode(currentPrefix_, pixel);
-        if (slot != kNotFound && hashCode_[slot] != -1) {
-            currentPrefix_ = std::uint16_t(hashCode_[slot]);
+        const std::uint32_t key = keyOf(prefix, pixel);
+        int slot = startSlot(prefix, pixel);
+        std::uint32_t entry;
+        while ((entry = table[slot]) != 0 && entry >> 12 != key) slot = nextSlot(slot);
+        if (entry != 0) {
+            prefix = entry & 0xFFF;
             continue;
         }
-        if (slot != kNotFound) {
-            hashCode_[slot] = std::int16_t(nextFreeCode_++);
-            hashPrefix_[slot] = currentPrefix_;
-            hashSuffix_[slot] = pixel;
-        }
-        WriteBits(currentPrefix_, codeWidth_);
-        currentPrefix_ = pixel;
-        if (slot == kNotFound || nextFreeCode_ > kMaxCode) {
-            WriteBits(clearCode_, codeWidth_);
+        table[slot] = key << 12 | next;
+        filled_[filled++] = std::uint16_t(slot);
+        ++next;
+        put(prefix);
+        prefix = pixel;
+        if (next > std::uint32_t(kMaxCode)) {
+            put(clearCode_);
+            filledCount_ = filled;
             resetDictionary();
-        } else if (nextFreeCode_ > nextWidthThreshold_) {
-            ++codeWidth_;
-            nextWidthThreshold_ <<= 1;
+            filled = 0;
+            next = nextFreeCode_;
+            width = codeWidth_;
+            threshold = nextWidthThreshold_;
+        } else if (next > threshold) {
+            ++width;
+            threshold <<= 1;
         }
     }
+    currentPrefix_ = std::uint16_t(prefix);
+    nextFreeCode_ = std::uint16_t(next);
+    nextWidthThreshold_ = threshold;
+    codeWidth_ = width;
+    filledCount_ = filled;
+    codedLength_ = coded;
+    bitCount_ = bitCount;
+    bits_ = bits;
 }
 
 bool TZVQ_LZWCompressor::WriteRow(TDIBMappedReader* reader) {
@@ -121,12 +162,14 @@ void TZVQ_LZWCompressor::Finish() {
     if (started_) {
         WriteBits(currentPrefix_, codeWidth_);
         WriteBits(endCode_, codeWidth_);
-        if (bitCount_ > 0) {
-            subBlock_[subBlockLength_++] = std::uint8_t(bits_);
-            bits_ = 0;
-            bitCount_ = 0;
+        for (; bitCount_ > 0; bitCount_ -= 8, bits_ >>= 8) coded_[codedLength_++] = std::uint8_t(bits_);
+        bitCount_ = 0;
+        flushSubBlocks();
+        if (codedLength_ > 0) {
+            output_.push_back(std::uint8_t(codedLength_));
+            output_.insert(output_.end(), coded_, coded_ + codedLength_);
+            codedLength_ = 0;
         }
-        if (subBlockLength_ > 0) flushSubBlock();
         started_ = false;
     }
     // An image without pixels still closes its data with the terminator, so

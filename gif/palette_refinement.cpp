@@ -2,16 +2,21 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
 
 #include "imaging/device_independent_bitmap.h"
+#include "imaging/ditherers.h"
 #include "imaging/logical_palette.h"
 #include "imaging/pixel_readers.h"
 #include "imaging/pixel_writers.h"
 
 namespace {
+
+// k-means passes over the histogram's cells after the median cut.
+constexpr int kRefinementPasses = 6;
 
 // The pixels of one cell of a 5-6-5 grid: how many, and their sums.
 struct Cell {
@@ -24,28 +29,55 @@ struct Box {
     double error;     // weighted squared distance from the mean
 };
 
-template <typename Visit>
-void forEachPixel(TDeviceIndependentBitmap* dib, Visit visit) {
-    std::unique_ptr<TDIBReader> reader = dib->GetReader();
+// One row's pixels as R, G, B bytes, left to right: straight from the bytes
+// of a true-colour bitmap, through the reader's calls for other formats.
+void readRow(TDIBReader* reader, std::vector<std::uint8_t>& rgb) {
+    rgb.clear();
+    if (auto* trueColour = dynamic_cast<TDIB24Reader*>(reader); trueColour && !trueColour->GetBackwards()) {
+        const std::uint8_t* bytes = trueColour->nextPixelBytes();
+        const int n = trueColour->pixelsLeft();
+        for (int i = 0; i < n; ++i, bytes += 3) rgb.insert(rgb.end(), {bytes[2], bytes[1], bytes[0]});
+        trueColour->SkipPixels(n);
+        return;
+    }
     std::uint8_t r, g, b;
-    while (!reader->EndOfScan()) {
-        while (reader->GetNextPixel(r, g, b)) visit(r, g, b);
-        reader->NextRow();
+    while (reader->GetNextPixel(r, g, b)) rgb.insert(rgb.end(), {r, g, b});
+}
+
+// Calls visit(row) for each row, top to bottom, until it returns false.
+template <typename Visit>
+void forEachRow(TDeviceIndependentBitmap* dib, Visit visit) {
+    std::unique_ptr<TDIBReader> reader = dib->GetReader();
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(std::size_t(std::max(dib->GetWidth(), 0)) * 3);
+    for (reader->Reset(0, 1); !reader->EndOfScan(); reader->NextRow()) {
+        readRow(reader.get(), rgb);
+        if (!visit(rgb)) return;
     }
 }
 
+std::uint32_t rgbAt(const std::vector<std::uint8_t>& row, std::size_t x) {
+    return std::uint32_t(row[3 * x]) << 16 | std::uint32_t(row[3 * x + 1]) << 8 | row[3 * x + 2];
+}
+
 // The picture's own colours, in order of appearance, when there are few.
+// Runs of one colour, common in such pictures, cost one comparison a pixel.
 std::vector<std::uint32_t> fewColours(TDeviceIndependentBitmap* dib, int maximum) {
     std::unordered_map<std::uint32_t, bool> seen;
     std::vector<std::uint32_t> colours;
     bool tooMany = false;
-    forEachPixel(dib, [&](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-        if (tooMany) return;
-        const std::uint32_t rgb = std::uint32_t(r) << 16 | std::uint32_t(g) << 8 | b;
-        if (seen.emplace(rgb, true).second) {
-            colours.push_back(rgb);
-            tooMany = int(colours.size()) > maximum;
+    forEachRow(dib, [&](const std::vector<std::uint8_t>& row) {
+        std::uint32_t last = 0xFFFFFFFF;
+        for (std::size_t x = 0; x < row.size() / 3 && !tooMany; ++x) {
+            const std::uint32_t rgb = rgbAt(row, x);
+            if (rgb == last) continue;
+            last = rgb;
+            if (seen.emplace(rgb, true).second) {
+                colours.push_back(rgb);
+                tooMany = int(colours.size()) > maximum;
+            }
         }
+        return !tooMany;
     });
     if (tooMany) colours.clear();
     return colours;
@@ -53,12 +85,16 @@ std::vector<std::uint32_t> fewColours(TDeviceIndependentBitmap* dib, int maximum
 
 std::vector<Cell> histogram(TDeviceIndependentBitmap* dib) {
     std::vector<Cell> grid(65536);
-    forEachPixel(dib, [&](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-        Cell& cell = grid[std::size_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3))];
-        cell.red += r;
-        cell.green += g;
-        cell.blue += b;
-        cell.count += 1;
+    forEachRow(dib, [&](const std::vector<std::uint8_t>& row) {
+        for (std::size_t i = 0; i + 2 < row.size(); i += 3) {
+            const std::uint8_t r = row[i], g = row[i + 1], b = row[i + 2];
+            Cell& cell = grid[std::size_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3))];
+            cell.red += r;
+            cell.green += g;
+            cell.blue += b;
+            cell.count += 1;
+        }
+        return true;
     });
     std::vector<Cell> cells;
     for (const Cell& cell : grid) {
@@ -135,24 +171,57 @@ double distance(const Cell& a, const Cell& b) {
     return dr * dr + dg * dg + db * db;
 }
 
+// The colour nearest to a cell among colours sorted by green (`order`
+// holds their positions), searching outwards from the cell's green and
+// stopping on each side where green alone is farther than the best so far.
+std::size_t nearestColour(const Cell& cell, const std::vector<Cell>& colours, const std::vector<std::size_t>& order) {
+    std::size_t up = std::size_t(std::lower_bound(order.begin(), order.end(), cell.green,
+                                                  [&](std::size_t k, double g) { return colours[k].green < g; }) -
+                                 order.begin());
+    std::size_t down = up;
+    std::size_t best = order[std::min(up, order.size() - 1)];
+    double bestDistance = distance(cell, colours[best]);
+    const auto consider = [&](std::size_t k) {
+        const double d = distance(cell, colours[k]);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = k;
+        }
+    };
+    for (bool more = true; more;) {
+        more = false;
+        if (up < order.size()) {
+            const double dg = colours[order[up]].green - cell.green;
+            if (dg * dg <= bestDistance) {
+                consider(order[up++]);
+                more = true;
+            }
+        }
+        if (down > 0) {
+            const double dg = cell.green - colours[order[down - 1]].green;
+            if (dg * dg <= bestDistance) {
+                consider(order[--down]);
+                more = true;
+            }
+        }
+    }
+    return best;
+}
+
 // Moves every colour to the weighted mean of the cells nearest to it.
 void refine(const std::vector<Cell>& cells, std::vector<Cell>& colours, int passes) {
+    std::vector<std::size_t> order(colours.size());
+    std::vector<Cell> sums(colours.size());
     for (int pass = 0; pass < passes; ++pass) {
-        std::vector<Cell> sums(colours.size());
+        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return colours[a].green < colours[b].green; });
+        std::fill(sums.begin(), sums.end(), Cell{});
         for (const Cell& cell : cells) {
-            std::size_t best = 0;
-            double bestDistance = distance(cell, colours[0]);
-            for (std::size_t k = 1; k < colours.size(); ++k) {
-                const double d = distance(cell, colours[k]);
-                if (d < bestDistance) {
-                    bestDistance = d;
-                    best = k;
-                }
-            }
-            sums[best].red += cell.red * cell.count;
-            sums[best].green += cell.green * cell.count;
-            sums[best].blue += cell.blue * cell.count;
-            sums[best].count += cell.count;
+            Cell& sum = sums[nearestColour(cell, colours, order)];
+            sum.red += cell.red * cell.count;
+            sum.green += cell.green * cell.count;
+            sum.blue += cell.blue * cell.count;
+            sum.count += cell.count;
         }
         for (std::size_t k = 0; k < colours.size(); ++k) {
             if (sums[k].count == 0) continue;
@@ -178,11 +247,171 @@ std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, i
     std::vector<Cell> cells = histogram(dib);
     std::vector<Cell> colours;
     for (const Box& box : medianCut(cells, maximumColours)) colours.push_back(meanOf(cells, box.first, box.last));
-    refine(cells, colours, 3);
+    refine(cells, colours, kRefinementPasses);
     for (const Cell& c : colours) palette->addColour(byteOf(c.red), byteOf(c.green), byteOf(c.blue));
     palette->SetIsExact(false);
     return palette;
 }
+
+namespace {
+
+// An 8-bit bitmap of the source's size with the palette as colour table, its
+// rows filled top to bottom by fill(sourceRow, indices).
+template <typename Fill>
+std::unique_ptr<TDeviceIndependentBitmap> indexedBy(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette,
+                                                    Fill fill) {
+    auto out = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt8bit, dib->GetWidth(), dib->GetHeight());
+    out->SetColourTable(palette);
+    out->SetTransparent(dib->GetTransparent());
+    out->SetTransparentColour(dib->GetTransparentColour());
+    std::unique_ptr<TDIBWriter> writer = out->GetWriter();
+    auto* mapped = static_cast<TDIBMappedWriter*>(writer.get());
+    std::vector<std::uint8_t> indices(std::size_t(std::max(dib->GetWidth(), 0)));
+    writer->Reset(0, 1);
+    forEachRow(dib, [&](const std::vector<std::uint8_t>& row) {
+        fill(row, indices);
+        mapped->SetNextIndices(indices.data(), int(row.size() / 3));
+        writer->NextRow();
+        return true;
+    });
+    return out;
+}
+
+// The nearest entry by plain RGB distance, for the centre of each cell of a
+// grid of 4 x 4 x 4 values, found when first asked for. The search walks the
+// entries in order of green outwards from the colour's green and stops on
+// each side where green alone is farther than the best so far.
+class NearestEntries {
+public:
+    explicit NearestEntries(const TLogicalPalette* palette)
+        : cells_(std::size_t(1) << 18, 0), known_(cells_.size() / 64, 0) {
+        for (int i = 0; i < palette->GetCount(); ++i)
+            byGreen_.push_back({palette->GetGreen(i), palette->GetRed(i), palette->GetBlue(i), i});
+        std::stable_sort(byGreen_.begin(), byGreen_.end(),
+                         [](const Entry& a, const Entry& b) { return a.green < b.green; });
+        colours_.resize(byGreen_.size());
+        for (const Entry& e : byGreen_) colours_[std::size_t(e.index)] = {e.red, e.green, e.blue};
+    }
+
+    const std::array<int, 3>& colour(int index) const { return colours_[std::size_t(index)]; }
+
+    // One byte a cell and one bit for whether it is known keep the grid in
+    // the second-level cache, and the two loads go side by side.
+    int nearest(int red, int green, int blue) {
+        const std::size_t cell = std::size_t((red >> 2) << 12 | (green >> 2) << 6 | (blue >> 2));
+        std::uint64_t& known = known_[cell / 64];
+        const std::uint64_t bit = std::uint64_t(1) << (cell % 64);
+        if (!(known & bit)) {
+            cells_[cell] = std::uint8_t(search((red & ~3) + 2, (green & ~3) + 2, (blue & ~3) + 2));
+            known |= bit;
+        }
+        return cells_[cell];
+    }
+
+private:
+    struct Entry {
+        int green, red, blue, index;
+    };
+
+    int search(int red, int green, int blue) const {
+        const int count = int(byGreen_.size());
+        int up = int(std::lower_bound(byGreen_.begin(), byGreen_.end(), green,
+                                      [](const Entry& e, int g) { return e.green < g; }) -
+                     byGreen_.begin());
+        int down = up - 1;
+        int best = 0, bestDistance = INT_MAX, bestIndex = INT_MAX;
+        const auto consider = [&](const Entry& e) {
+            const int d = (e.red - red) * (e.red - red) + (e.green - green) * (e.green - green) +
+                          (e.blue - blue) * (e.blue - blue);
+            // Ties go to the lower index, whichever side finds them first.
+            if (d < bestDistance || (d == bestDistance && e.index < bestIndex)) {
+                bestDistance = d;
+                bestIndex = e.index;
+                best = e.index;
+            }
+        };
+        while (up < count || down >= 0) {
+            if (up < count) {
+                const int dg = byGreen_[std::size_t(up)].green - green;
+                if (dg * dg > bestDistance) {
+                    up = count;
+                } else {
+                    consider(byGreen_[std::size_t(up++)]);
+                }
+            }
+            if (down >= 0) {
+                const int dg = green - byGreen_[std::size_t(down)].green;
+                if (dg * dg > bestDistance) {
+                    down = -1;
+                } else {
+                    consider(byGreen_[std::size_t(down--)]);
+                }
+            }
+        }
+        return best;
+    }
+
+    std::vector<Entry> byGreen_;
+    std::vector<std::array<int, 3>> colours_;
+    std::vector<std::uint8_t> cells_;
+    std::vector<std::uint64_t> known_;
+};
+
+// Floyd-Steinberg error diffusion on a serpentine path with the nearest
+// entry by plain RGB distance. Errors are kept in 16ths, for the row being
+// coded and the next one; what reaches a pixel is damped as the library's
+// Floyd-Steinberg ditherer damps it and passed on at 7/8 of its size, so
+// that noise stays low.
+class FullDiffusion {
+public:
+    FullDiffusion(NearestEntries& nearest, int width)
+        : nearest_(nearest), width_(width), current_(std::size_t(width + 2) * 3), next_(current_.size()) {
+        TFSErrorLimitArray limits;
+        TFSDitherer::InitErrorLimits(limits);
+        for (int sum = -kDampedReach; sum < kDampedReach; ++sum) {
+            const int error = std::clamp((sum + 8) >> 4, -255, 255);
+            damped_[std::size_t(sum + kDampedReach)] = std::int8_t(limits[std::size_t(error + 255)]);
+        }
+    }
+
+    void row(const std::vector<std::uint8_t>& rgb, std::vector<std::uint8_t>& indices) {
+        std::fill(next_.begin(), next_.end(), 0);
+        const int step = forward_ ? 1 : -1;
+        for (int n = 0, x = forward_ ? 0 : width_ - 1; n < width_; ++n, x += step) {
+            int* own = &current_[std::size_t(x + 1) * 3];
+            int* ahead = own + 3 * step;
+            int* below = &next_[std::size_t(x + 1) * 3];
+            int value[3];
+            for (int c = 0; c < 3; ++c)
+                value[c] = std::clamp(rgb[std::size_t(3 * x + c)] + damped_[std::size_t(own[c] + kDampedReach)], 0, 255);
+            const int index = nearest_.nearest(value[0], value[1], value[2]);
+            indices[std::size_t(x)] = std::uint8_t(index);
+            const std::array<int, 3>& chosen = nearest_.colour(index);
+            for (int c = 0; c < 3; ++c) {
+                const int error = (value[c] - chosen[std::size_t(c)]) * 7 / 8;
+                ahead[c] += 7 * error;
+                below[c - 3 * step] += 3 * error;
+                below[c] += 5 * error;
+                below[c + 3 * step] += error;
+            }
+        }
+        std::swap(current_, next_);
+        forward_ = !forward_;
+    }
+
+private:
+    // The damped error for each sum of weighted errors a pixel receives; an
+    // error passed on is at most 255 * 7 / 8 = 223, so a sum at most
+    // 16 * 223 = 3568 either way.
+    static constexpr int kDampedReach = 4096;
+    std::array<std::int8_t, 2 * kDampedReach> damped_;
+    NearestEntries& nearest_;
+    int width_;
+    std::vector<int> current_, next_;
+    bool forward_ = true;
+};
+
+}  // namespace
 
 std::unique_ptr<TDeviceIndependentBitmap> indexedExactly(TDeviceIndependentBitmap* dib, TLogicalPalette* palette) {
     std::unordered_map<std::uint32_t, std::uint8_t> index;
@@ -190,20 +419,30 @@ std::unique_ptr<TDeviceIndependentBitmap> indexedExactly(TDeviceIndependentBitma
         index[std::uint32_t(palette->GetRed(i)) << 16 | std::uint32_t(palette->GetGreen(i)) << 8 |
               palette->GetBlue(i)] = std::uint8_t(i);
     }
-    auto out = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt8bit, dib->GetWidth(), dib->GetHeight());
-    out->SetColourTable(palette);
-    out->SetTransparent(dib->GetTransparent());
-    out->SetTransparentColour(dib->GetTransparentColour());
-    std::unique_ptr<TDIBWriter> writer = out->GetWriter();
-    auto* mapped = static_cast<TDIBMappedWriter*>(writer.get());
-    std::unique_ptr<TDIBReader> reader = dib->GetReader();
-    std::uint8_t r, g, b;
-    while (!reader->EndOfScan()) {
-        while (reader->GetNextPixel(r, g, b)) {
-            mapped->SetNextIndex(index.at(std::uint32_t(r) << 16 | std::uint32_t(g) << 8 | b));
+    return indexedBy(dib, palette, [&](const std::vector<std::uint8_t>& row, std::vector<std::uint8_t>& indices) {
+        std::uint32_t last = 0xFFFFFFFF;
+        std::uint8_t lastIndex = 0;
+        for (std::size_t x = 0; x < row.size() / 3; ++x) {
+            const std::uint32_t rgb = rgbAt(row, x);
+            if (rgb != last) {
+                last = rgb;
+                lastIndex = index.at(rgb);
+            }
+            indices[x] = lastIndex;
         }
-        reader->NextRow();
-        writer->NextRow();
-    }
-    return out;
+    });
+}
+
+std::unique_ptr<TDeviceIndependentBitmap> indexedFaithfully(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette,
+                                                            bool dither) {
+    NearestEntries nearest(palette);
+    FullDiffusion diffusion(nearest, std::max(dib->GetWidth(), 0));
+    return indexedBy(dib, palette, [&](const std::vector<std::uint8_t>& row, std::vector<std::uint8_t>& indices) {
+        if (dither) {
+            diffusion.row(row, indices);
+            return;
+        }
+        for (std::size_t x = 0; x < row.size() / 3; ++x)
+            indices[x] = std::uint8_t(nearest.nearest(row[3 * x], row[3 * x + 1], row[3 * x + 2]));
+    });
 }

@@ -15,3 +15,10 @@ std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, i
 // The bitmap as 8-bit indices into `palette`, which must hold every colour
 // of the bitmap; its colour table is the palette.
 std::unique_ptr<TDeviceIndependentBitmap> indexedExactly(TDeviceIndependentBitmap* dib, TLogicalPalette* palette);
+
+// The bitmap as 8-bit indices into a palette of any colours, each pixel
+// taking the entry nearest by plain RGB distance (that PSNR measures), with
+// full-strength Floyd-Steinberg dithering when `dither` is set; its colour
+// table is the palette.
+std::unique_ptr<TDeviceIndependentBitmap> indexedFaithfully(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette,
+                                                            bool dither);

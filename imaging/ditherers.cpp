@@ -99,6 +99,11 @@ TFSDitherer::TFSDitherer(TDIBMappedWriter* writer, TLogicalPalette* palette)
       errors_(std::size_t(writer->GetWidth() + 2) * 3, 0),
       width_(writer->GetWidth()) {
     InitErrorLimits(limits_);
+    for (int sum = -kDampedReach; sum < kDampedReach; ++sum) {
+        int error = (sum + 8) / 16;
+        error = error < -255 ? -255 : error > 255 ? 255 : error;
+        damped_[std::size_t(sum + kDampedReach)] = std::int8_t(limits_[std::size_t(error + 255)]);
+    }
 }
 
 void TFSDitherer::InitErrorLimits(TFSErrorLimitArray& limits) {
@@ -122,11 +127,7 @@ void TFSDitherer::diffuse(Row& row, bool forward) {
         const std::uint8_t pixel[3] = {red, green, blue};
         int* own = previous + step;
         int value[3];
-        for (int c = 0; c < 3; ++c) {
-            int error = (carried[c] + own[c] + 8) / 16;
-            error = error < -255 ? -255 : error > 255 ? 255 : error;
-            value[c] = limits_[std::size_t(error + 255)] + pixel[c];
-        }
+        for (int c = 0; c < 3; ++c) value[c] = damped_[std::size_t(carried[c] + own[c] + kDampedReach)] + pixel[c];
         int err[3];
         // A sum below 0 counts by its magnitude.
         const int index = palette_->ResolveColours(std::abs(value[0]), std::abs(value[1]),

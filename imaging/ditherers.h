@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -64,6 +65,12 @@ private:
     // column x of the next row, cells 0 and width + 1 are spare.
     std::vector<int> errors_;
     TFSErrorLimitArray limits_;
+    // The damped error for each sum of weighted errors a pixel receives,
+    // limits_ applied to (sum + 8) / 16: one load on the path from one
+    // pixel to the next. An error is at most 255, so a sum is at most
+    // (7 + 3 + 5 + 1) * 255 = 4080 either way.
+    static constexpr int kDampedReach = 4096;
+    std::array<std::int8_t, 2 * kDampedReach> damped_;
     bool leftToRight_ = false;
     int width_;
 };

@@ -14,19 +14,14 @@ namespace {
 constexpr int kCacheCells = 32 * 64 * 32;
 
 // Adds an axis's contribution to an entry's least and greatest distance from
-// any point of [low, high].
+// any point of [low, high]. The greatest is from the farther end, the least
+// from the nearer end or 0 inside; without branches, so that the loop over
+// the entries runs as vector code.
 void axisBounds(int value, int low, int high, int scale, int& least, int& greatest) {
-    const int centre = (low + high) / 2;
-    const auto square = [scale](int d) { return (scale * d) * (scale * d); };
-    if (value < low) {
-        least += square(value - low);
-        greatest += square(value - high);
-    } else if (value > high) {
-        least += square(value - high);
-        greatest += square(value - low);
-    } else {
-        greatest += value <= centre ? square(value - high) : square(value - low);
-    }
+    const int toLow = scale * (value - low) * scale * (value - low);
+    const int toHigh = scale * (value - high) * scale * (value - high);
+    least += value < low ? toLow : value > high ? toHigh : 0;
+    greatest += std::max(toLow, toHigh);
 }
 
 }  // namespace
@@ -109,38 +104,39 @@ void TLogicalPalette::FindNearbyColours(int minRed, int minGreen, int minBlue,
     }
 }
 
+// Distances are computed whole for each candidate, (dR + 16 r)^2 + (dG + 12 g)^2
+// + (dB + 8 b)^2 over the box's cells (the same integers the incremental
+// form gives), so that the comparison of all 32 cells of a red plane runs as
+// vector code; a later candidate wins only when strictly nearer.
 void TLogicalPalette::FindBestColours(int minRed, int minGreen, int minBlue,
                                       const TColourList& list, TBestColourList& best) const {
     std::array<int, 128> distance;
+    std::array<int, 128> winner;
     distance.fill(INT_MAX);
-    best.best.fill(0);
+    winner.fill(0);
     for (int n = 0; n < list.length; ++n) {
-        const std::uint8_t index = list.indices[std::size_t(n)];
-        const TPaletteEntry& e = entries_[index];
+        const int index = list.indices[std::size_t(n)];
+        const TPaletteEntry& e = entries_[std::size_t(index)];
         const int dR = (minRed - e.peRed) * 2, dG = (minGreen - e.peGreen) * 3, dB = minBlue - e.peBlue;
-        int d0 = dR * dR + dG * dG + dB * dB;
-        int iR = dR * 32 + 256;
-        const int iG = dG * 24 + 144, iB = dB * 16 + 64;
-        int cell = 0;
-        for (int r = 0; r < 4; ++r) {
-            int d1 = d0, jG = iG;
-            for (int g = 0; g < 8; ++g) {
-                int d2 = d1, jB = iB;
-                for (int b = 0; b < 4; ++b, ++cell) {
-                    if (d2 < distance[std::size_t(cell)]) {
-                        distance[std::size_t(cell)] = d2;
-                        best.best[std::size_t(cell)] = index;
-                    }
-                    d2 += jB;
-                    jB += 128;
-                }
-                d1 += jG;
-                jG += 288;
+        int greenBlue[32];
+        for (int g = 0; g < 8; ++g) {
+            for (int b = 0; b < 4; ++b) {
+                greenBlue[g * 4 + b] = (dG + 12 * g) * (dG + 12 * g) + (dB + 8 * b) * (dB + 8 * b);
             }
-            d0 += iR;
-            iR += 512;
+        }
+        for (int r = 0; r < 4; ++r) {
+            const int red = (dR + 16 * r) * (dR + 16 * r);
+            int* planeDistance = distance.data() + 32 * r;
+            int* planeWinner = winner.data() + 32 * r;
+            for (int cell = 0; cell < 32; ++cell) {
+                const int d = red + greenBlue[cell];
+                const bool nearer = d < planeDistance[cell];
+                planeDistance[cell] = nearer ? d : planeDistance[cell];
+                planeWinner[cell] = nearer ? index : planeWinner[cell];
+            }
         }
     }
+    for (std::size_t cell = 0; cell < 128; ++cell) best.best[cell] = std::uint8_t(winner[cell]);
 }
 
 void TLogicalPalette::FillInverseColourMap(int cellRed, int cellGreen, int cellBlue) {

@@ -5,6 +5,7 @@
 #include "imaging/device_independent_bitmap.h"
 #include "imaging/imaging_errors.h"
 #include "imaging/pixel_iterators.h"
+#include "imaging/pixel_readers.h"
 
 namespace {
 
@@ -181,12 +182,24 @@ void TQuantizedPalette::BuildHistogram(const TDeviceIndependentBitmap* bitmap) {
     if (bitmap->GetWidth() <= 0 || bitmap->GetHeight() <= 0) return;
     std::unique_ptr<TDIBReader> reader = bitmap->GetReader();
     std::uint16_t* histogram = histogram_.get();
+    const auto count = [histogram](std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+        std::uint16_t& cell = histogram[std::size_t((red >> 3) << 11 | (green >> 2) << 5 | blue >> 3)];
+        if (cell != 0xFFFF) ++cell;
+    };
+    // True-colour rows are read straight from their bytes, without a
+    // virtual call per pixel.
+    if (auto* trueColour = dynamic_cast<TDIB24Reader*>(reader.get())) {
+        do {
+            const std::uint8_t* bytes = trueColour->nextPixelBytes();
+            const int step = trueColour->pixelStep(), n = trueColour->pixelsLeft();
+            for (int i = 0; i < n; ++i, bytes += step) count(bytes[2], bytes[1], bytes[0]);
+            trueColour->SkipPixels(n);
+        } while (trueColour->NextRow());
+        return;
+    }
     std::uint8_t red, green, blue;
     do {
-        while (reader->GetNextPixel(red, green, blue)) {
-            std::uint16_t& cell = histogram[std::size_t((red >> 3) << 11 | (green >> 2) << 5 | blue >> 3)];
-            if (cell != 0xFFFF) ++cell;
-        }
+        while (reader->GetNextPixel(red, green, blue)) count(red, green, blue);
     } while (reader->NextRow());
 }
 

@@ -4,6 +4,7 @@
 
 #include "gif/Zvqgif.h"
 #include "gif_bytes.h"
+#include "giflib_peer.h"
 #include "imaging/Zvqgraph.h"
 #include "test_support.h"
 
@@ -66,6 +67,28 @@ TEST(LzwCodec, RoundTripsEveryFormatThroughDictionaryResets) {
             EXPECT_EQ(decompress(data, int(indices.size())), indices) << c.colours << " colours, runs " << run;
             TrickleStream trickle(data, 1);
             EXPECT_EQ(decompress(&trickle, int(indices.size())), indices) << "one byte per read";
+        }
+    }
+}
+
+// The classic coder's byte stream, code for code and sub-block for sub-block:
+// giflib writes it too, whatever its string table looks like inside.
+TEST(LzwCodec, WritesTheSameBytesAsGiflib) {
+    struct Case {
+        TDIBFormat format;
+        int colours;
+    };
+    const int width = 301, height = 157;
+    for (const Case c : {Case{TDIBFormat::dtMonochrome, 2}, Case{TDIBFormat::dt4bit, 16},
+                         Case{TDIBFormat::dt8bit, 256}}) {
+        for (int run : {1, 3, 50}) {
+            const auto indices = randomIndices(width * height, c.colours, run, unsigned(run * 11 + c.colours));
+            PeerFile file{width, height, {}, {}};
+            PeerImage image{QRect(0, 0, width, height), false, std::vector<std::uint8_t>(std::size_t(c.colours) * 3), indices};
+            file.images.push_back({image, true});
+            const QByteArray theirs = encodeWithGiflib(file);
+            const QByteArray ours = compress(indices, c.format, width);
+            EXPECT_TRUE(theirs.endsWith(ours + ';')) << c.colours << " colours, runs " << run;
         }
     }
 }
