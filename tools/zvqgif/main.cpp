@@ -17,9 +17,9 @@ const char* const kUsageText =
     "usage: zvqgif info FILE.gif\n"
     "       zvqgif decode FILE.gif OUTDIR [--global-frame]\n"
     "       zvqgif encode IN OUT.gif [--interlace] [--no-dither] [--grayscale] [--gif87a]\n"
-    "                     [--comment TEXT] [--quality spec|high]\n"
+    "                     [--comment TEXT] [--quality standard|high]\n"
     "       zvqgif animate OUT.gif [--delay MS] [--loop N] [--disposal none|leave|background|previous]\n"
-    "                      [--transparent RRGGBB] [--quality spec|high] IN...\n";
+    "                      [--transparent RRGGBB] [--quality standard|high] IN...\n";
 
 struct Usage {};  // wrong arguments
 
@@ -32,7 +32,7 @@ int number(const QCommandLineParser& parser, const QString& name) {
 
 TGIFPaletteQuality quality(const QCommandLineParser& parser) {
     const QString value = parser.value("quality");
-    if (value == "spec") return TGIFPaletteQuality::Standard;
+    if (value == "standard") return TGIFPaletteQuality::Standard;
     if (value == "high") return TGIFPaletteQuality::High;
     throw Usage{};
 }
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
         {"grayscale", "encode: write grey levels."},
         {"gif87a", "encode: write GIF87a (no comment, no transparency)."},
         {"comment", "encode: a comment block.", "TEXT"},
-        {"quality", "encode, animate: spec (median cut) or high.", "spec|high", "spec"},
+        {"quality", "encode, animate: standard (median cut) or high.", "standard|high", "standard"},
         {"delay", "animate: delay of every frame in milliseconds.", "MS", "100"},
         {"loop", "animate: loop count written (0: for ever).", "N"},
         {"disposal", "animate: none, leave, background or previous.", "METHOD", "none"},
