@@ -17,13 +17,17 @@ std::uint32_t rgbaWord(std::uint8_t red, std::uint8_t green, std::uint8_t blue) 
     return word;
 }
 
+std::uint64_t rgbaPair(std::uint32_t first, std::uint32_t second) {
+    const std::uint64_t a = first, b = second;
+    return std::endian::native == std::endian::little ? a | b << 32 : b | a << 32;
+}
+
 void indicesToRgba(const std::uint8_t* indices, int count, const RgbaTable& table,
                    std::uint8_t* rgba) {
     // Two pixels to a store: writing the canvas is what this costs.
     int i = 0;
     for (; i + 2 <= count; i += 2) {
-        const std::uint64_t a = table[indices[i]], b = table[indices[i + 1]];
-        const std::uint64_t pair = std::endian::native == std::endian::little ? a | b << 32 : b | a << 32;
+        const std::uint64_t pair = rgbaPair(table[indices[i]], table[indices[i + 1]]);
         std::memcpy(rgba + 4 * i, &pair, 8);
     }
     if (i < count) std::memcpy(rgba + 4 * i, &table[indices[i]], 4);

@@ -25,6 +25,9 @@ using FrameDone = std::function<void(const RgbaCanvas&)>;
 using RgbaTable = std::array<std::uint32_t, 256>;
 std::uint32_t rgbaWord(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
+// Two RGBA pixels as one 64-bit word that, stored, puts `first` first.
+std::uint64_t rgbaPair(std::uint32_t first, std::uint32_t second);
+
 // Maps `count` indices through the table to RGBA pixels.
 void indicesToRgba(const std::uint8_t* indices, int count, const RgbaTable& table,
                    std::uint8_t* rgba);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -42,10 +41,7 @@ void unpackRow(const std::uint8_t* packed, int bits, int width, std::uint8_t* in
 void pasteNibbles(const std::uint8_t* topRow, int width, int height, std::int64_t stride,
                   const RgbaTable& table, int left, int top, RgbaCanvas& canvas) {
     std::array<std::uint64_t, 256> pairs;
-    for (int byte = 0; byte < 256; ++byte) {
-        const std::uint64_t high = table[byte >> 4], low = table[byte & 15];
-        pairs[byte] = std::endian::native == std::endian::little ? high | low << 32 : low | high << 32;
-    }
+    for (int byte = 0; byte < 256; ++byte) pairs[byte] = rgbaPair(table[byte >> 4], table[byte & 15]);
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* packed = topRow + y * stride;
         std::uint8_t* out = canvas.row(top + y) + 4 * left;

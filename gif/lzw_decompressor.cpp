@@ -248,7 +248,6 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeRun(std::uint8_t* at, const std::uint8
     bitCount_ = bitCount;
     codeWidth_ = width;
     nextFreeCode_ = std::uint16_t(nextFree);
-    nextWidthThreshold_ = 1u << width;
     previousCode_ = std::uint16_t(previous);
     return at;
 }
@@ -275,7 +274,6 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeCode(std::uint8_t* at) {
     }
     addString(previousCode_, last, nextFree, codeWidth_);
     nextFreeCode_ = std::uint16_t(nextFree);
-    nextWidthThreshold_ = 1u << codeWidth_;
     previousCode_ = std::uint16_t(code);
     return at;
 }

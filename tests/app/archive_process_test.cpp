@@ -6,12 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <csignal>
 
 #include "app/read_archive.h"
+#include "archive_query.h"
 
 namespace {
 
@@ -37,19 +36,7 @@ int waitForStored(QProcess& writer, int least) {
 }
 
 QString integrityOf(const QString& file) {
-    QString result;
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("integrity"));
-        db.setDatabaseName(file);
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(QStringLiteral("PRAGMA integrity_check")) && query.next())
-                result = query.value(0).toString();
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("integrity"));
-    return result;
+    return scalar(file, QStringLiteral("PRAGMA integrity_check")).toString();
 }
 
 }  // namespace

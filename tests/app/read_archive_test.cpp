@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "app/read_archive.h"
+#include "archive_query.h"
 #include "test_support.h"
 
 namespace {
@@ -22,22 +23,6 @@ ArchivedRead readOf(const QString& sensor, const QDateTime& at, int words = 3) {
     read.maxCurrentH = QStringLiteral("12.5");
     for (int k = 0; k < words; ++k) read.samples.push_back(std::uint16_t(0x8000 | (k * 7)));
     return read;
-}
-
-// Runs one statement on a connection of the test's own.
-QVariant scalar(const QString& file, const QString& sql) {
-    QVariant result;
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(file);
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(sql) && query.next()) result = query.value(0);
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-    return result;
 }
 
 class ArchiveFile : public ::testing::Test {
