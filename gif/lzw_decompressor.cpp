@@ -42,6 +42,10 @@ TZVQ_LZWDecompressor::TZVQ_LZWDecompressor(TStream* stream)
       in_(input_.end()),
       output_(std::make_unique_for_overwrite<std::uint8_t[]>(kOutputSize)) {
     for (int code = 0; code < clearCode_; ++code) setLiteral(code, std::uint8_t(code));
+    if (endCode_ < kMaxCodes) {
+        entries_[clearCode_].link = kNoString << 16;
+        entries_[endCode_].link = kNoString << 16;
+    }
 }
 
 TZVQ_LZWDecompressor::~TZVQ_LZWDecompressor() {
@@ -57,7 +61,7 @@ TZVQ_LZWDecompressor::~TZVQ_LZWDecompressor() {
 void TZVQ_LZWDecompressor::setLiteral(int slot, std::uint8_t value) {
     Entry& entry = entries_[slot];
     entry.suffix = value;
-    entry.lengthLess1 = 0;
+    entry.link = 0;
 }
 
 // --- Bits ------------------------------------------------------------------
@@ -118,7 +122,7 @@ std::uint16_t TZVQ_LZWDecompressor::ReadBits(int width) {
     std::uint64_t chunk = entries_[code].suffix;
     storeLittleEndian64(at, chunk);
     while (at > out) {
-        code = entries_[code].prefix;
+        code = entries_[code].prefix();
         at -= 8;
         chunk = entries_[code].suffix;
         storeLittleEndian64(at, chunk);
@@ -134,7 +138,7 @@ std::uint16_t TZVQ_LZWDecompressor::ReadBits(int width) {
     std::uint8_t& first) const {
     const bool beingMade = code == nextFree;
     const std::uint32_t from = beingMade ? previous : code;
-    const int length = entries_[from].lengthLess1 + 1;
+    const int length = int(entries_[from].lengthLess1()) + 1;
     first = copyString(from, at, length);
     at += length;
     if (beingMade) *at++ = first;
@@ -150,17 +154,7 @@ std::uint16_t TZVQ_LZWDecompressor::ReadBits(int width) {
                                                                    std::uint32_t& nextFree,
                                                                    int& width) {
     if (nextFree >= kMaxCodes) return;
-    const Entry& before = entries_[previous];
-    const unsigned lengthLess1 = before.lengthLess1 + 1u;
-    // The byte goes after the previous string's last chunk, or starts a
-    // chunk of its own. Bytes past a chunk's last are zero, so it is simply
-    // added in.
-    const unsigned shift = (lengthLess1 & 7) * 8;
-    const bool sameChunk = shift != 0;
-    Entry& entry = entries_[nextFree];
-    entry.suffix = (sameChunk ? before.suffix : 0) | (std::uint64_t(last) << shift);
-    entry.prefix = sameChunk ? before.prefix : std::uint16_t(previous);
-    entry.lengthLess1 = std::uint16_t(lengthLess1);
+    entries_[nextFree] = entries_[previous].followedBy(last, previous);
     ++nextFree;
     if ((nextFree >> width) == 0 || nextFree >= kMaxCode) [[likely]]
         return;
@@ -192,56 +186,104 @@ std::uint8_t* TZVQ_LZWDecompressor::startString(std::uint8_t* at) {
 }
 
 // The common codes, until `target` is reached: it stops, leaving the code
-// where it is, before a clear, end or undefined code, and near the end of
-// a sub-block, where the bits held no longer make four codes. Nothing in it calls out, so that all of its
-// state stays in registers.
+// where it is, before a clear, end or undefined code, and where the data
+// no longer holds four codes. Literals and strings of up to eight bytes
+// take one path without a branch between them: each is one chunk stored
+// whole.
 std::uint8_t* TZVQ_LZWDecompressor::decodeRun(std::uint8_t* at, const std::uint8_t* target) {
+    // Codes of 13 bits, with a minimum code size of 12, are left to the
+    // careful path: here every code below the next free one has an entry.
+    if (codeWidth_ > 12) return at;
+    if (nextFreeCode_ < kMaxCodes) at = decodeRunWith<false>(at, target);
+    if (nextFreeCode_ == kMaxCodes && at < target) at = decodeRunWith<true>(at, target);
+    return at;
+}
+
+// Full: the dictionary takes no more strings, and every code of 12 bits
+// has one. Otherwise it stops once the dictionary fills.
+template <bool Full>
+std::uint8_t* TZVQ_LZWDecompressor::decodeRunWith(std::uint8_t* at, const std::uint8_t* target) {
     const std::uint8_t* in = in_;
-    const std::uint8_t* const inEnd = input_.end();
+    const std::uint8_t* inEnd = input_.end();
     std::uint64_t bits = bits_;
     int bitCount = bitCount_;
     int width = codeWidth_;
     std::uint64_t mask = (std::uint64_t(1) << width) - 1;
     std::uint32_t nextFree = nextFreeCode_;
     std::uint32_t previous = previousCode_;
-    const std::uint32_t clear = clearCode_;
-    const std::uint32_t firstFree = clear + 2;
-    // Codes of 13 bits, with a minimum code size of 12, are left to the
-    // careful path: here every code below the next free one has a string.
-    if (width > 12) return at;
-    // One code from the bits held; false, with nothing taken, for a code
-    // that is neither a literal nor a string of the dictionary.
+    // The previous code's entry, kept at hand for the string made after it.
+    Entry before = entries_[previous];
+    bool full = false;
+    const auto make = [&](std::uint8_t first) {
+        const Entry made = before.followedBy(first, previous);
+        entries_[nextFree] = made;
+        ++nextFree;
+        if ((nextFree & (nextFree - 1)) == 0) [[unlikely]] {
+            // A power of two: the width grows, up to 12 bits.
+            if (width < 12) {
+                ++width;
+                mask = (std::uint64_t(1) << width) - 1;
+            } else {
+                full = true;
+            }
+        }
+        return made;
+    };
+    // One code from the bits held; false, with nothing taken, for a clear,
+    // end or undefined code, and once the dictionary has filled.
     const auto step = [&] {
         const auto code = std::uint32_t(bits & mask);
-        std::uint8_t last;
-        if (code < clear) {
-            *at++ = std::uint8_t(code);
-            last = std::uint8_t(code);
-        } else if (code - firstFree <= nextFree - firstFree) {
-            at = writeString(code, previous, nextFree, at, last);
+        const int codeWidth = width;  // the string made may widen the next code
+        Entry current;
+        if (Full || code < nextFree) [[likely]] {
+            current = entries_[code];
+            const unsigned lengthLess1 = current.lengthLess1();
+            std::uint8_t first;
+            if (lengthLess1 < 8) [[likely]] {
+                storeLittleEndian64(at, current.suffix);
+                first = std::uint8_t(current.suffix);
+            } else {
+                if (lengthLess1 == kNoString) return false;
+                first = copyString(code, at, int(lengthLess1) + 1);
+            }
+            at += lengthLess1 + 1;
+            if (!Full) make(first);
+        } else if (code == nextFree) {
+            // The code being made: the previous string and its own first byte.
+            const int length = int(before.lengthLess1()) + 1;
+            const std::uint8_t first = copyString(previous, at, length);
+            at[length] = first;
+            at += length + 1;
+            current = make(first);
         } else {
             return false;
         }
-        bits >>= width;
-        bitCount -= width;
-        const int before = width;
-        addString(previous, last, nextFree, width);
-        if (width != before) mask = (std::uint64_t(1) << width) - 1;
+        bits >>= codeWidth;
+        bitCount -= codeWidth;
         previous = code;
-        return true;
+        before = current;
+        return !full;
     };
-    bool going = true;
-    // Four codes take at most 4 * 13 bits, the width growing once among them.
-    constexpr int kFourCodes = 52;
-    while (going && at < target) {
-        if (inEnd - in >= 8) {
+    // Four codes take at most 4 * 12 bits.
+    constexpr int kBitsPerCheck = kCodesPerCheck * 12;
+    while (at < target) {
+        if (inEnd - in >= 8) [[likely]] {
             bits |= loadLittleEndian64(in) << bitCount;
             in += (63 - bitCount) >> 3;
             bitCount |= 56;
-        } else if (bitCount < kFourCodes) {
-            break;
+        } else {
+            // Across the end of a sub-block.
+            in_ = in;
+            bits_ = bits;
+            bitCount_ = bitCount;
+            refill();
+            in = in_;
+            inEnd = input_.end();
+            bits = bits_;
+            bitCount = bitCount_;
+            if (bitCount < kBitsPerCheck) break;
         }
-        for (int k = 0; k < 4 && going && at < target; ++k) going = step();
+        if (!step() || !step() || !step() || !step()) break;
     }
     in_ = in;
     bits_ = bits;

@@ -43,16 +43,23 @@ public:
 private:
     static constexpr int kScratch = kMaxCodes;  // a lone first code that is no literal
     static constexpr int kSlots = kMaxCodes + 1;
+    // The length less one of the clear and end codes' entries: no string.
+    static constexpr std::uint32_t kNoString = 0xFFFF;
     static constexpr int kSlack = 8;
     static constexpr int kPiece = 16 * 1024;
-    // Room past the piece: the longest string, and the chunked copy's slack.
-    static constexpr int kOutputSize = kPiece + kMaxCodes + kSlack;
+    // The fast path looks at the target every four codes.
+    static constexpr int kCodesPerCheck = 4;
+    // Room past the piece: the longest strings of one check, and the
+    // chunked copy's slack.
+    static constexpr int kOutputSize = kPiece + kCodesPerCheck * (kMaxCodes + 1) + kSlack;
 
     template <typename Sink>
     int drain(int count, Sink sink);
     void decodeAtLeast(int count);
     std::uint8_t* startString(std::uint8_t* at);
     std::uint8_t* decodeRun(std::uint8_t* at, const std::uint8_t* target);
+    template <bool Full>
+    std::uint8_t* decodeRunWith(std::uint8_t* at, const std::uint8_t* target);
     std::uint8_t* decodeCode(std::uint8_t* at);
     void addString(std::uint32_t previous, std::uint8_t last, std::uint32_t& nextFree, int& width);
     std::uint8_t copyString(std::uint32_t code, std::uint8_t* out, int length) const;
@@ -74,13 +81,27 @@ private:
     int rowWidth_ = 0;
 
     // One code's string: its last chunk (bytes in string order, the first
-    // in the lowest bits), the code of what comes before the chunk and its
-    // length less one; 16 bytes, so that one string touches one cache line.
-    // The chunk's bytes past the string's last are zero.
+    // in the lowest bits), and a link holding the code of what comes before
+    // the chunk (low 16 bits) and the string's length less one (high 16
+    // bits); 16 bytes, so that one string touches one cache line. The
+    // chunk's bytes past the string's last are zero.
     struct alignas(16) Entry {
         std::uint64_t suffix;
-        std::uint16_t prefix;
-        std::uint16_t lengthLess1;
+        std::uint32_t link;
+
+        unsigned lengthLess1() const { return link >> 16; }
+        unsigned prefix() const { return link & 0xFFFF; }
+        // The string of the code `self` followed by `byte`: the byte goes
+        // after the last chunk, or starts a chunk of its own. Bytes past a
+        // chunk's last are zero, so it is simply added in.
+        Entry followedBy(std::uint8_t byte, std::uint32_t self) const {
+            const unsigned shift = ((lengthLess1() + 1) & 7) * 8;
+            const bool sameChunk = shift != 0;
+            Entry made;
+            made.suffix = (sameChunk ? suffix : 0) | (std::uint64_t(byte) << shift);
+            made.link = (sameChunk ? link : (link & 0xFFFF0000u) | self) + 0x10000u;
+            return made;
+        }
     };
     Entry entries_[kSlots];
 
