@@ -200,7 +200,9 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeRun(std::uint8_t* at, const std::uint8
 }
 
 // Full: the dictionary takes no more strings, and every code of 12 bits
-// has one. Otherwise it stops once the dictionary fills.
+// has one. Otherwise it stops once the dictionary fills; the codes after
+// the one that filled it in the same group of four are as good as those of
+// a full dictionary, and the strings made after them are dropped.
 template <bool Full>
 std::uint8_t* TZVQ_LZWDecompressor::decodeRunWith(std::uint8_t* at, const std::uint8_t* target) {
     const std::uint8_t* in = in_;
@@ -230,7 +232,7 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeRunWith(std::uint8_t* at, const std::u
         return made;
     };
     // One code from the bits held; false, with nothing taken, for a clear,
-    // end or undefined code, and once the dictionary has filled.
+    // end or undefined code.
     const auto step = [&] {
         const auto code = std::uint32_t(bits & mask);
         const int codeWidth = width;  // the string made may widen the next code
@@ -262,7 +264,7 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeRunWith(std::uint8_t* at, const std::u
         bitCount -= codeWidth;
         previous = code;
         before = current;
-        return !full;
+        return true;
     };
     // Four codes take at most 4 * 12 bits.
     constexpr int kBitsPerCheck = kCodesPerCheck * 12;
@@ -283,7 +285,12 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeRunWith(std::uint8_t* at, const std::u
             bitCount = bitCount_;
             if (bitCount < kBitsPerCheck) break;
         }
-        if (!step() || !step() || !step() || !step()) break;
+        const bool going = step() && step() && step() && step();
+        if (!Full && full) {
+            nextFree = kMaxCodes;
+            break;
+        }
+        if (!going) break;
     }
     in_ = in;
     bits_ = bits;

@@ -41,8 +41,11 @@ public:
     bool inputExhausted() const { return input_.exhausted(); }
 
 private:
-    static constexpr int kScratch = kMaxCodes;  // a lone first code that is no literal
-    static constexpr int kSlots = kMaxCodes + 1;
+    // The fast path may make a few strings past the last code before it
+    // sees that the dictionary is full: they go to slots nobody reads.
+    static constexpr int kPastFull = 4;
+    static constexpr int kScratch = kMaxCodes + kPastFull;  // a lone first code that is no literal
+    static constexpr int kSlots = kScratch + 1;
     // The length less one of the clear and end codes' entries: no string.
     static constexpr std::uint32_t kNoString = 0xFFFF;
     static constexpr int kSlack = 8;
