@@ -1,7 +1,9 @@
 #include "gif/lzw_compressor.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "gif/gif_errors.h"
 #include "imaging/pixel_readers.h"
@@ -23,9 +25,26 @@ int codeSizeFor(TDIBFormat format) {
 
 }  // namespace
 
+void TZVQ_LZWCompressor::TableDeleter::operator()(std::uint16_t* table) const {
+    std::free(table);
+}
+
+thread_local TZVQ_LZWCompressor::Table TZVQ_LZWCompressor::spareTable_;
+
+// calloc: a fresh table's pages are zero without being written.
+TZVQ_LZWCompressor::Table TZVQ_LZWCompressor::takeTable() {
+    if (spareTable_) return std::move(spareTable_);
+    auto* table = static_cast<std::uint16_t*>(std::calloc(kTableSize, sizeof(std::uint16_t)));
+    if (!table) throw std::bad_alloc();
+    return Table(table);
+}
+
+void TZVQ_LZWCompressor::giveBack(Table table) {
+    if (!spareTable_) spareTable_ = std::move(table);
+}
+
 TZVQ_LZWCompressor::TZVQ_LZWCompressor(TStream* stream, TDIBFormat format)
-    : TZVQ_LZWCommon(stream, codeSizeFor(format)) {
-    std::fill(std::begin(slots_), std::end(slots_), 0u);
+    : TZVQ_LZWCommon(stream, codeSizeFor(format)), table_(takeTable()) {
     output_.reserve(kOutputChunk + kCodedSize + 64);
     output_.push_back(std::uint8_t(minimumCodeSize_));
 }
@@ -35,23 +54,18 @@ TZVQ_LZWCompressor::~TZVQ_LZWCompressor() {
         Finish();
     } catch (...) {
     }
+    resetDictionary();
+    giveBack(std::move(table_));
 }
 
 void TZVQ_LZWCompressor::resetDictionary() {
     InitDictionary();
-    for (int i = 0; i < filledCount_; ++i) slots_[filled_[i]] = 0;
+    for (int i = 0; i < filledCount_; ++i) table_[filled_[i]] = 0;
     filledCount_ = 0;
 }
 
 int TZVQ_LZWCompressor::FindChildNode(std::uint16_t prefix, std::uint8_t pixel) const {
-    const std::uint32_t key = keyOf(prefix, pixel);
-    int slot = startSlot(prefix, pixel);
-    for (int probes = 0; probes < kHashSize; ++probes) {
-        const std::uint32_t entry = slots_[slot];
-        if (entry == 0 || entry >> 12 == key) return slot;
-        slot = nextSlot(slot);
-    }
-    return kNotFound;
+    return slotOf(prefix & kMaxCode, pixel & pixelMask());
 }
 
 void TZVQ_LZWCompressor::WriteBits(std::uint32_t code, int width) {
@@ -91,13 +105,15 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     if (!started_ && count > 0) {
         resetDictionary();
         WriteBits(clearCode_, codeWidth_);
-        currentPrefix_ = indices[i++];
+        currentPrefix_ = indices[i++] & pixelMask();
         started_ = true;
     }
     std::uint32_t prefix = currentPrefix_, next = nextFreeCode_, threshold = nextWidthThreshold_;
     int width = codeWidth_, filled = filledCount_, coded = codedLength_, bitCount = bitCount_;
     std::uint64_t bits = bits_;
-    std::uint32_t* const table = slots_;
+    std::uint16_t* const table = table_.get();
+    const int pixelBits = minimumCodeSize_;
+    const std::uint8_t mask = pixelMask();
     const auto put = [&](std::uint32_t code) {
         bits |= std::uint64_t(code) << bitCount;
         bitCount += width;
@@ -113,17 +129,15 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
         coded = codedLength_;
     };
     for (; i < count; ++i) {
-        const std::uint8_t pixel = indices[i];
-        const std::uint32_t key = keyOf(prefix, pixel);
-        int slot = startSlot(prefix, pixel);
-        std::uint32_t entry;
-        while ((entry = table[slot]) != 0 && entry >> 12 != key) slot = nextSlot(slot);
-        if (entry != 0) {
-            prefix = entry & 0xFFF;
+        const std::uint8_t pixel = indices[i] & mask;
+        const std::uint32_t slot = prefix << pixelBits | pixel;
+        const std::uint32_t code = table[slot];
+        if (code != 0) {
+            prefix = code;
             continue;
         }
-        table[slot] = key << 12 | next;
-        filled_[filled++] = std::uint16_t(slot);
+        table[slot] = std::uint16_t(next);
+        filled_[filled++] = slot;
         ++next;
         put(prefix);
         prefix = pixel;

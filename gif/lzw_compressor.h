@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "gif/lzw_common.h"
@@ -14,11 +15,13 @@ class TDIBMappedReader;
 // reaches the stream in large writes.
 class TZVQ_LZWCompressor : public TZVQ_LZWCommon {
 public:
-    // The string table: each slot holds the key of one string (its prefix
-    // code and last pixel) and the string's code. Twice as many slots as
-    // codes keep probe sequences short.
-    static constexpr int kHashSize = 8192;
-    static constexpr int kNotFound = kHashSize;
+    // The string table: the code of the string (prefix code, pixel) at slot
+    // prefix << minimum code size | pixel, 0 where there is none (no string
+    // has code 0). One load finds a string, without probing. The table
+    // takes up to 2 MiB; a clean one waits between images in each thread
+    // that codes them, so that its pages are touched once, not once per
+    // image.
+    static constexpr int kTableSize = kMaxCodes * 256;
 
     // dtMonochrome, dt4bit and dt8bit take minimum code sizes 2, 4 and 8;
     // any other format raises ELZWError before anything is written.
@@ -29,39 +32,40 @@ public:
 
     // Codes one row: as many pixels as the reader's row has.
     bool WriteRow(TDIBMappedReader* reader);
+    // Indices beyond the colours of the format are taken modulo their count.
     void writeIndices(const std::uint8_t* indices, int count);
     // Writes the last prefix, the end code, the partial sub-block and the
     // terminator, and hands everything still held to the stream.
     void Finish();
 
-    // The slot of (prefix, pixel) in the string table, or the empty slot
-    // where it belongs; kNotFound when the table is full.
+    // The slot of (prefix, pixel) in the string table: it holds the
+    // string's code, or 0 when the string is not there yet.
     int FindChildNode(std::uint16_t prefix, std::uint8_t pixel) const;
     void WriteBits(std::uint32_t code, int width);
 
 private:
-    // A slot: key (prefix << 8 | pixel) << 12 | code; 0 when empty (no
-    // string has code 0).
-    static std::uint32_t keyOf(std::uint32_t prefix, std::uint8_t pixel) { return prefix << 8 | pixel; }
-    // The pixel's bits spread over the prefix's: one XOR on the path from
-    // one pixel to the next, and a prefix's 256 children in distinct slots.
-    static int startSlot(std::uint32_t prefix, std::uint8_t pixel) {
-        return int((prefix ^ std::uint32_t(pixel) << 5) & (kHashSize - 1));
+    struct TableDeleter {
+        void operator()(std::uint16_t* table) const;
+    };
+    using Table = std::unique_ptr<std::uint16_t[], TableDeleter>;
+    // A clean string table, kept for the next image the thread codes.
+    static thread_local Table spareTable_;
+    static Table takeTable();
+    static void giveBack(Table table);
+    int slotOf(std::uint32_t prefix, std::uint8_t pixel) const {
+        return int(prefix << minimumCodeSize_ | pixel);
     }
-    // Strings made one after another have neighbouring start slots: the
-    // probe leaps rather than steps, so that they form no clusters. Any odd
-    // leap visits every slot.
-    static int nextSlot(int slot) { return (slot + 1021) & (kHashSize - 1); }
+    std::uint8_t pixelMask() const { return std::uint8_t((1u << minimumCodeSize_) - 1); }
 
     void resetDictionary();
     // Cuts the coded bytes gathered so far into full sub-blocks.
     void flushSubBlocks();
     void flushOutput();
 
-    std::uint32_t slots_[kHashSize];
+    Table table_;
     // The slots filled since the last reset, so that a reset empties only
     // those.
-    std::uint16_t filled_[kMaxCodes];
+    std::uint32_t filled_[kMaxCodes];
     int filledCount_ = 0;
     std::uint16_t currentPrefix_ = 0;
     bool finished_ = false;

@@ -251,3 +251,29 @@ TEST(LzwCodec, DestroyingMidImageLeavesStreamAfterTheTerminator) {
         EXPECT_EQ(in->Position(), end) << "chunk " << chunk;
     }
 }
+
+TEST(LzwCodec, CodersAliveTogetherAndOutOfRangeIndices) {
+    const auto a = randomIndices(200 * 150, 256, 2, 21);
+    const auto b = randomIndices(200 * 150, 16, 3, 22);
+    const QByteArray aAlone = compress(a, TDIBFormat::dt8bit, 200);
+    const QByteArray bAlone = compress(b, TDIBFormat::dt4bit, 200);
+    // Two coders at once, row by row in turn: neither sees the other's strings.
+    TMemoryStream outA, outB;
+    {
+        TZVQ_LZWCompressor coderA(&outA, TDIBFormat::dt8bit);
+        TZVQ_LZWCompressor coderB(&outB, TDIBFormat::dt4bit);
+        for (std::size_t at = 0; at < a.size(); at += 200) {
+            coderA.writeIndices(a.data() + at, 200);
+            coderB.writeIndices(b.data() + at, 200);
+        }
+    }
+    EXPECT_EQ(outA.bytes(), aAlone);
+    EXPECT_EQ(outB.bytes(), bAlone);
+    // And after them, a coder alone still writes the same bytes.
+    EXPECT_EQ(compress(a, TDIBFormat::dt8bit, 200), aAlone);
+
+    // Indices beyond a 16-colour picture's colours are taken modulo 16.
+    std::vector<std::uint8_t> wide = b;
+    for (std::size_t i = 0; i < wide.size(); i += 7) wide[i] = std::uint8_t(wide[i] + 16 * (i % 16));
+    EXPECT_EQ(compress(wide, TDIBFormat::dt4bit, 200), bAlone);
+}
