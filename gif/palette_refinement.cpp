@@ -4,6 +4,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <unordered_map>
 #include <vector>
 
@@ -174,12 +175,15 @@ double distance(const Cell& a, const Cell& b) {
 // The colour nearest to a cell among colours sorted by green (`order`
 // holds their positions), searching outwards from the cell's green and
 // stopping on each side where green alone is farther than the best so far.
-std::size_t nearestColour(const Cell& cell, const std::vector<Cell>& colours, const std::vector<std::size_t>& order) {
+// `guess`, the cell's colour of the pass before, bounds the search from
+// the start.
+std::size_t nearestColour(const Cell& cell, const std::vector<Cell>& colours, const std::vector<std::size_t>& order,
+                          std::size_t guess) {
     std::size_t up = std::size_t(std::lower_bound(order.begin(), order.end(), cell.green,
                                                   [&](std::size_t k, double g) { return colours[k].green < g; }) -
                                  order.begin());
     std::size_t down = up;
-    std::size_t best = order[std::min(up, order.size() - 1)];
+    std::size_t best = guess < colours.size() ? guess : order[std::min(up, order.size() - 1)];
     double bestDistance = distance(cell, colours[best]);
     const auto consider = [&](std::size_t k) {
         const double d = distance(cell, colours[k]);
@@ -212,12 +216,15 @@ std::size_t nearestColour(const Cell& cell, const std::vector<Cell>& colours, co
 void refine(const std::vector<Cell>& cells, std::vector<Cell>& colours, int passes) {
     std::vector<std::size_t> order(colours.size());
     std::vector<Cell> sums(colours.size());
+    std::vector<std::size_t> nearest(cells.size(), colours.size());
     for (int pass = 0; pass < passes; ++pass) {
         for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return colours[a].green < colours[b].green; });
         std::fill(sums.begin(), sums.end(), Cell{});
-        for (const Cell& cell : cells) {
-            Cell& sum = sums[nearestColour(cell, colours, order)];
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const Cell& cell = cells[i];
+            nearest[i] = nearestColour(cell, colours, order, nearest[i]);
+            Cell& sum = sums[nearest[i]];
             sum.red += cell.red * cell.count;
             sum.green += cell.green * cell.count;
             sum.blue += cell.blue * cell.count;
@@ -278,19 +285,17 @@ std::unique_ptr<TDeviceIndependentBitmap> indexedBy(TDeviceIndependentBitmap* di
 }
 
 // The nearest entry by plain RGB distance, for the centre of each cell of a
-// grid of 4 x 4 x 4 values, found when first asked for. The search walks the
-// entries in order of green outwards from the colour's green and stops on
-// each side where green alone is farther than the best so far.
+// grid of 4 x 4 x 4 values, found when first asked for. A block of 8 x 8 x 8
+// cells first finds the entries that can be nearest to any point of it:
+// those no farther from the block than the farthest point of the block is
+// from the entry that is nearest at its worst. A cell then looks at those
+// alone.
 class NearestEntries {
 public:
     explicit NearestEntries(const TLogicalPalette* palette)
-        : cells_(std::size_t(1) << 18, 0), known_(cells_.size() / 64, 0) {
+        : cells_(std::size_t(1) << 18, 0), known_(cells_.size() / 64, 0), candidates_(kBlocks) {
         for (int i = 0; i < palette->GetCount(); ++i)
-            byGreen_.push_back({palette->GetGreen(i), palette->GetRed(i), palette->GetBlue(i), i});
-        std::stable_sort(byGreen_.begin(), byGreen_.end(),
-                         [](const Entry& a, const Entry& b) { return a.green < b.green; });
-        colours_.resize(byGreen_.size());
-        for (const Entry& e : byGreen_) colours_[std::size_t(e.index)] = {e.red, e.green, e.blue};
+            colours_.push_back({palette->GetRed(i), palette->GetGreen(i), palette->GetBlue(i)});
     }
 
     const std::array<int, 3>& colour(int index) const { return colours_[std::size_t(index)]; }
@@ -309,52 +314,68 @@ public:
     }
 
 private:
-    struct Entry {
-        int green, red, blue, index;
+    static constexpr int kBlockShift = 5;  // 32 values, 8 cells, a side
+    static constexpr int kBlocks = 1 << (3 * (8 - kBlockShift));
+
+    // The entries that may be nearest to the points of one block, one
+    // array a channel, so that their distances are taken side by side.
+    struct Candidates {
+        std::vector<int> red, green, blue, index;
     };
 
-    int search(int red, int green, int blue) const {
-        const int count = int(byGreen_.size());
-        int up = int(std::lower_bound(byGreen_.begin(), byGreen_.end(), green,
-                                      [](const Entry& e, int g) { return e.green < g; }) -
-                     byGreen_.begin());
-        int down = up - 1;
-        int best = 0, bestDistance = INT_MAX, bestIndex = INT_MAX;
-        const auto consider = [&](const Entry& e) {
-            const int d = (e.red - red) * (e.red - red) + (e.green - green) * (e.green - green) +
-                          (e.blue - blue) * (e.blue - blue);
-            // Ties go to the lower index, whichever side finds them first.
-            if (d < bestDistance || (d == bestDistance && e.index < bestIndex)) {
-                bestDistance = d;
-                bestIndex = e.index;
-                best = e.index;
-            }
-        };
-        while (up < count || down >= 0) {
-            if (up < count) {
-                const int dg = byGreen_[std::size_t(up)].green - green;
-                if (dg * dg > bestDistance) {
-                    up = count;
-                } else {
-                    consider(byGreen_[std::size_t(up++)]);
-                }
-            }
-            if (down >= 0) {
-                const int dg = green - byGreen_[std::size_t(down)].green;
-                if (dg * dg > bestDistance) {
-                    down = -1;
-                } else {
-                    consider(byGreen_[std::size_t(down--)]);
-                }
-            }
+    // Each distance carries the entry's index in its low bits: the least
+    // of them is the nearest entry, and the lowest index among equally
+    // near ones.
+    int search(int red, int green, int blue) {
+        const Candidates& candidates = candidatesFor(red, green, blue);
+        const std::size_t count = candidates.index.size();
+        const int* r = candidates.red.data();
+        const int* g = candidates.green.data();
+        const int* b = candidates.blue.data();
+        const int* index = candidates.index.data();
+        int best = INT_MAX;
+        for (std::size_t i = 0; i < count; ++i) {
+            const int d = (r[i] - red) * (r[i] - red) + (g[i] - green) * (g[i] - green) +
+                          (b[i] - blue) * (b[i] - blue);
+            best = std::min(best, d << 8 | index[i]);
         }
-        return best;
+        return count == 0 ? 0 : best & 0xFF;
     }
 
-    std::vector<Entry> byGreen_;
+    const Candidates& candidatesFor(int red, int green, int blue) {
+        const int block = (red >> kBlockShift) << 6 | (green >> kBlockShift) << 3 | (blue >> kBlockShift);
+        Candidates& candidates = candidates_[std::size_t(block)];
+        if (!candidates.index.empty() || colours_.empty()) return candidates;
+        const int side = (1 << kBlockShift) - 1;
+        const std::array<int, 3> low = {red & ~side, green & ~side, blue & ~side};
+        std::vector<int> nearestAtBest(colours_.size());
+        int bound = INT_MAX;
+        for (std::size_t i = 0; i < colours_.size(); ++i) {
+            int nearestSquare = 0, farthestSquare = 0;
+            for (int c = 0; c < 3; ++c) {
+                const int v = colours_[i][std::size_t(c)], lo = low[std::size_t(c)], hi = lo + side;
+                const int outside = v < lo ? lo - v : v > hi ? v - hi : 0;
+                const int far = std::max(std::abs(v - lo), std::abs(v - hi));
+                nearestSquare += outside * outside;
+                farthestSquare += far * far;
+            }
+            nearestAtBest[i] = nearestSquare;
+            bound = std::min(bound, farthestSquare);
+        }
+        for (std::size_t i = 0; i < colours_.size(); ++i) {
+            if (nearestAtBest[i] > bound) continue;
+            candidates.red.push_back(colours_[i][0]);
+            candidates.green.push_back(colours_[i][1]);
+            candidates.blue.push_back(colours_[i][2]);
+            candidates.index.push_back(int(i));
+        }
+        return candidates;
+    }
+
     std::vector<std::array<int, 3>> colours_;
     std::vector<std::uint8_t> cells_;
     std::vector<std::uint64_t> known_;
+    std::vector<Candidates> candidates_;
 };
 
 // Floyd-Steinberg error diffusion on a serpentine path with the nearest
@@ -374,26 +395,41 @@ public:
         }
     }
 
+    // The error a pixel passes on goes 7/16 to the pixel ahead, and 3/16,
+    // 5/16 and 1/16 to the three below it, from behind to ahead. Those for
+    // the pixel ahead and for the last three pixels below are kept in
+    // locals: a slot below is written once, when the pixel above and ahead
+    // of it has given its share.
     void row(const std::vector<std::uint8_t>& rgb, std::vector<std::uint8_t>& indices) {
-        std::fill(next_.begin(), next_.end(), 0);
         const int step = forward_ ? 1 : -1;
-        for (int n = 0, x = forward_ ? 0 : width_ - 1; n < width_; ++n, x += step) {
-            int* own = &current_[std::size_t(x + 1) * 3];
-            int* ahead = own + 3 * step;
-            int* below = &next_[std::size_t(x + 1) * 3];
+        int ahead[3] = {0, 0, 0};
+        int last[3] = {0, 0, 0};        // the previous pixel's error
+        int beforeLast[3] = {0, 0, 0};  // and the one before it
+        int x = forward_ ? 0 : width_ - 1;
+        for (int n = 0; n < width_; ++n, x += step) {
+            const int* own = &current_[std::size_t(x + 1) * 3];
+            int* behindBelow = &next_[std::size_t(x + 1 - step) * 3];
             int value[3];
-            for (int c = 0; c < 3; ++c)
-                value[c] = std::clamp(rgb[std::size_t(3 * x + c)] + damped_[std::size_t(own[c] + kDampedReach)], 0, 255);
+            for (int c = 0; c < 3; ++c) {
+                const int received = own[c] + ahead[c];
+                value[c] = std::clamp(rgb[std::size_t(3 * x + c)] + damped_[std::size_t(received + kDampedReach)], 0, 255);
+            }
             const int index = nearest_.nearest(value[0], value[1], value[2]);
             indices[std::size_t(x)] = std::uint8_t(index);
             const std::array<int, 3>& chosen = nearest_.colour(index);
             for (int c = 0; c < 3; ++c) {
                 const int error = (value[c] - chosen[std::size_t(c)]) * 7 / 8;
-                ahead[c] += 7 * error;
-                below[c - 3 * step] += 3 * error;
-                below[c] += 5 * error;
-                below[c + 3 * step] += error;
+                ahead[c] = 7 * error;
+                behindBelow[c] = 3 * error + 5 * last[c] + beforeLast[c];
+                beforeLast[c] = last[c];
+                last[c] = error;
             }
+        }
+        // The slots below the last pixel and beyond it.
+        int* lastBelow = &next_[std::size_t(x + 1 - step) * 3];
+        for (int c = 0; c < 3; ++c) {
+            lastBelow[c] = 5 * last[c] + beforeLast[c];
+            lastBelow[c + 3 * step] = last[c];
         }
         std::swap(current_, next_);
         forward_ = !forward_;
