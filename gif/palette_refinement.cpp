@@ -51,13 +51,16 @@ void readRow(TDIBReader* reader, std::vector<std::uint8_t>& rgb) {
     while (reader->GetNextPixel(r, g, b)) rgb.insert(rgb.end(), {r, g, b});
 }
 
-// Calls visit(row) for each row, top to bottom, until it returns false.
+// Calls visit(row) for each row, or each rowStep-th, top to bottom, until it
+// returns false.
 template <typename Visit>
-void forEachRow(TDeviceIndependentBitmap* dib, Visit visit) {
+void forEachRow(TDeviceIndependentBitmap* dib, Visit visit, int rowStep = 1) {
     std::unique_ptr<TDIBReader> reader = dib->GetReader();
     std::vector<std::uint8_t> rgb;
     rgb.reserve(std::size_t(std::max(dib->GetWidth(), 0)) * 3);
-    for (reader->Reset(0, 1); !reader->EndOfScan(); reader->NextRow()) {
+    int y = 0;
+    for (reader->Reset(0, 1); !reader->EndOfScan(); reader->NextRow(), ++y) {
+        if (y % rowStep != 0) continue;
         readRow(reader.get(), rgb);
         if (!visit(rgb)) return;
     }
@@ -90,10 +93,16 @@ std::vector<std::uint32_t> fewColours(TDeviceIndependentBitmap* dib, int maximum
     return colours;
 }
 
+// Pictures of more than this many pixels are sampled at every second pixel
+// of every second row: a quarter of them still says where the colours are.
+constexpr std::int64_t kPixelsSampledWhole = 4 << 20;
+
 std::vector<Cell> histogram(TDeviceIndependentBitmap* dib) {
     std::vector<Cell> grid(65536);
+    const bool sampled = std::int64_t(dib->GetWidth()) * std::abs(dib->GetHeight()) > kPixelsSampledWhole;
+    const std::size_t pixelStep = sampled ? 6 : 3;
     forEachRow(dib, [&](const std::vector<std::uint8_t>& row) {
-        for (std::size_t i = 0; i + 2 < row.size(); i += 3) {
+        for (std::size_t i = 0; i + 2 < row.size(); i += pixelStep) {
             const std::uint8_t r = row[i], g = row[i + 1], b = row[i + 2];
             Cell& cell = grid[std::size_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3))];
             cell.red += r;
@@ -102,7 +111,7 @@ std::vector<Cell> histogram(TDeviceIndependentBitmap* dib) {
             cell.count += 1;
         }
         return true;
-    });
+    }, sampled ? 2 : 1);
     std::vector<Cell> cells;
     for (const Cell& cell : grid) {
         if (cell.count > 0) cells.push_back({cell.red / cell.count, cell.green / cell.count, cell.blue / cell.count, cell.count});
