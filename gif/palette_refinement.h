@@ -17,8 +17,8 @@ std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, i
 std::unique_ptr<TDeviceIndependentBitmap> indexedExactly(TDeviceIndependentBitmap* dib, TLogicalPalette* palette);
 
 // The bitmap as 8-bit indices into a palette of any colours, each pixel
-// taking the entry nearest by plain RGB distance (that PSNR measures), with
-// full-strength Floyd-Steinberg dithering when `dither` is set; its colour
-// table is the palette.
+// taking the entry nearest by plain RGB distance (that PSNR measures) to
+// the centre of its cell of 4 x 4 x 4 values, with Floyd-Steinberg
+// dithering when `dither` is set; its colour table is the palette.
 std::unique_ptr<TDeviceIndependentBitmap> indexedFaithfully(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette,
                                                             bool dither);
