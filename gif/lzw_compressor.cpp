@@ -65,7 +65,7 @@ void TZVQ_LZWCompressor::resetDictionary() {
 }
 
 int TZVQ_LZWCompressor::FindChildNode(std::uint16_t prefix, std::uint8_t pixel) const {
-    return slotOf(prefix & kMaxCode, pixel & pixelMask());
+    return int(slotOf(prefix & kMaxCode, pixel & pixelMask()));
 }
 
 void TZVQ_LZWCompressor::WriteBits(std::uint32_t code, int width) {
@@ -112,7 +112,6 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     int width = codeWidth_, filled = filledCount_, coded = codedLength_, bitCount = bitCount_;
     std::uint64_t bits = bits_;
     std::uint16_t* const table = table_.get();
-    const int pixelBits = minimumCodeSize_;
     const std::uint8_t mask = pixelMask();
     const auto put = [&](std::uint32_t code) {
         bits |= std::uint64_t(code) << bitCount;
@@ -130,7 +129,7 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     };
     for (; i < count; ++i) {
         const std::uint8_t pixel = indices[i] & mask;
-        const std::uint32_t slot = prefix << pixelBits | pixel;
+        const std::uint32_t slot = slotOf(prefix, pixel);
         const std::uint32_t code = table[slot];
         if (code != 0) {
             prefix = code;

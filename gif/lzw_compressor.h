@@ -16,12 +16,15 @@ class TDIBMappedReader;
 class TZVQ_LZWCompressor : public TZVQ_LZWCommon {
 public:
     // The string table: the code of the string (prefix code, pixel) at slot
-    // prefix << minimum code size | pixel, 0 where there is none (no string
-    // has code 0). One load finds a string, without probing. The table
-    // takes up to 2 MiB; a clean one waits between images in each thread
-    // that codes them, so that its pages are touched once, not once per
-    // image.
-    static constexpr int kTableSize = kMaxCodes * 256;
+    // pixel * kColumn + prefix, 0 where there is none (no string has code
+    // 0). One load finds a string, without probing. A pixel's column keeps
+    // the strings it ends in code order, so strings made near one another
+    // share cache lines; columns are 64 slots longer than the codes, so that
+    // they do not all start in the same cache sets. The table takes just
+    // over 2 MiB; a clean one waits between images in each thread that
+    // codes them, so that its pages are touched once, not once per image.
+    static constexpr int kColumn = kMaxCodes + 64;
+    static constexpr int kTableSize = kColumn * 256;
 
     // dtMonochrome, dt4bit and dt8bit take minimum code sizes 2, 4 and 8;
     // any other format raises ELZWError before anything is written.
@@ -52,8 +55,8 @@ private:
     static thread_local Table spareTable_;
     static Table takeTable();
     static void giveBack(Table table);
-    int slotOf(std::uint32_t prefix, std::uint8_t pixel) const {
-        return int(prefix << minimumCodeSize_ | pixel);
+    static std::uint32_t slotOf(std::uint32_t prefix, std::uint8_t pixel) {
+        return std::uint32_t(pixel) * kColumn + prefix;
     }
     std::uint8_t pixelMask() const { return std::uint8_t((1u << minimumCodeSize_) - 1); }
 
