@@ -363,7 +363,7 @@ private:
         if (!candidates.index.empty() || colours_.empty()) return candidates;
         const int side = (1 << kBlockShift) - 1;
         const std::array<int, 3> low = {red & ~side, green & ~side, blue & ~side};
-        std::vector<int> nearestAtBest(colours_.size());
+        std::vector<int> closestSquares(colours_.size());
         int bound = INT_MAX;
         for (std::size_t i = 0; i < colours_.size(); ++i) {
             int nearestSquare = 0, farthestSquare = 0;
@@ -374,11 +374,11 @@ private:
                 nearestSquare += outside * outside;
                 farthestSquare += far * far;
             }
-            nearestAtBest[i] = nearestSquare;
+            closestSquares[i] = nearestSquare;
             bound = std::min(bound, farthestSquare);
         }
         for (std::size_t i = 0; i < colours_.size(); ++i) {
-            if (nearestAtBest[i] > bound) continue;
+            if (closestSquares[i] > bound) continue;
             candidates.red.push_back(colours_[i][0]);
             candidates.green.push_back(colours_[i][1]);
             candidates.blue.push_back(colours_[i][2]);
