@@ -23,6 +23,21 @@ int codeSizeFor(TDIBFormat format) {
     }
 }
 
+// Adds a code to the bit buffer; a whole 32-bit word of codes goes on to
+// `coded`. True once `coded` holds enough to be cut into sub-blocks.
+[[gnu::always_inline]] inline bool packCode(std::uint64_t& bits, int& bitCount, std::uint8_t* coded, int& length,
+                                            std::uint32_t code, int width, int full) {
+    bits |= std::uint64_t(code) << bitCount;
+    bitCount += width;
+    if (bitCount < 32) return false;
+    const std::uint32_t word = std::uint32_t(bits);
+    std::memcpy(coded + length, &word, 4);
+    length += 4;
+    bits >>= 32;
+    bitCount -= 32;
+    return length >= full;
+}
+
 }  // namespace
 
 void TZVQ_LZWCompressor::TableDeleter::operator()(std::uint16_t* table) const {
@@ -69,15 +84,7 @@ int TZVQ_LZWCompressor::FindChildNode(std::uint16_t prefix, std::uint8_t pixel) 
 }
 
 void TZVQ_LZWCompressor::WriteBits(std::uint32_t code, int width) {
-    bits_ |= std::uint64_t(code) << bitCount_;
-    bitCount_ += width;
-    if (bitCount_ < 32) return;
-    const std::uint32_t word = std::uint32_t(bits_);
-    std::memcpy(coded_ + codedLength_, &word, 4);
-    codedLength_ += 4;
-    bits_ >>= 32;
-    bitCount_ -= 32;
-    if (codedLength_ >= kCodedSize) flushSubBlocks();
+    if (packCode(bits_, bitCount_, coded_, codedLength_, code, width, kCodedSize)) flushSubBlocks();
 }
 
 void TZVQ_LZWCompressor::flushSubBlocks() {
@@ -114,15 +121,7 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     std::uint16_t* const table = table_.get();
     const std::uint8_t mask = pixelMask();
     const auto put = [&](std::uint32_t code) {
-        bits |= std::uint64_t(code) << bitCount;
-        bitCount += width;
-        if (bitCount < 32) return;
-        const std::uint32_t word = std::uint32_t(bits);
-        std::memcpy(coded_ + coded, &word, 4);
-        coded += 4;
-        bits >>= 32;
-        bitCount -= 32;
-        if (coded < kCodedSize) return;
+        if (!packCode(bits, bitCount, coded_, coded, code, width, kCodedSize)) return;
         codedLength_ = coded;
         flushSubBlocks();
         coded = codedLength_;
