@@ -16,6 +16,14 @@ class TTimer;
 // list's loop count. Every frame is composed off-screen and then copied to
 // the control, over what the parent paints beneath it. Frames may arrive
 // while the list is still loading: playing starts with the first one.
+//
+// The frame cache holds each frame as far as it lies on the logical screen,
+// with a mask of the same size, so that it follows the frames' own sizes.
+// The composition, the background snapshot and the current mask have the
+// drawing size: the screen's, or the control's when stretching. A screen
+// over the list's decoder's pixel limit is refused with EGIFError before
+// they are made. Each tick fills or copies the composition and shows it
+// whole, so its cost is the drawing size's, bounded by that limit.
 class TCustomZVQAnimatedImage : public TGraphicControl {
     Q_OBJECT
 public:
@@ -77,8 +85,8 @@ protected:
 private:
     void CreateBitmaps();
     void LoadImage(int index);
-    std::unique_ptr<TBitmap> CreateMask(const TBitmap* frame, TColor transparent,
-                                        QPoint origin) const;
+    std::unique_ptr<TBitmap> CreateMask(const TBitmap* frame, TColor transparent) const;
+    QImage screenMask(int frame) const;
     void ResetImages();
     void takeScales();
     void startPlaying();

@@ -1,6 +1,8 @@
 #include <cmath>
 
 #include "gif/animated_image.h"
+#include "gif/gif_decoder.h"
+#include "gif/pixel_limit.h"
 #include "imaging/ext_graphic.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/monochrome_mask.h"
@@ -24,6 +26,7 @@ std::unique_ptr<TBitmap> bitmapOf(const QImage& image) {
 
 void TCustomZVQAnimatedImage::CreateBitmaps() {
     const QSize size = stretch_ ? this->size() : QSize(images_->GetWidth(), images_->GetHeight());
+    checkPixelLimit(size.width(), size.height(), images_->decoder()->pixelLimit());
     snapshot_ = TZVQExtGraphic::CreateBitmap(size.width(), size.height());
     composition_ = TZVQExtGraphic::CreateBitmap(size.width(), size.height());
     currentMask_ = std::make_unique<TBitmap>();
@@ -40,21 +43,29 @@ void TCustomZVQAnimatedImage::takeScales() {
     }
 }
 
-// A mask has the size of the logical screen, whatever the frame's size.
-std::unique_ptr<TBitmap> TCustomZVQAnimatedImage::CreateMask(const TBitmap* frame,
-                                                             TColor transparent,
-                                                             QPoint origin) const {
-    const QSize screen(images_->GetWidth(), images_->GetHeight());
-    return bitmapOf(monochromeMask(screen, frame->Image(), origin, toQColor(transparent).rgb()));
+// A mask covers its frame alone: beyond the frame, everything shows through
+// as though the mask's bits were 1 there.
+std::unique_ptr<TBitmap> TCustomZVQAnimatedImage::CreateMask(const TBitmap* frame, TColor transparent) const {
+    return bitmapOf(monochromeMask(frame->Image().size(), frame->Image(), QPoint(0, 0), toQColor(transparent).rgb()));
 }
 
+// What of a frame lies off the logical screen never shows: it is cut off
+// before the frame is cached, so that the cache follows what can be seen.
 void TCustomZVQAnimatedImage::LoadImage(int index) {
     TZVQExtGraphic* graphic = images_->GetItems(index);
-    const QPoint origin = images_->GetOrigin(index);
-    frames_->Insert(index, graphic->AsBitmap());
+    QPoint origin = images_->GetOrigin(index);
+    std::unique_ptr<TBitmap> bitmap = graphic->AsBitmap();
+    const QRect screen(0, 0, images_->GetWidth(), images_->GetHeight());
+    const QRect placed(origin, bitmap->Image().size());
+    if (!screen.isEmpty() && !screen.contains(placed)) {
+        const QRect shown = placed.intersected(screen);
+        // copy() of an empty rectangle would copy the whole picture.
+        bitmap->SetImage(shown.isEmpty() ? QImage() : bitmap->Image().copy(shown.translated(-origin)));
+        origin = shown.isEmpty() ? QPoint(0, 0) : shown.topLeft();
+    }
+    frames_->Insert(index, std::move(bitmap));
     frames_->SetOrigin(index, origin);
-    masks_->Insert(index,
-                   CreateMask(frames_->GetItems(index), graphic->GetTransparentColour(), origin));
+    masks_->Insert(index, CreateMask(frames_->GetItems(index), graphic->GetTransparentColour()));
     if (!stretch_) return;
     const TBitmap* frame = frames_->GetItems(index);
     frames_->Stretch(index, scaled(frame->Width(), horizontalScale_),
@@ -125,6 +136,15 @@ void TCustomZVQAnimatedImage::showComposition() {
                           composition_->Image());
 }
 
+// The frame's mask laid on the whole picture: 1 bits wherever the frame
+// does not cover it.
+QImage TCustomZVQAnimatedImage::screenMask(int frame) const {
+    const QImage& mask = masks_->GetItems(frame)->Image();
+    QImage screen = monochromeMask(composition_->Image().size(), QImage(), QPoint(0, 0), 0);
+    andMask(screen, mask, frames_->GetOrigin(frame));
+    return screen;
+}
+
 // The frame drawn last leaves the composition as its disposal method asks.
 void TCustomZVQAnimatedImage::disposePrevious(int frame, bool seeThrough) {
     TBitmap* mask = masks_->GetItems(frame);
@@ -139,7 +159,7 @@ void TCustomZVQAnimatedImage::disposePrevious(int frame, bool seeThrough) {
                 canvas->Brush.Color = backgroundColor_;
                 canvas->FillRect(QRect(QPoint(0, 0), composition_->Image().size()));
             }
-            currentMask_->Assign(mask);
+            currentMask_->SetImage(screenMask(frame));
             return;
         case TDisposalMethods::dmRestorePrevious:
             composition_->Assign(savedComposition_.get());
@@ -147,7 +167,7 @@ void TCustomZVQAnimatedImage::disposePrevious(int frame, bool seeThrough) {
             [[fallthrough]];
         case TDisposalMethods::dmLeaveInPlace:
             combined = currentMask_->Image();
-            andMask(combined, mask->Image());
+            andMask(combined, mask->Image(), frames_->GetOrigin(frame));
             currentMask_->SetImage(combined);
             return;
     }
@@ -167,7 +187,7 @@ void TCustomZVQAnimatedImage::drawFrame(int frame, bool seeThrough) {
     canvas->CopyMode = TCopyMode::cmSrcInvert;
     canvas->StretchDraw(place, bitmap->Image());
     canvas->CopyMode = TCopyMode::cmSrcAnd;
-    canvas->StretchDraw(QRect(QPoint(0, 0), mask.size()), mask);
+    canvas->StretchDraw(QRect(place.topLeft(), mask.size()), mask);
     canvas->CopyMode = TCopyMode::cmSrcInvert;
     canvas->StretchDraw(place, bitmap->Image());
     canvas->CopyMode = TCopyMode::cmSrcCopy;

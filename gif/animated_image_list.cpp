@@ -6,6 +6,7 @@
 #include "gif/gif_decoder.h"
 #include "gif/gif_encoder.h"
 #include "gif/gif_errors.h"
+#include "gif/pixel_limit.h"
 #include "imaging/ext_graphic.h"
 #include "imaging/logical_palette.h"
 #include "toolkit/streams.h"
@@ -66,7 +67,15 @@ void TAnimatedImageList::insertItem(int index, std::unique_ptr<TZVQExtGraphic> g
     fresh->info = info;
     fresh->comment.SetComment(comment);
     items_.insert(items_.begin() + index, std::move(fresh));
-    if (OnImageInserted) OnImageInserted(this, index);
+    if (!OnImageInserted) return;
+    try {
+        OnImageInserted(this, index);
+    } catch (...) {
+        // An owner that cannot take the frame (a player over its limit)
+        // leaves the list as it was before.
+        items_.erase(items_.begin() + index);
+        throw;
+    }
 }
 
 void TAnimatedImageList::Delete(int index) {
@@ -136,6 +145,7 @@ void TAnimatedImageList::LoadFromStream(TStream* stream) {
     if (state_ == TAnimatedImageState::isLoading) {
         throw EAnimateError(QStringLiteral("Load of current image in progress"));
     }
+    checkSizes(stream);
     Clear();
     if (stream->Size() == 0) return;
     SetState(TAnimatedImageState::isLoading);
@@ -147,6 +157,38 @@ void TAnimatedImageList::LoadFromStream(TStream* stream) {
                     readStream_ = nullptr;
                     decoder_->CloseImageStream();
                 });
+}
+
+// A walk over the blocks alone, the stream put back where it was. Faults of
+// the format are left for the load itself to meet.
+void TAnimatedImageList::checkSizes(TStream* stream) const {
+    const std::int64_t start = stream->Position();
+    const std::int64_t limit = decoder_->pixelLimit();
+    TZVQ_GIFDecompressor scanner;
+    std::int64_t pixels = 0;
+    withCleanUp(
+        [&] {
+            try {
+                scanner.OpenImageStream(stream);
+            } catch (const Exception&) {
+                return;
+            }
+            checkPixelLimit(scanner.GetScreenWidth(), scanner.GetScreenHeight(), limit);
+            for (;;) {
+                TGIFGraphicOutline outline;
+                TGIFGraphicControlInfo info;
+                try {
+                    if (!scanner.skipGIFGraphic(stream, outline, info)) return;
+                } catch (const Exception&) {
+                    return;
+                }
+                checkPixelLimit(outline.rect.width(), outline.rect.height(), limit);
+                if (!outline.isText) checkCodedSize(outline.rect.width(), outline.rect.height(), outline.dataBytes);
+                pixels += std::int64_t(outline.rect.width()) * outline.rect.height();
+                checkFramesLimit(pixels, limit);
+            }
+        },
+        [&] { stream->SetPosition(start); });
 }
 
 void TAnimatedImageList::readFrames(TStream* stream) {

@@ -62,7 +62,10 @@ public:
     void LoadFromFile(const QString& fileName);
     void SaveToFile(const QString& fileName);
     // A stream without any graphic leaves the list empty (isEmpty); faults
-    // propagate, with the frames read before them kept.
+    // propagate, with the frames read before them kept. A stream whose
+    // screen, one graphic or all frames together are over the decoder's
+    // pixel limit, or whose image data cannot hold an image's rows, is
+    // refused with EGIFError before the list lets anything go.
     void LoadFromStream(TStream* stream);
     // The looping extension is written when the loop count is set or the
     // loaded stream had one, so that it survives a save and a load.
@@ -80,6 +83,9 @@ public:
     void SetBackgroundColor(TColor colour) { backgroundColor_ = colour; }
     TLogicalPalette* GetGlobalPalette() const { return globalPalette_.get(); }
     int GetPercentDone() const { return percentDone_; }
+    // The decoder that loads the list: its pixel limit holds for the list,
+    // and for a control that plays it.
+    TZVQ_GIFDecompressor* decoder() const { return decoder_.get(); }
     TAnimatedImageState GetState() const { return state_; }
     void SetState(TAnimatedImageState state);
 
@@ -104,6 +110,7 @@ private:
     void HandleOnReadProgress();
     void HandleOnWriteProgress();
     void HandleComment(const char* text);
+    void checkSizes(TStream* stream) const;
     void readFrames(TStream* stream);
     void takeLoopCount();
     void writeFrames(TStream* stream);

@@ -78,11 +78,13 @@ void TZVQ_CustomGifDecompressor::GetDataBlock() {
     }
 }
 
-void TZVQ_CustomGifDecompressor::SkipBlocks() {
+std::int64_t TZVQ_CustomGifDecompressor::SkipBlocks() {
+    std::int64_t skipped = 0;
     for (;;) {
         const std::uint8_t count = ReadByte();
-        if (count == 0) return;
+        if (count == 0) return skipped;
         GetImageStream()->Seek(count, TSeekOrigin::Current);
+        skipped += count;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "gif/gif_types.h"
+#include "gif/pixel_limit.h"
 #include "imaging/graphics_engine.h"
 #include "toolkit/colors.h"
 
@@ -39,13 +40,22 @@ public:
     // A plain text block comes back rendered; null at the trailer.
     std::unique_ptr<TDeviceIndependentBitmap> ReadDIBitmap(TDIBFormat format) override;
     // The next image or plain text of the stream, null at the trailer.
+    // An image or text grid over the pixel limit, and an image whose data
+    // cannot hold its rows, are refused with EGIFError before anything is
+    // allocated for them.
     std::unique_ptr<TZVQExtGraphic> ReadGIFGraphicFromStream(TStream* stream, TGIFGraphicControlInfo& info);
+    // Passes over the next graphic without decoding its pixels, as
+    // ReadGIFGraphicFromStream would read everything else about it (control
+    // data, comments, warnings); false at the trailer. Nothing is allocated
+    // for its sizes, so no limit applies.
+    bool skipGIFGraphic(TStream* stream, TGIFGraphicOutline& outline, TGIFGraphicControlInfo& info);
 
     std::uint8_t ReadByte();
     std::uint16_t ReadWord();
     // The data sub-blocks that follow, joined in the data block buffer.
     void GetDataBlock();
-    void SkipBlocks();
+    // Passes over the data sub-blocks that follow; the bytes they hold.
+    std::int64_t SkipBlocks();
 
     TGIFType GetGIFType() const { return gifType_; }
     TLogicalPalette* GetGlobalPalette() const { return globalPalette_.get(); }
@@ -67,6 +77,9 @@ public:
     bool lastImageInterlaced() const { return lastInterlaced_; }
     int lastLocalColours() const { return lastLocalColours_; }
     int lastTransparentIndex() const { return lastTransparentIndex_; }
+    // The most pixels one image, text grid or global frame may have.
+    std::int64_t pixelLimit() const { return pixelLimit_; }
+    void setPixelLimit(std::int64_t pixels) { pixelLimit_ = pixels; }
     bool GetUseGlobalFrame() const { return useGlobalFrame_; }
     // Every image is delivered on a bitmap of the logical screen's size.
     void SetUseGlobalFrame(bool value) { useGlobalFrame_ = value; }
@@ -91,7 +104,10 @@ private:
     void ReadComment();
     void ReadApplicationExtension();
     void takePendingInfo();
+    bool atGraphic();
+    QRect readImageDescriptor(std::unique_ptr<TLogicalPalette>& local);
     std::unique_ptr<TDeviceIndependentBitmap> ReadDIB();
+    TGIFGraphicOutline skipImage();
     std::unique_ptr<TPlainText> ReadPlainText();
     std::unique_ptr<TDeviceIndependentBitmap> renderText(TPlainText* text);
     void readImageRows(TDeviceIndependentBitmap* dib, const QRect& image, bool interlaced);
@@ -120,6 +136,7 @@ private:
     int lastTransparentIndex_ = -1;
     bool opened_ = false;
     bool useGlobalFrame_ = false;
+    std::int64_t pixelLimit_ = kDefaultPixelLimit;
 };
 
 // The same decoder as it is offered to form designers.

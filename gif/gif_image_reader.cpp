@@ -11,6 +11,7 @@
 #include "gif/interlace_passes.h"
 #include "gif/gif_palette.h"
 #include "gif/lzw_decompressor.h"
+#include "gif/pixel_limit.h"
 #include "gif/plain_text.h"
 #include "imaging/device_independent_bitmap.h"
 #include "imaging/pixel_writers.h"
@@ -32,6 +33,22 @@ void useBlackAndWhite(TLogicalPalette& palette) {
     palette.addColour(255, 255, 255);
 }
 
+// The bytes of image data after the code-size byte at the stream's
+// position: counted over the sub-blocks of a memory stream, all that is
+// left of any other stream; -1 when even that is unknown.
+std::int64_t imageDataBytes(TStream* stream) {
+    const std::int64_t size = stream->Size();
+    const std::int64_t position = stream->Position();
+    auto* memory = dynamic_cast<TMemoryStream*>(stream);
+    if (!memory) return size > position ? size - position : -1;
+    const auto* bytes = static_cast<const std::uint8_t*>(memory->Memory());
+    std::int64_t total = 0;
+    for (std::int64_t at = position + 1; at < size && bytes[at] != 0; at += bytes[at] + 1) {
+        total += std::min<std::int64_t>(bytes[at], size - at - 1);
+    }
+    return total;
+}
+
 // 100 * rows / total rounded half up, in integers.
 int percentOf(int rows, int total) {
     return int((200 * std::int64_t(rows) + total) / (2 * std::int64_t(total)));
@@ -44,17 +61,25 @@ void TZVQ_CustomGifDecompressor::takePendingInfo() {
     pendingInfo_ = TGIFGraphicControlInfo{};
 }
 
+// Stands at the next image or plain text; false at the trailer.
+bool TZVQ_CustomGifDecompressor::atGraphic() {
+    switch (blockType_) {
+    case TGIFBlockTypes::gbTrailer: return false;
+    case TGIFBlockTypes::gbImage:
+    case TGIFBlockTypes::gbPlainText: return true;
+    default: throw EGIFError(QStringLiteral("An image block was expected in the GIF stream, but not found"));
+    }
+}
+
 std::unique_ptr<TZVQExtGraphic> TZVQ_CustomGifDecompressor::ReadGIFGraphicFromStream(
     TStream* stream, TGIFGraphicControlInfo& info) {
     OpenImageStream(stream);
-    for (;;) {
+    while (atGraphic()) {
         std::unique_ptr<TZVQExtGraphic> graphic;
-        switch (blockType_) {
-        case TGIFBlockTypes::gbTrailer: return nullptr;
-        case TGIFBlockTypes::gbImage: graphic = ReadDIB(); break;
-        case TGIFBlockTypes::gbPlainText: graphic = ReadPlainText(); break;
-        default:
-            throw EGIFError(QStringLiteral("An image block was expected in the GIF stream, but not found"));
+        if (blockType_ == TGIFBlockTypes::gbImage) {
+            graphic = ReadDIB();
+        } else {
+            graphic = ReadPlainText();
         }
         // A plain text block of the wrong size was skipped: go on with the
         // graphic after it.
@@ -62,6 +87,26 @@ std::unique_ptr<TZVQExtGraphic> TZVQ_CustomGifDecompressor::ReadGIFGraphicFromSt
         info = currentInfo_;
         return graphic;
     }
+    return nullptr;
+}
+
+bool TZVQ_CustomGifDecompressor::skipGIFGraphic(TStream* stream, TGIFGraphicOutline& outline,
+                                                TGIFGraphicControlInfo& info) {
+    OpenImageStream(stream);
+    while (atGraphic()) {
+        if (blockType_ == TGIFBlockTypes::gbImage) {
+            outline = skipImage();
+        } else if (std::unique_ptr<TPlainText> text = ReadPlainText()) {
+            outline = TGIFGraphicOutline{};
+            outline.isText = true;
+            outline.rect = QRect(currentInfo_.Origin, QSize(text->GetWidth(), text->GetHeight()));
+        } else {
+            continue;
+        }
+        info = currentInfo_;
+        return true;
+    }
+    return false;
 }
 
 std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIBitmap(TDIBFormat) {
@@ -74,6 +119,7 @@ std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIBitm
 
 std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::renderText(TPlainText* text) {
     if (useGlobalFrame_) {
+        checkPixelLimit(screenWidth_, screenHeight_, pixelLimit_);
         return text->AsDIB(TDIBFormat::dt8bit, currentInfo_.Origin, screenWidth_, screenHeight_,
                            text->GetBackgroundColour());
     }
@@ -81,7 +127,9 @@ std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::renderText
                        text->GetBackgroundColour());
 }
 
-std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIB() {
+// The descriptor and local colour table of the image at hand, with the
+// control data that came before it taken over; the image's rectangle.
+QRect TZVQ_CustomGifDecompressor::readImageDescriptor(std::unique_ptr<TLogicalPalette>& local) {
     takePendingInfo();
     const int left = ReadWord();
     const int top = ReadWord();
@@ -89,11 +137,16 @@ std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIB() 
     const int width = ReadWord();
     const int height = ReadWord();
     const std::uint8_t packed = ReadByte();
-
-    std::unique_ptr<TGIFPalette> local;
     if (packed & 0x80) local = std::make_unique<TGIFPalette>(GetImageStream(), 1 << ((packed & 7) + 1));
     lastInterlaced_ = (packed & 0x40) != 0;
     lastLocalColours_ = local ? local->GetCount() : 0;
+    lastTransparentIndex_ = pendingTransparent_ ? pendingTransparentIndex_ : -1;
+    return QRect(left, top, width, height);
+}
+
+std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIB() {
+    std::unique_ptr<TLogicalPalette> local;
+    const QRect image = readImageDescriptor(local);
     TLogicalPalette* palette = local ? local.get() : globalPalette_.get();
     TLogicalPalette blackAndWhite;
     if (palette->GetCount() == 0) {
@@ -102,19 +155,34 @@ std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIB() 
     }
     SetOutputType(formatForColours(local ? local->GetCount() : globalPalette_->GetCount()));
 
-    auto dib = useGlobalFrame_
-                   ? std::make_unique<TDeviceIndependentBitmap>(GetOutputType(), screenWidth_, screenHeight_)
-                   : std::make_unique<TDeviceIndependentBitmap>(GetOutputType(), width, height);
+    const QSize size = useGlobalFrame_ ? QSize(screenWidth_, screenHeight_) : image.size();
+    checkPixelLimit(size.width(), size.height(), pixelLimit_);
+    // Every row down to the last one shown must come from the data.
+    const int rowsShown = useGlobalFrame_ ? image.intersected(QRect(QPoint(0, 0), size)).height() : image.height();
+    checkCodedSize(image.width(), rowsShown, imageDataBytes(GetImageStream()));
+    auto dib = std::make_unique<TDeviceIndependentBitmap>(GetOutputType(), size.width(), size.height());
     dib->SetColourTable(palette);
     dib->SetAspectRatio(aspectRatio_);
     percentDone_ = 0;
     rowsInImage_ = std::abs(dib->GetHeight());
     rowsRead_ = 0;
-    readImageRows(dib.get(), QRect(left, top, width, height), lastInterlaced_);
+    readImageRows(dib.get(), image, lastInterlaced_);
     setTransparency(dib.get(), palette);
-    lastTransparentIndex_ = pendingTransparent_ ? pendingTransparentIndex_ : -1;
     IdentifyNextBlock();
     return dib;
+}
+
+TGIFGraphicOutline TZVQ_CustomGifDecompressor::skipImage() {
+    std::unique_ptr<TLogicalPalette> local;
+    TGIFGraphicOutline outline;
+    outline.rect = readImageDescriptor(local);
+    outline.interlaced = lastInterlaced_;
+    outline.localColours = lastLocalColours_;
+    outline.transparentIndex = lastTransparentIndex_;
+    ReadByte();  // the minimum code size
+    outline.dataBytes = SkipBlocks();
+    IdentifyNextBlock();
+    return outline;
 }
 
 // Rows go straight from the code stream into the bitmap. On the screen's
@@ -180,6 +248,8 @@ std::unique_ptr<TPlainText> TZVQ_CustomGifDecompressor::ReadPlainText() {
     auto text = std::make_unique<TPlainText>();
     const int gridWidth = ReadWord();
     const int gridHeight = ReadWord();
+    // Whoever shows the text draws it at its grid's size.
+    checkPixelLimit(gridWidth, gridHeight, pixelLimit_);
     text->SetGridSize(gridWidth, gridHeight);
     const int cellWidth = ReadByte();
     const int cellHeight = ReadByte();

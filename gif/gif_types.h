@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QPoint>
+#include <QRect>
 #include <cstdint>
 #include <functional>
 
@@ -36,6 +37,18 @@ struct TGIFGraphicControlInfo {
     std::int32_t DelayTime = 0;  // milliseconds
 
     bool operator==(const TGIFGraphicControlInfo&) const = default;
+};
+
+// What the blocks of one graphic declare, read without decoding it: where
+// it lies (an image's rectangle, a plain text's grid), how its pixels are
+// stored, and how many bytes of image data follow.
+struct TGIFGraphicOutline {
+    bool isText = false;
+    QRect rect;
+    bool interlaced = false;
+    int localColours = 0;
+    int transparentIndex = -1;
+    std::int64_t dataBytes = 0;
 };
 
 // An application extension's identifier (up to 8 characters) and

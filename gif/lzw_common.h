@@ -14,6 +14,12 @@ public:
     // A minimum code size of 1 is taken as 2; anything outside 1 ... 12
     // raises ELZWError "Unsupported Minimum Code Size - %d".
     TZVQ_LZWCommon(TStream* stream, int minimumCodeSize);
+
+    // The most pixels that `dataBytes` bytes of code stream can give, at any
+    // minimum code size: the n-th code after a clear gives at most n pixels
+    // (and never more than the dictionary's longest string), and codes are
+    // at their narrowest when the minimum code size is 2.
+    static std::int64_t maxPixelsIn(std::int64_t dataBytes);
     virtual ~TZVQ_LZWCommon() = default;
     TZVQ_LZWCommon(const TZVQ_LZWCommon&) = delete;
     TZVQ_LZWCommon& operator=(const TZVQ_LZWCommon&) = delete;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "toolkit/exception.h"
+#include "toolkit/screen.h"
 
 namespace {
 
@@ -125,6 +126,7 @@ void TCanvas::LineTo(int x, int y) {
 }
 
 void TCanvas::TextOut(int x, int y, const QString& text) {
+    if (!hasFonts()) return;
     paint([&](QPainter& painter) {
         const QFont font = Font.toQFont(device_);
         const QFontMetrics metrics(font, device_);
@@ -138,6 +140,7 @@ void TCanvas::TextOut(int x, int y, const QString& text) {
 }
 
 int TCanvas::TextWidth(const QString& text) const {
+    if (!hasFonts()) return 0;
     return QFontMetrics(Font.toQFont(device_), device_).horizontalAdvance(text);
 }
 
@@ -146,6 +149,7 @@ void TCanvas::FillRect(const QRect& rect) {
 }
 
 void TCanvas::TextRect(const QRect& rect, int x, int y, const QString& text) {
+    if (!hasFonts()) return;
     paint([&](QPainter& painter) {
         const QFont font = Font.toQFont(device_);
         painter.setClipRect(rect);

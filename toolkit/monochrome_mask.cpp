@@ -35,7 +35,10 @@ QImage monochromeMask(QSize size, const QImage& picture, QPoint at, QRgb backgro
     return mask;
 }
 
-void andMask(QImage& dest, const QImage& source) {
+namespace {
+
+// Whole bytes at a time: the source's columns line up with the destination's.
+void andAligned(QImage& dest, const QImage& source) {
     const int rows = std::min(dest.height(), source.height());
     const int width = std::min(dest.width(), source.width());
     const int bytes = width / 8;
@@ -46,5 +49,24 @@ void andMask(QImage& dest, const QImage& source) {
         for (int i = 0; i < bytes; ++i) to[i] &= from[i];
         // Bits beyond the narrower mask stay as they are in `dest`.
         if (tailBits) to[bytes] &= uchar(from[bytes] | ~tailBits);
+    }
+}
+
+bool bitAt(const uchar* row, int x) { return (row[x >> 3] & (0x80 >> (x & 7))) != 0; }
+
+}  // namespace
+
+void andMask(QImage& dest, const QImage& source, QPoint at) {
+    if (at.isNull()) {
+        andAligned(dest, source);
+        return;
+    }
+    const QRect overlap = QRect(at, source.size()).intersected(dest.rect());
+    for (int y = overlap.top(); y <= overlap.bottom(); ++y) {
+        uchar* to = dest.scanLine(y);
+        const uchar* from = source.constScanLine(y - at.y());
+        for (int x = overlap.left(); x <= overlap.right(); ++x) {
+            if (!bitAt(from, x - at.x())) setBit(to, x, false);
+        }
     }
 }

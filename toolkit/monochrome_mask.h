@@ -15,6 +15,6 @@
 // picture outside the mask are dropped.
 QImage monochromeMask(QSize size, const QImage& picture, QPoint at, QRgb background);
 
-// `dest` AND `source`, bit by bit, over the rows and columns both masks
-// have; both come from monochromeMask.
-void andMask(QImage& dest, const QImage& source);
+// `dest` AND `source` laid at `at`, bit by bit, where the two overlap; both
+// come from monochromeMask.
+void andMask(QImage& dest, const QImage& source, QPoint at = QPoint(0, 0));

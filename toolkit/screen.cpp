@@ -6,6 +6,8 @@
 
 namespace {
 
+bool isGuiApplication() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+
 ScreenCapabilities fallbackScreen() {
     // 1920 x 1080 pixels at 96 dots per inch.
     return ScreenCapabilities{1920, 1080, 508, 286, 32, false};
@@ -16,7 +18,7 @@ ScreenCapabilities fallbackScreen() {
 int ScreenCapabilities::colourCount() const { return colourDepth > 8 ? -1 : 1 << colourDepth; }
 
 ScreenCapabilities screenCapabilities() {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return fallbackScreen();
+    if (!isGuiApplication()) return fallbackScreen();
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return fallbackScreen();
     ScreenCapabilities caps;
@@ -30,3 +32,5 @@ ScreenCapabilities screenCapabilities() {
     caps.paletteDevice = caps.colourDepth > 0 && caps.colourDepth <= 8;
     return caps;
 }
+
+bool hasFonts() { return isGuiApplication(); }

@@ -16,3 +16,8 @@ struct ScreenCapabilities {
 // The primary screen's capabilities; a fixed 96-dpi, 1920 x 1080, 32-bit
 // display where the program runs without any screen.
 ScreenCapabilities screenCapabilities();
+
+// Fonts come from the font database of a GUI application; a console
+// program (a QCoreApplication, or none) has none, and text drawn there
+// would abort it. Drawing code leaves text out where this is false.
+bool hasFonts();

@@ -1,13 +1,15 @@
 #include "gif_image_handler.h"
 
 #include <QIODevice>
+#include <QImageReader>
 #include <QVariant>
+#include <limits>
 
 #include "gif/Zvqgif.h"
-#include "gif_stream_scan.h"
 #include "imaging/Zvqgraph.h"
 #include "io_device_stream.h"
 #include "toolkit/bitmap.h"
+#include "toolkit/screen.h"
 
 namespace {
 
@@ -50,6 +52,33 @@ TDisposalMethods disposalNamed(const QString& name) {
     return at < 0 ? TDisposalMethods::dmNone : TDisposalMethods(at);
 }
 
+// Qt's allocation limit counts megabytes of 32-bit pixels; 0 lifts it.
+std::int64_t decoderPixelLimit() {
+    const int megabytes = QImageReader::allocationLimit();
+    return megabytes > 0 ? std::int64_t(megabytes) * 1024 * 1024 / 4 : std::numeric_limits<std::int64_t>::max();
+}
+
+// Plain text needs fonts, which only a GUI application has; browsers never
+// draw it, so a console program simply goes without.
+bool drawsText() { return hasFonts(); }
+
+// The graphics a reader hands out, counted over the blocks alone.
+int countGraphics(const QByteArray& bytes) {
+    TMemoryStream stream(bytes);
+    TZVQ_GIFDecompressor decoder;
+    int count = 0;
+    try {
+        TGIFGraphicOutline outline;
+        TGIFGraphicControlInfo info;
+        while (decoder.skipGIFGraphic(&stream, outline, info)) {
+            if (!outline.isText || drawsText()) ++count;
+        }
+    } catch (const Exception&) {
+        // The graphics before the fault are the ones there are.
+    }
+    return count;
+}
+
 }  // namespace
 
 GifImageHandler::GifImageHandler() = default;
@@ -76,12 +105,13 @@ bool GifImageHandler::canRead() const {
 bool GifImageHandler::openForReading() const {
     if (input_) return !failed_;
     input_ = std::make_unique<TMemoryStream>(device()->readAll());
-    imageCount_ = outlineGif(input_->bytes()).images;
+    imageCount_ = countGraphics(input_->bytes());
     decoder_ = std::make_unique<TZVQ_GIFDecompressor>();
+    decoder_->setPixelLimit(decoderPixelLimit());
     decoder_->OnComment = [this](TObject*, const char* text) { comments_ << QString::fromUtf8(text); };
     try {
         decoder_->OpenImageStream(input_.get());
-        composer_.start(decoder_->GetScreenWidth(), decoder_->GetScreenHeight());
+        failed_ = !composer_.start(decoder_->GetScreenWidth(), decoder_->GetScreenHeight());
     } catch (const Exception&) {
         failed_ = true;
     }
@@ -91,14 +121,17 @@ bool GifImageHandler::openForReading() const {
 bool GifImageHandler::composeNext() {
     if (!openForReading()) return false;
     try {
-        TGIFGraphicControlInfo info;
-        std::unique_ptr<TZVQExtGraphic> graphic = decoder_->ReadGIFGraphicFromStream(input_.get(), info);
-        if (!graphic) return false;
-        const bool image = dynamic_cast<TDeviceIndependentBitmap*>(graphic.get()) != nullptr;
-        composer_.add(graphic.get(), info, image ? decoder_->lastTransparentIndex() : -1);
-        currentDelay_ = info.DelayTime;
-        ++current_;
-        return true;
+        for (;;) {
+            TGIFGraphicControlInfo info;
+            std::unique_ptr<TZVQExtGraphic> graphic = decoder_->ReadGIFGraphicFromStream(input_.get(), info);
+            if (!graphic) return false;
+            const bool image = dynamic_cast<TDeviceIndependentBitmap*>(graphic.get()) != nullptr;
+            if (!image && !drawsText()) continue;
+            composer_.add(graphic.get(), info, image ? decoder_->lastTransparentIndex() : -1);
+            currentDelay_ = info.DelayTime;
+            ++current_;
+            return true;
+        }
     } catch (const Exception&) {
         failed_ = true;
         return false;
@@ -107,6 +140,9 @@ bool GifImageHandler::composeNext() {
 
 bool GifImageHandler::read(QImage* image) {
     comments_.clear();
+    // The caller's previous frame shares the screen: let it go first, so
+    // that the screen changes in place instead of being copied.
+    *image = QImage();
     if (!composeNext()) return false;
     *image = composer_.screen();
     // Comment blocks met up to this frame (the decoder reads one block ahead).
