@@ -6,11 +6,9 @@
 
 #include "gif/Zvqanmtn.h"
 #include "gif/Zvqgif.h"
-#include "huge_gif.h"
 #include "toolkit/streams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (declaresHugeBitmap(data, size)) return 0;
     TAnimatedImageList list;
     try {
         TMemoryStream in(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));

@@ -169,8 +169,11 @@ bool GifImageHandler::supportsOption(ImageOption option) const {
 
 QVariant GifImageHandler::option(ImageOption option) const {
     if (option == Animation) return true;
-    if (option == Size && openForReading()) return QSize(decoder_->GetScreenWidth(), decoder_->GetScreenHeight());
-    return {};
+    if (option != Size) return {};
+    // The screen's size as declared, also when it is too large to read.
+    openForReading();
+    const QSize screen = decoder_ ? QSize(decoder_->GetScreenWidth(), decoder_->GetScreenHeight()) : QSize();
+    return screen.isEmpty() ? QVariant() : QVariant(screen);
 }
 
 void GifImageHandler::setOption(ImageOption option, const QVariant& value) {

@@ -7,12 +7,14 @@
 #include "imaging/Zvqgraph.h"
 #include "toolkit/streams.h"
 
-int exportFrames(const QString& fileName, const QString& folder, bool globalFrame, QTextStream& err) {
+int exportFrames(const QString& fileName, const QString& folder, bool globalFrame, std::int64_t pixelLimit,
+                 QTextStream& err) {
     TMemoryStream in;
     in.LoadFromFile(fileName);
     if (!QDir().mkpath(folder)) throw EFCreateError(folder);
     TZVQ_GIFDecompressor decoder;
     decoder.SetUseGlobalFrame(globalFrame);
+    decoder.setPixelLimit(pixelLimit);
     decoder.OnWarning = [&](TObject*, int code, const QString& message) {
         err << "warning " << code << ": " << message << Qt::endl;
     };

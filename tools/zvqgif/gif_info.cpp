@@ -25,15 +25,14 @@ QString quoted(const QStringList& comments) {
     return parts.isEmpty() ? QStringLiteral("-") : parts.join(' ');
 }
 
-void printGraphic(QTextStream& out, int number, const TZVQExtGraphic* graphic, const TGIFGraphicControlInfo& info,
-                  const TZVQ_GIFDecompressor& decoder, const QStringList& comments) {
-    const bool text = dynamic_cast<const TPlainText*>(graphic) != nullptr;
-    out << "graphic " << number << ": " << (text ? "text" : "image") << " origin " << info.Origin.x() << ','
-        << info.Origin.y() << " size " << graphic->GetWidth() << 'x' << graphic->GetHeight();
-    if (!text) {
-        out << " interlaced " << (decoder.lastImageInterlaced() ? "yes" : "no") << " local-table "
-            << decoder.lastLocalColours() << " transparent ";
-        if (decoder.lastTransparentIndex() < 0) out << '-'; else out << decoder.lastTransparentIndex();
+void printGraphic(QTextStream& out, int number, const TGIFGraphicOutline& graphic, const TGIFGraphicControlInfo& info,
+                  const QStringList& comments) {
+    out << "graphic " << number << ": " << (graphic.isText ? "text" : "image") << " origin " << info.Origin.x() << ','
+        << info.Origin.y() << " size " << graphic.rect.width() << 'x' << graphic.rect.height();
+    if (!graphic.isText) {
+        out << " interlaced " << (graphic.interlaced ? "yes" : "no") << " local-table " << graphic.localColours
+            << " transparent ";
+        if (graphic.transparentIndex < 0) out << '-'; else out << graphic.transparentIndex;
     }
     out << " disposal " << disposalName(info.DisposalMethod) << " user-input " << (info.UserInput ? "yes" : "no")
         << " delay " << info.DelayTime << " ms comment " << quoted(comments) << '\n';
@@ -55,12 +54,12 @@ void printGifInfo(const QString& fileName, QTextStream& out, QTextStream& err) {
         << "screen " << decoder.GetScreenWidth() << 'x' << decoder.GetScreenHeight() << '\n'
         << "global-table " << decoder.GetGlobalPalette()->GetCount() << '\n'
         << "background " << toQColor(decoder.GetBackgroundColour()).name() << '\n';
+    // The blocks alone: no image is decoded, so no size is too large to tell.
     int number = 0;
-    for (;;) {
-        TGIFGraphicControlInfo info;
-        std::unique_ptr<TZVQExtGraphic> graphic = decoder.ReadGIFGraphicFromStream(&in, info);
-        if (!graphic) break;
-        printGraphic(out, number++, graphic.get(), info, decoder, comments);
+    TGIFGraphicOutline graphic;
+    TGIFGraphicControlInfo info;
+    while (decoder.skipGIFGraphic(&in, graphic, info)) {
+        printGraphic(out, number++, graphic, info, comments);
         comments.clear();
     }
     // The looping extension may come anywhere before the trailer.

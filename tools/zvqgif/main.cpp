@@ -1,11 +1,12 @@
 // zvqgif: GIF files from the shell, over the imaging library.
 #include <QCommandLineParser>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QTextStream>
 
 #include "frame_export.h"
 #include "gif_info.h"
 #include "gif_writing.h"
+#include "gif/pixel_limit.h"
 #include "toolkit/exception.h"
 
 namespace {
@@ -15,7 +16,7 @@ constexpr int kUsage = 2;
 
 const char* const kUsageText =
     "usage: zvqgif info FILE.gif\n"
-    "       zvqgif decode FILE.gif OUTDIR [--global-frame]\n"
+    "       zvqgif decode FILE.gif OUTDIR [--global-frame] [--pixel-limit N]\n"
     "       zvqgif encode IN OUT.gif [--interlace] [--no-dither] [--grayscale] [--gif87a]\n"
     "                     [--comment TEXT] [--quality standard|high]\n"
     "       zvqgif animate OUT.gif [--delay MS] [--loop N] [--disposal none|leave|background|previous]\n"
@@ -50,14 +51,22 @@ TColor colour(const QString& hex) {
     return RGB(int(value >> 16), int(value >> 8), int(value));
 }
 
+// A count of pixels, 1 or more.
+std::int64_t pixelLimit(const QCommandLineParser& parser) {
+    bool ok = false;
+    const qlonglong value = parser.value("pixel-limit").toLongLong(&ok);
+    if (!ok || value < 1) throw Usage{};
+    return value;
+}
+
 int run(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     if (command == "info" && args.size() == 2) {
         printGifInfo(args[1], out, err);
     } else if (command == "decode" && args.size() == 3) {
-        out << exportFrames(args[1], args[2], parser.isSet("global-frame"), err) << " frames written to " << args[2]
-            << '\n';
+        out << exportFrames(args[1], args[2], parser.isSet("global-frame"), pixelLimit(parser), err)
+            << " frames written to " << args[2] << '\n';
     } else if (command == "encode" && args.size() == 3) {
         EncodeOptions options;
         options.interlace = parser.isSet("interlace");
@@ -84,14 +93,16 @@ int run(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Pictures are drawn off screen: the tool needs no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("zvqgif"));
+    // A console program: pictures are drawn into images, never on a screen,
+    // and plain text blocks are decoded without fonts.
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zvqgif"));
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOptions({
         {"global-frame", "decode: every graphic on the whole screen."},
+        {"pixel-limit", "decode: the most pixels one graphic or screen may have.", "N",
+         QString::number(kDefaultPixelLimit)},
         {"interlace", "encode: write interlaced rows."},
         {"no-dither", "encode: map colours without dithering."},
         {"grayscale", "encode: write grey levels."},
