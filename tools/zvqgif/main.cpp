@@ -88,8 +88,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("zvqgif"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(ZVQ_VERSION_STRING));
     QCommandLineParser parser;
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {"global-frame", "decode: every graphic on the whole screen."},
         {"interlace", "encode: write interlaced rows."},
