@@ -7,9 +7,11 @@
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
     TApplication::setApplicationName(QStringLiteral("zvqgif-view"));
+    TApplication::setApplicationVersion(QStringLiteral(ZVQ_VERSION_STRING));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Plays an animated GIF."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOption({QStringLiteral("background"),
                       QStringLiteral("Window colour behind the picture."), QStringLiteral("colour"),
                       QStringLiteral("#d9e4f2")});

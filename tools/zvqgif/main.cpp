@@ -97,8 +97,10 @@ int main(int argc, char** argv) {
     // and plain text blocks are decoded without fonts.
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zvqgif"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZVQ_VERSION_STRING));
     QCommandLineParser parser;
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {"global-frame", "decode: every graphic on the whole screen."},
         {"pixel-limit", "decode: the most pixels one graphic or screen may have.", "N",
