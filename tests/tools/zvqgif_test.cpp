@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "../gif/gif_bytes.h"
+#include "../gif/hostile_gifs.h"
 #include "gif/Zvqgif.h"
 #include "imaging/Zvqgraph.h"
 #include "toolkit/streams.h"
@@ -173,4 +174,42 @@ TEST(ZvqgifTool, AnimateWritesOneFramePerPicture) {
     const ToolRun missing = zvqgif({"animate", gif, dir.filePath("nothing.png")});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains("zvqgif: Cannot read picture")) << qPrintable(missing.err);
+}
+
+TEST(ZvqgifTool, HostileFilesAreToldAboutButNotDecoded) {
+    QTemporaryDir dir;
+    const QString image = writeFile(dir, "image.gif", shortDataGif(65535, 65535));
+    const ToolRun info = zvqgif({"info", image});
+    EXPECT_EQ(info.exitCode, 0) << qPrintable(info.err);
+    EXPECT_TRUE(info.out.contains("graphic 0: image origin 0,0 size 65535x65535")) << qPrintable(info.out);
+    // A console program: no display, no runtime folder asked for.
+    EXPECT_TRUE(info.err.isEmpty()) << qPrintable(info.err);
+
+    const ToolRun decoded = zvqgif({"decode", image, dir.filePath("out")});
+    EXPECT_EQ(decoded.exitCode, 1);
+    EXPECT_EQ(decoded.err, "zvqgif: Image of 65535 x 65535 pixels is over the limit of 67108864 pixels\n");
+    const QString screen = writeFile(dir, "screen.gif", manyFramesOnScreenGif(20000, 200));
+    EXPECT_EQ(zvqgif({"decode", screen, dir.filePath("own")}).out, "200 frames written to " + dir.filePath("own") + "\n");
+    const ToolRun onScreen = zvqgif({"decode", screen, dir.filePath("screen"), "--global-frame"});
+    EXPECT_EQ(onScreen.exitCode, 1);
+    EXPECT_TRUE(onScreen.err.contains("Image of 20000 x 20000 pixels")) << qPrintable(onScreen.err);
+    const QString wide = writeFile(dir, "short.gif", shortDataGif(7000, 7000));
+    EXPECT_TRUE(zvqgif({"decode", wide, dir.filePath("short")}).err.contains("Image data too short"));
+}
+
+TEST(ZvqgifTool, ThePixelLimitIsAnOption) {
+    QTemporaryDir dir;
+    const QString file = writeFile(dir, "two.gif", twoFrames());
+    const ToolRun tight = zvqgif({"decode", file, dir.filePath("tight"), "--pixel-limit", "7"});
+    EXPECT_EQ(tight.exitCode, 1);
+    EXPECT_EQ(tight.err, "zvqgif: Image of 4 x 2 pixels is over the limit of 7 pixels\n");
+    EXPECT_EQ(zvqgif({"decode", file, dir.filePath("enough"), "--pixel-limit", "8"}).exitCode, 0);
+    EXPECT_EQ(zvqgif({"decode", file, dir.filePath("none"), "--pixel-limit", "0"}).exitCode, 2);
+    // Plain text is decoded without fonts, as its background.
+    const QString text = writeFile(dir, "text.gif", plainTextGif(16, 16));
+    const ToolRun decoded = zvqgif({"decode", text, dir.filePath("text")});
+    EXPECT_EQ(decoded.exitCode, 0) << qPrintable(decoded.err);
+    EXPECT_TRUE(decoded.err.isEmpty()) << qPrintable(decoded.err);
+    TDeviceIndependentBitmap rendered(dir.filePath("text/frame-001.bmp"));
+    EXPECT_EQ(rendered.GetWidth(), 16);
 }
