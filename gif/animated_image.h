@@ -20,9 +20,9 @@ class TTimer;
 // The frame cache holds each frame as far as it lies on the logical screen,
 // with a mask of the same size, so that it follows the frames' own sizes.
 // The composition, the background snapshot and the current mask have the
-// drawing size: the screen's, or the control's when stretching. A screen
-// over the list's decoder's pixel limit is refused with EGIFError before
-// they are made. Each tick fills or copies the composition and shows it
+// drawing size: the screen's, or the control's when stretching. A drawing
+// size over half the list's decoder's pixel limit is refused with EGIFError
+// before they are made. Each tick fills or copies the composition and shows it
 // whole, so its cost is the drawing size's, bounded by that limit.
 class TCustomZVQAnimatedImage : public TGraphicControl {
     Q_OBJECT

@@ -26,7 +26,9 @@ std::unique_ptr<TBitmap> bitmapOf(const QImage& image) {
 
 void TCustomZVQAnimatedImage::CreateBitmaps() {
     const QSize size = stretch_ ? this->size() : QSize(images_->GetWidth(), images_->GetHeight());
-    checkPixelLimit(size.width(), size.height(), images_->decoder()->pixelLimit());
+    // Two 32-bit bitmaps of the drawing size: half the limit's pixels at
+    // most, 256 MiB at the default.
+    checkPixelLimit(size.width(), size.height(), images_->decoder()->pixelLimit() / 2);
     snapshot_ = TZVQExtGraphic::CreateBitmap(size.width(), size.height());
     composition_ = TZVQExtGraphic::CreateBitmap(size.width(), size.height());
     currentMask_ = std::make_unique<TBitmap>();

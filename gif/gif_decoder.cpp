@@ -40,6 +40,7 @@ void TZVQ_CustomGifDecompressor::OpenImageStream(TStream* stream) {
     if (opened_) return;
     loopCount_ = 0;
     hasLoopExtension_ = false;
+    screenFramePixels_ = 0;
     ReadGIFHeader();
     readScreenDescriptor();
     IdentifyNextBlock();

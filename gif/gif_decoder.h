@@ -82,7 +82,13 @@ public:
     void setPixelLimit(std::int64_t pixels) { pixelLimit_ = pixels; }
     bool GetUseGlobalFrame() const { return useGlobalFrame_; }
     // Every image is delivered on a bitmap of the logical screen's size.
+    // Each costs the screen's size, so that the frames of one stream
+    // together are held to kFramesPerPixelLimit times the pixel limit.
     void SetUseGlobalFrame(bool value) { useGlobalFrame_ = value; }
+    // Every image is delivered cut to the logical screen (when the screen
+    // has a size): what lies outside it is read and dropped, never stored.
+    bool clipToScreen() const { return clipToScreen_; }
+    void setClipToScreen(bool value) { clipToScreen_ = value; }
 
     TCommentEvent OnComment;
     TAppExtensionEvent OnAppExtension;
@@ -110,6 +116,7 @@ private:
     TGIFGraphicOutline skipImage();
     std::unique_ptr<TPlainText> ReadPlainText();
     std::unique_ptr<TDeviceIndependentBitmap> renderText(TPlainText* text);
+    void takeScreenFrame();
     void readImageRows(TDeviceIndependentBitmap* dib, const QRect& image, bool interlaced);
     void setTransparency(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette) const;
 
@@ -136,7 +143,9 @@ private:
     int lastTransparentIndex_ = -1;
     bool opened_ = false;
     bool useGlobalFrame_ = false;
+    bool clipToScreen_ = false;
     std::int64_t pixelLimit_ = kDefaultPixelLimit;
+    std::int64_t screenFramePixels_ = 0;  // handed out on the screen's frame since the stream opened
 };
 
 // The same decoder as it is offered to form designers.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -31,6 +32,24 @@ void useBlackAndWhite(TLogicalPalette& palette) {
     palette.ReAlloc(2);
     palette.addColour(0, 0, 0);
     palette.addColour(255, 255, 255);
+}
+
+// Every pixel of a 1, 4 or 8-bit bitmap set to `index`, a row at a time;
+// the padding at the end of each row is left as it was.
+void fillIndex(TDeviceIndependentBitmap& dib, std::uint8_t index) {
+    const int bits = dib.GetColourBits();
+    const int width = dib.GetWidth();
+    const int rows = std::abs(dib.GetHeight());
+    const int stride = ((width * bits + 31) / 32) * 4;
+    const auto pattern = std::uint8_t(bits == 8 ? index : bits == 4 ? (index & 0x0F) * 0x11 : (index & 1) * 0xFF);
+    const int wholeBytes = width * bits / 8;
+    const int restBits = width * bits % 8;
+    const auto restMask = std::uint8_t(0xFF00 >> restBits);
+    for (int y = 0; y < rows; ++y) {
+        std::uint8_t* row = dib.GetBits() + std::ptrdiff_t(y) * stride;
+        std::memset(row, pattern, std::size_t(wholeBytes));
+        if (restBits) row[wholeBytes] = std::uint8_t((row[wholeBytes] & ~restMask) | (pattern & restMask));
+    }
 }
 
 // The bytes of image data after the code-size byte at the stream's
@@ -117,9 +136,17 @@ std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIBitm
         static_cast<TDeviceIndependentBitmap*>(graphic.release()));
 }
 
+// The frames handed out on the screen's frame cost the screen's size each,
+// whatever the file holds: together they are held to the frames' limit.
+void TZVQ_CustomGifDecompressor::takeScreenFrame() {
+    screenFramePixels_ += std::int64_t(screenWidth_) * screenHeight_;
+    checkFramesLimit(screenFramePixels_, pixelLimit_);
+}
+
 std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::renderText(TPlainText* text) {
     if (useGlobalFrame_) {
         checkPixelLimit(screenWidth_, screenHeight_, pixelLimit_);
+        takeScreenFrame();
         return text->AsDIB(TDIBFormat::dt8bit, currentInfo_.Origin, screenWidth_, screenHeight_,
                            text->GetBackgroundColour());
     }
@@ -155,10 +182,13 @@ std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIB() 
     }
     SetOutputType(formatForColours(local ? local->GetCount() : globalPalette_->GetCount()));
 
-    const QSize size = useGlobalFrame_ ? QSize(screenWidth_, screenHeight_) : image.size();
+    const QRect screen(0, 0, screenWidth_, screenHeight_);
+    const bool clipped = clipToScreen_ && !screen.isEmpty();
+    const QSize size = useGlobalFrame_ ? screen.size() : clipped ? image.intersected(screen).size() : image.size();
     checkPixelLimit(size.width(), size.height(), pixelLimit_);
+    if (useGlobalFrame_) takeScreenFrame();
     // Every row down to the last one shown must come from the data.
-    const int rowsShown = useGlobalFrame_ ? image.intersected(QRect(QPoint(0, 0), size)).height() : image.height();
+    const int rowsShown = useGlobalFrame_ || clipped ? image.intersected(screen).height() : image.height();
     checkCodedSize(image.width(), rowsShown, imageDataBytes(GetImageStream()));
     auto dib = std::make_unique<TDeviceIndependentBitmap>(GetOutputType(), size.width(), size.height());
     dib->SetColourTable(palette);
@@ -193,7 +223,9 @@ void TZVQ_CustomGifDecompressor::readImageRows(TDeviceIndependentBitmap* dib, co
     const QRect frame(0, 0, dib->GetWidth(), std::abs(dib->GetHeight()));
     std::unique_ptr<TDIBWriter> owned = frame.isEmpty() ? nullptr : dib->GetWriter();
     auto* writer = static_cast<TDIBMappedWriter*>(owned.get());
-    if (useGlobalFrame_ && writer) writer->FillIndex(std::uint8_t(writer->GetPalette()->indexOfColour(backgroundColour_)));
+    if (useGlobalFrame_ && writer) {
+        fillIndex(*dib, std::uint8_t(writer->GetPalette()->indexOfColour(backgroundColour_)));
+    }
     const QRect visible = useGlobalFrame_ ? image.intersected(frame) : frame;
     TZVQ_LZWDecompressor decoder(GetImageStream());
     if (visible.isEmpty()) return;  // nothing of it to show; the data is skipped

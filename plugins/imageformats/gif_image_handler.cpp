@@ -108,6 +108,8 @@ bool GifImageHandler::openForReading() const {
     imageCount_ = countGraphics(input_->bytes());
     decoder_ = std::make_unique<TZVQ_GIFDecompressor>();
     decoder_->setPixelLimit(decoderPixelLimit());
+    // Only what lies on the screen is ever shown.
+    decoder_->setClipToScreen(true);
     decoder_->OnComment = [this](TObject*, const char* text) { comments_ << QString::fromUtf8(text); };
     try {
         decoder_->OpenImageStream(input_.get());

@@ -89,6 +89,36 @@ TEST(HostileFiles, TheDensestCodeStreamStaysWithinTheBound) {
     EXPECT_EQ(TZVQ_LZWCommon::maxPixelsIn(1), 6);
 }
 
+TEST(HostileFiles, ImagesCutToTheScreenCostWhatShows) {
+    // 2000 x 600 at (1000, 0) on a 1100 x 500 screen: 100 x 500 of it shows.
+    const QByteArray gif = gifHeader(1100, 500, 1) + imageDescriptor(1000, 0, 2000, 600) +
+                           densestImageData(2000 * 600) + ";";
+    TMemoryStream in(gif);
+    TZVQ_GIFDecompressor decoder;
+    decoder.setClipToScreen(true);
+    TGIFGraphicControlInfo info;
+    std::unique_ptr<TZVQExtGraphic> graphic = decoder.ReadGIFGraphicFromStream(&in, info);
+    EXPECT_EQ(QSize(graphic->GetWidth(), graphic->GetHeight()), QSize(100, 500));
+    EXPECT_EQ(info.Origin, QPoint(1000, 0));
+    EXPECT_EQ(static_cast<TDeviceIndependentBitmap*>(graphic.get())->pixelIndex(99, 499), 0);
+    EXPECT_EQ(decodeAll(gif, false), (std::vector<QSize>{QSize(2000, 600)}));
+}
+
+TEST(HostileFiles, FramesOnTheScreenAreHeldToTheFramesLimitTogether) {
+    // 1 x 1 images on a 40 x 25 screen: four screens of 1000 pixels are
+    // within four times a limit of 1000, five are not.
+    const auto frames = [](int count) {
+        QByteArray gif = gifHeader(40, 25, 1);
+        for (int i = 0; i < count; ++i) gif += imageDescriptor(i, 0, 1, 1) + literalImageData({1}, 2);
+        return gif + ";";
+    };
+    EXPECT_EQ(decodeAll(frames(4), true, 1000).size(), 4u);
+    expectThrowWithMessage<EGIFError>([&] { decodeAll(frames(5), true, 1000); },
+                                      QStringLiteral("Frames of 5000 pixels in all are over the limit of 4000 pixels"));
+    // Each image on its own bitmap costs its own size only.
+    EXPECT_EQ(decodeAll(frames(5), false, 1000).size(), 5u);
+}
+
 TEST(HostileFiles, SkippingAGraphicReadsItsBlocksAlone) {
     TMemoryStream in(shortDataGif(65535, 65535));
     TZVQ_GIFDecompressor decoder;
