@@ -1,6 +1,5 @@
 #include "app/archive_command_line.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 #include <cstdlib>
 
@@ -45,16 +44,13 @@ std::optional<ReadFilter> filterFrom(const QCommandLineParser& parser) {
     return filter;
 }
 
+// An export only reads: it creates no archive where there is none and
+// leaves a damaged one where it is, for the station to set aside.
 int runExports(const QCommandLineParser& parser, const ReadFilter& filter) {
-    const QString fileName = archiveFileName();
-    // An export never creates an archive where there was none.
-    if (!QFileInfo::exists(fileName)) {
-        err() << "quorvan: no archive at " << fileName << Qt::endl;
-        return kExitFailure;
-    }
     QTextStream out(stdout);
     try {
-        ReadArchive archive(fileName);
+        ReadArchive archive(archiveFileName(), ArchiveUse::Export);
+        archive.open();
         if (parser.isSet(kExportCsv)) {
             const QString file = parser.value(kExportCsv);
             const int count = exportCsv(archive, filter, file);

@@ -184,7 +184,7 @@ void ArchiveWindow::exportCsv() {
                  .arg(count)
                  .arg(file + '\n' + samplesFileName(file)));
     } catch (const Exception& error) {
-        tell(QString::fromUtf8(kTexts[language_][kExportFailed]).arg(error.Message()));
+        exportFailed(error);
     }
 }
 
@@ -195,8 +195,15 @@ void ArchiveWindow::exportPdf() {
         const int count = exportPdfReports(station_.archive(), filter(), folder, language_);
         tell(QString::fromUtf8(kTexts[language_][kWritten]).arg(count).arg(folder));
     } catch (const Exception& error) {
-        tell(QString::fromUtf8(kTexts[language_][kExportFailed]).arg(error.Message()));
+        exportFailed(error);
     }
+}
+
+// An export that found the archive damaged has had it set aside: the list
+// shows the archive that took its place.
+void ArchiveWindow::exportFailed(const Exception& error) {
+    tell(QString::fromUtf8(kTexts[language_][kExportFailed]).arg(error.Message()));
+    refresh();
 }
 
 QString ArchiveWindow::chooseTarget(bool folder) {

@@ -13,6 +13,7 @@ class QPushButton;
 class QTableView;
 class ArchiveListModel;
 class TForm1;
+class Exception;
 
 // The list of stored reads over the station's window, newest first, with
 // filters by sensor number and by days, the number of reads found, and the
@@ -42,6 +43,7 @@ private:
     void buildControls();
     QString chooseTarget(bool folder);
     void tell(const QString& text);
+    void exportFailed(const Exception& error);
 
     TForm1& station_;
     int language_ = 0;

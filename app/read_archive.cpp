@@ -3,6 +3,7 @@
 // queries behind the archive window and the exports.
 #include "app/read_archive.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
@@ -11,6 +12,7 @@
 #include <QSqlRecord>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QThread>
 #include <QVariant>
 #include <array>
 #include <atomic>
@@ -27,6 +29,7 @@ public:
 // losing the read; the wait comes after the read's last step.
 constexpr int kBusyTimeoutMs = 10000;
 
+constexpr int kSqliteBusy = 5;
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteNotADatabase = 26;
 
@@ -129,7 +132,8 @@ void setArchiveFileName(const QString& fileName) {
     overriddenFileName() = fileName;
 }
 
-ReadArchive::ReadArchive(QString fileName) : fileName_(std::move(fileName)) {
+ReadArchive::ReadArchive(QString fileName, ArchiveUse use)
+    : fileName_(std::move(fileName)), use_(use) {
     static std::atomic<int> serial{0};
     connectionName_ = QStringLiteral("quorvan-archive-%1").arg(++serial);
 }
@@ -140,11 +144,37 @@ ReadArchive::~ReadArchive() {
 
 void ReadArchive::open() {
     if (db_.isOpen()) return;
+    // An export never creates an archive where there was none.
+    if (use_ == ArchiveUse::Export && !QFileInfo::exists(fileName_))
+        throw EArchiveError(QStringLiteral("no archive at %1").arg(fileName_));
     try {
         connect();
-    } catch (const EArchiveDamaged&) {
-        setAsideDamagedFile();
+    } catch (const EArchiveDamaged& damage) {
+        handleDamage(damage.Message());
         connect();
+    }
+}
+
+// The station sets a damaged file aside and says so at once, wherever the
+// damage was found; an export stops and leaves the file as it is.
+void ReadArchive::handleDamage(const QString& reason) {
+    closeConnection();
+    if (use_ == ArchiveUse::Export)
+        throw EArchiveError(QStringLiteral("the archive %1 is damaged (%2); it was left as it is")
+                                .arg(fileName_, reason));
+    setAsideDamagedFile();
+    if (OnSetAside) OnSetAside(setAside_);
+}
+
+// A query that finds the file damaged is asked again of the new archive
+// that took its place.
+template <typename Operation>
+auto ReadArchive::retryAfterDamage(Operation operation) {
+    try {
+        return operation();
+    } catch (const EArchiveDamaged& damage) {
+        handleDamage(damage.Message());
+        return operation();
     }
 }
 
@@ -205,9 +235,38 @@ QString ReadArchive::takeSetAsideFileName() {
     return std::exchange(setAside_, QString());
 }
 
+// WAL is a property of the file: set once, kept by every later connection.
+// Two stations that start a new file at once both switch it; SQLite refuses
+// the switch to the one that finds the other's lock without waiting for it,
+// so the wait is done here.
+void ReadArchive::useWriteAheadLog() {
+    const QDeadlineTimer deadline(kBusyTimeoutMs);
+    for (;;) {
+        QSqlQuery query(db_);
+        if (query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) return;
+        const bool busy = (query.lastError().nativeErrorCode().toInt() & 0xFF) == kSqliteBusy;
+        if (!busy || deadline.hasExpired()) fail(QStringLiteral("PRAGMA journal_mode=WAL"), query);
+        QThread::msleep(20);
+    }
+}
+
+// The version as the file holds it, 0 for a file without the station's schema.
+int ReadArchive::storedVersion() {
+    QSqlQuery table = exec(QStringLiteral(
+        "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'schema_version'"));
+    if (!table.next() || table.value(0).toInt() == 0) return 0;
+    QSqlQuery current = exec(QStringLiteral("SELECT version FROM schema_version"));
+    return current.next() ? current.value(0).toInt() : 0;
+}
+
 void ReadArchive::migrate() {
-    // WAL is a property of the file: set once, kept by every later connection.
-    exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    if (use_ == ArchiveUse::Station) useWriteAheadLog();
+    // An archive that is up to date is opened without a write transaction,
+    // so that opening never waits for another station's store.
+    const int stored = storedVersion();
+    if (stored == kSchemaVersion) return;
+    if (use_ == ArchiveUse::Export && stored == 0)
+        throw EArchiveError(QStringLiteral("%1 holds no archive").arg(fileName_));
     exec(QStringLiteral("BEGIN IMMEDIATE"));
     try {
         exec(
@@ -236,15 +295,11 @@ void ReadArchive::migrate() {
 }
 
 void ReadArchive::store(ArchivedRead& read) {
-    open();
     qint64 id = 0;
-    try {
-        insert(read, id);
-    } catch (const EArchiveDamaged&) {
-        setAsideDamagedFile();
+    retryAfterDamage([&] {
         open();
         insert(read, id);
-    }
+    });
     read.id = id;
 }
 
@@ -320,30 +375,62 @@ QSqlQuery ReadArchive::select(const QString& columns, const ReadFilter& filter, 
 }
 
 int ReadArchive::count(const ReadFilter& filter) {
-    QSqlQuery query = select(QStringLiteral("COUNT(*)"), filter, QString());
-    return query.next() ? query.value(0).toInt() : 0;
+    return retryAfterDamage([&] {
+        QSqlQuery query = select(QStringLiteral("COUNT(*)"), filter, QString());
+        if (!query.next()) fail(QStringLiteral("cannot count the reads"), query);
+        return query.value(0).toInt();
+    });
+}
+
+// A read, or a run of reads, from a damaged file is gone with it: the
+// caller learns that it was set aside rather than get an empty answer.
+template <typename Operation>
+void ReadArchive::withoutRetry(Operation operation) {
+    try {
+        operation();
+    } catch (const EArchiveDamaged& damage) {
+        handleDamage(damage.Message());
+        throw EArchiveError(
+            QStringLiteral("the archive was damaged and has been set aside as %1").arg(setAside_));
+    }
 }
 
 ArchivedRead ReadArchive::load(qint64 id) {
-    open();
-    QSqlQuery query(db_);
-    query.prepare(QStringLiteral("SELECT * FROM reads WHERE id = ?"));
-    query.addBindValue(id);
-    if (!query.exec()) fail(QStringLiteral("cannot load read %1").arg(id), query);
-    if (!query.next()) throw EArchiveError(QStringLiteral("read %1 is not in the archive").arg(id));
-    return readFrom(query);
+    ArchivedRead read;
+    withoutRetry([&] {
+        open();
+        QSqlQuery query(db_);
+        query.prepare(QStringLiteral("SELECT * FROM reads WHERE id = ?"));
+        query.addBindValue(id);
+        if (!query.exec()) fail(QStringLiteral("cannot load read %1").arg(id), query);
+        if (!query.next()) {
+            if (query.lastError().isValid())
+                fail(QStringLiteral("cannot load read %1").arg(id), query);
+            throw EArchiveError(QStringLiteral("read %1 is not in the archive").arg(id));
+        }
+        read = readFrom(query);
+    });
+    return read;
 }
 
 void ReadArchive::forEach(const ReadFilter& filter,
                           const std::function<void(const ArchivedRead&)>& visit) {
-    QSqlQuery query =
-        select(QStringLiteral("*"), filter, QStringLiteral("ORDER BY read_at DESC, id DESC"));
-    while (query.next()) visit(readFrom(query));
+    withoutRetry([&] {
+        QSqlQuery query =
+            select(QStringLiteral("*"), filter, QStringLiteral("ORDER BY read_at DESC, id DESC"));
+        while (query.next()) visit(readFrom(query));
+        // A damaged page halfway through ends the rows as quietly as the last one.
+        if (query.lastError().isValid()) fail(QStringLiteral("cannot read the archive"), query);
+    });
 }
 
 void ReadArchive::fillListModel(QSqlQueryModel& model, const ReadFilter& filter) {
-    QSqlQuery query =
-        select(QStringLiteral("id, read_at, sensor_number, sensor_type, tester_number, complete"),
-               filter, QStringLiteral("ORDER BY read_at DESC, id DESC"), false);
-    model.setQuery(std::move(query));
+    retryAfterDamage([&] {
+        QSqlQuery query = select(
+            QStringLiteral("id, read_at, sensor_number, sensor_type, tester_number, complete"),
+            filter, QStringLiteral("ORDER BY read_at DESC, id DESC"), false);
+        model.setQuery(std::move(query));
+        if (model.lastError().isValid())
+            fail(QStringLiteral("cannot list the reads"), model.query());
+    });
 }

@@ -16,22 +16,28 @@ public:
     using Exception::Exception;
 };
 
+// How an archive is used. The station stores reads and must go on storing:
+// a file that SQLite finds damaged is renamed, never deleted, and a new
+// archive is started in its place. An export from the shell only reads: it
+// never creates an archive, never sets a file aside, and a damaged file is
+// an error that leaves it as it is.
+enum class ArchiveUse { Station, Export };
+
 // The station's archive of reads: one SQLite file, in WAL mode so that a
 // reader never blocks a writer, shared safely by stations that store into
-// the same file. A file that SQLite finds damaged is renamed, never
-// deleted, and a new archive is started in its place.
+// the same file.
 class ReadArchive {
 public:
     static constexpr int kSchemaVersion = 2;
 
-    explicit ReadArchive(QString fileName);
+    explicit ReadArchive(QString fileName, ArchiveUse use = ArchiveUse::Station);
     ~ReadArchive();
     ReadArchive(const ReadArchive&) = delete;
     ReadArchive& operator=(const ReadArchive&) = delete;
 
     const QString& fileName() const { return fileName_; }
-    // Opens the file (creating it and its folder) and brings its schema up
-    // to date; does nothing when already open. Throws EArchiveError.
+    // Opens the file (for the station creating it and its folder) and brings
+    // its schema up to date; does nothing when already open. Throws EArchiveError.
     void open();
     // Stores the read in one transaction and sets its id. Throws EArchiveError.
     void store(ArchivedRead& read);
@@ -46,13 +52,23 @@ public:
 
     // Where a damaged file was moved to since the last call, or empty.
     QString takeSetAsideFileName();
+    // Called as soon as a damaged file has been set aside, with its new name,
+    // whatever found the damage: opening, a store or a query.
+    std::function<void(const QString& setAsideAs)> OnSetAside;
 
 private:
     void connect();
     void openConnection();
     void closeConnection();
     void setAsideDamagedFile();
+    void handleDamage(const QString& reason);
+    template <typename Operation>
+    auto retryAfterDamage(Operation operation);
+    template <typename Operation>
+    void withoutRetry(Operation operation);
     void migrate();
+    void useWriteAheadLog();
+    int storedVersion();
     void insert(const ArchivedRead& read, qint64& id);
     [[noreturn]] void fail(const QString& what, const QSqlQuery& query);
     bool damaged(const QSqlQuery& query) const;
@@ -61,6 +77,7 @@ private:
                      bool forwardOnly = true);
 
     QString fileName_;
+    ArchiveUse use_;
     QString connectionName_;
     QSqlDatabase db_;
     QString setAside_;

@@ -33,9 +33,16 @@ const char* const kSetAside[] = {
 
 }  // namespace
 
+// Whatever finds the archive damaged (a store, the archive window, an
+// export from it), the operator learns at once where the old file went.
 ReadArchive& TForm1::archive() {
-    if (!archive_ || archive_->fileName() != archiveFileName())
+    if (!archive_ || archive_->fileName() != archiveFileName()) {
         archive_ = std::make_unique<ReadArchive>(archiveFileName());
+        archive_->OnSetAside = [this](const QString& setAsideAs) {
+            MessageBox(QString::fromUtf8(kSetAside[language()]).arg(setAsideAs),
+                       QStringLiteral("INFO"));
+        };
+    }
     return *archive_;
 }
 
@@ -47,11 +54,13 @@ int TForm1::language() const {
     return RadioButton1->isChecked() ? 1 : 0;
 }
 
-// A read cut short keeps what its finished steps received; the fields of
-// the steps it never reached show "---", as the window does after a fault.
+// The archive is the record of what this read received: a field whose step
+// the read never finished is stored as "---", whatever the window still
+// shows (a read without a log keeps the previous production date and L
+// currents on screen; a read cut short keeps what its finished steps got).
 ArchivedRead TForm1::readOnScreen(bool complete) const {
     const auto field = [&](const TLabel* label, std::uint32_t step) {
-        return complete || step < ReadStep ? label->Caption() : QStringLiteral("---");
+        return (FinishedSteps >> step & 1) ? label->Caption() : QStringLiteral("---");
     };
     ArchivedRead read;
     read.readAt = QDateTime::currentDateTime();
@@ -92,9 +101,6 @@ void TForm1::archiveRead(ArchivedRead read) {
     } catch (const Exception& error) {
         failure = error.Message();
     }
-    const QString setAside = target.takeSetAsideFileName();
-    if (!setAside.isEmpty())
-        MessageBox(QString::fromUtf8(kSetAside[language()]).arg(setAside), QStringLiteral("INFO"));
     if (!failure.isEmpty())
         MessageBox(QString::fromUtf8(kStoreFailed[language()]).arg(target.fileName(), failure),
                    QStringLiteral("INFO"));

@@ -162,3 +162,50 @@ TEST_F(ArchiveExport, PdfExportWritesOneOnePageReportPerRead) {
     EXPECT_TRUE(page.contains(QStringLiteral("2310457")));
     EXPECT_TRUE(page.contains(QStringLiteral("12.5")));
 }
+
+// A scheduled export of a damaged archive must fail loudly, not write empty
+// files every night over a new archive started behind the user's back.
+TEST_F(ArchiveExport, ADamagedArchiveFailsTheExportAndIsLeftWhereItIs) {
+    const QString csv = dir.filePath(QStringLiteral("reads.csv"));
+    const QString reports = dir.filePath(QStringLiteral("reports"));
+    const auto expectRefused = [&](const char* what) {
+        SCOPED_TRACE(what);
+        QFile file(archiveFile());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        for (const QStringList& arguments :
+             {QStringList{QStringLiteral("--export-csv"), csv},
+              QStringList{QStringLiteral("--export-pdf"), reports}}) {
+            QString errors;
+            EXPECT_EQ(station(arguments, &errors), 1) << arguments.join(' ').toStdString();
+            EXPECT_TRUE(errors.contains(
+                QStringLiteral("quorvan: the archive %1 is damaged").arg(archiveFile())))
+                << errors.toStdString();
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+                  QStringList{QStringLiteral("archive.sqlite")})
+            << "nothing set aside, no new archive, no export files";
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before) << "the archive is left as it was";
+    };
+
+    // Pages wrecked behind an intact header: found by the export's query.
+    {
+        QFile file(archiveFile());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_GT(file.size(), 4096);
+        file.seek(4096);
+        file.write(QByteArray(int(file.size() - 4096), '\xA5'));
+    }
+    for (const char* journal : {"-wal", "-shm"}) QFile::remove(archiveFile() + journal);
+    expectRefused("damaged pages");
+
+    // Not a database at all.
+    {
+        QFile file(archiveFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(8192, '\x5A'));
+    }
+    expectRefused("garbage");
+}
