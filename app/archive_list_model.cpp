@@ -2,9 +2,9 @@
 
 namespace {
 
-const char* const kHeaders[][6] = {
-    {"", "Data i godzina", "Numer czujnika", "Typ", "Urządzenie testujące", "Odczyt"},
-    {"", "Date and time", "Sensor number", "Type", "Testing device", "Read"},
+const char* const kHeaders[][7] = {
+    {"", "Data i godzina", "Numer czujnika", "Typ", "Urządzenie testujące", "Odczyt", "Stanowisko"},
+    {"", "Date and time", "Sensor number", "Type", "Testing device", "Read", "Station"},
 };
 const char* const kCompleteness[][2] = {{"przerwany", "pełny"}, {"incomplete", "complete"}};
 
@@ -23,7 +23,7 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
         case kReadAt:
             return value.toString().left(19);  // to the second
         case kComplete:
-            return QString::fromUtf8(kCompleteness[language_][value.toBool() ? 1 : 0]);
+            return QString::fromUtf8(kCompleteness[language_][value.toInt() != 0 ? 1 : 0]);
         default:
             return value;
     }
@@ -31,7 +31,7 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
 
 QVariant ArchiveListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section > kComplete)
+        section > kStation)
         return QSqlQueryModel::headerData(section, orientation, role);
     return QString::fromUtf8(kHeaders[language_][section]);
 }

@@ -3,12 +3,12 @@
 #include <QSqlQueryModel>
 
 // The archive list's rows as the query gives them (id, date and time,
-// sensor number, sensor type, tester number, complete), with headers and
-// the completeness in the window's language.
+// sensor number, sensor type, tester number, complete, station), with
+// headers and the completeness in the window's language.
 class ArchiveListModel : public QSqlQueryModel {
     Q_OBJECT
 public:
-    enum Column { kId, kReadAt, kSensor, kType, kTester, kComplete };
+    enum Column { kId, kReadAt, kSensor, kType, kTester, kComplete, kStation };
     using QSqlQueryModel::QSqlQueryModel;
 
     void setLanguage(int language);

@@ -2,7 +2,7 @@
 // last step (or after the link fault that cut it short), and putting a
 // stored read back into the window.
 #include <QAction>
-#include <QSysInfo>
+#include <QUuid>
 
 #include "app/archive_window.h"
 #include "app/main_window.h"
@@ -36,8 +36,8 @@ const char* const kSetAside[] = {
 // Whatever finds the archive damaged (a store, the archive window, an
 // export from it), the operator learns at once where the old file went.
 ReadArchive& TForm1::archive() {
-    if (!archive_ || archive_->fileName() != archiveFileName()) {
-        archive_ = std::make_unique<ReadArchive>(archiveFileName());
+    if (!archive_ || archive_->location() != archiveLocation()) {
+        archive_ = std::make_unique<ReadArchive>(archiveLocation());
         archive_->OnSetAside = [this](const QString& setAsideAs) {
             MessageBox(QString::fromUtf8(kSetAside[language()]).arg(setAsideAs),
                        QStringLiteral("INFO"));
@@ -81,7 +81,9 @@ ArchivedRead TForm1::readOnScreen(bool complete) const {
     read.minCurrentH = field(Label27, kMinCurrentHStep);
     read.maxCurrentL = field(Label1, kMaxCurrentLStep);
     read.minCurrentL = field(Label35, kMinCurrentLStep);
-    read.station = QSysInfo::machineHostName();
+    read.station = stationName();
+    // Chosen now: a store retried after a lost connection is the same read.
+    read.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     read.scale = CurrentScale == 1 ? 1 : 2;
     read.samples = SampleWords;
     return read;
@@ -102,7 +104,7 @@ void TForm1::archiveRead(ArchivedRead read) {
         failure = error.Message();
     }
     if (!failure.isEmpty())
-        MessageBox(QString::fromUtf8(kStoreFailed[language()]).arg(target.fileName(), failure),
+        MessageBox(QString::fromUtf8(kStoreFailed[language()]).arg(target.location(), failure),
                    QStringLiteral("INFO"));
     if (archiveWindow_) archiveWindow_->refresh();
 }
@@ -169,10 +171,7 @@ void TForm1::buildArchiveAction() {
 }
 
 void TForm1::openArchiveWindow() {
-    if (!archiveWindow_) {
-        archiveWindow_ = new ArchiveWindow(*this);
-        archiveWindow_->setLanguage(language());
-    }
+    if (!archiveWindow_) archiveWindow_ = new ArchiveWindow(*this);
     archiveWindow_->refresh();
     archiveWindow_->show();
     archiveWindow_->raise();

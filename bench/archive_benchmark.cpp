@@ -123,10 +123,10 @@ void benchmarkList(TForm1& station) {
         "median of 5 %.1f ms [%s]\n",
         times.front(), median(times), qPrintable(count->text()));
 
-    ReadArchive archive(archiveFileName());
+    ReadArchive archive(archiveLocation());
     for (const auto& [name, filter] : {
-             std::pair{"one sensor's reads", ReadFilter{QStringLiteral("2310042"), {}, {}}},
-             std::pair{"one week's reads", ReadFilter{{}, QDate(2026, 3, 1), QDate(2026, 3, 7)}},
+             std::pair{"one sensor's reads", ReadFilter{QStringLiteral("2310042"), {}, {}, {}}},
+             std::pair{"one week's reads", ReadFilter{{}, QDate(2026, 3, 1), QDate(2026, 3, 7), {}}},
          }) {
         QElapsedTimer timer;
         timer.start();
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
     fill(file, reads);
     std::printf("archive of %d reads filled in %.1f s (%.1f MB)\n", reads,
                 milliseconds(timer) / 1000, double(QFileInfo(file).size()) / 1e6);
-    setArchiveFileName(file);
+    setArchiveLocation(file);
     benchmarkStore(file);
     TForm1 station;
     station.FormClose();  // no driver, no polling: the window only shows

@@ -35,6 +35,7 @@ protected:
         read.street = QStringLiteral("line one\nline two");
         read.maxCurrentH = QStringLiteral("12.5");
         read.scale = words.size() == 1 ? 1 : 2;
+        read.station = at.time().hour() < 9 ? QStringLiteral("bench-1") : QStringLiteral("bench-2");
         read.samples = std::move(words);
         archive.store(read);
     }
@@ -122,6 +123,13 @@ TEST_F(ArchiveExport, FiltersNarrowTheExportAndBadOptionsAreRefused) {
                        QStringLiteral("2026-03-02")}),
               0);
     EXPECT_EQ(readBack(csv)[QStringLiteral("reads")].toArray().size(), 1);
+    ASSERT_EQ(station({QStringLiteral("--export-csv"), csv, QStringLiteral("--station"),
+                       QStringLiteral("bench-1")}),
+              0);
+    const QJsonArray benchOne = readBack(csv)[QStringLiteral("reads")].toArray();
+    ASSERT_EQ(benchOne.size(), 1);
+    EXPECT_EQ(benchOne[0].toObject()[QStringLiteral("station")].toString(),
+              QStringLiteral("bench-1"));
 
     QString errors;
     EXPECT_EQ(station({QStringLiteral("--export-csv"), csv, QStringLiteral("--from"),

@@ -123,7 +123,7 @@ TEST_F(StationArchive, AStoreThatFailsKeepsTheReadOnScreenAndStoresItWithTheNext
     const QString unreachable = blocker.fileName() + QStringLiteral("/archive.sqlite");
     start(kSensorA);
     identify();
-    setArchiveFileName(unreachable);
+    setArchiveLocation(unreachable);
     read();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(
@@ -132,7 +132,7 @@ TEST_F(StationArchive, AStoreThatFailsKeepsTheReadOnScreenAndStoresItWithTheNext
     EXPECT_EQ(form->Label19->Caption(), QStringLiteral("2310457"));
     EXPECT_TRUE(form->Button18->isEnabled()) << "still printable";
 
-    setArchiveFileName(archivePath());
+    setArchiveLocation(archivePath());
     read();
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(storedReads(archivePath()).size(), 2u)
@@ -198,6 +198,15 @@ TEST_F(StationArchive, TheListFiltersBySensorAndDaysAndCountsWhatItShows) {
     EXPECT_EQ(count->text(), QString::fromUtf8("Odczytów: 3"));
     in<QDateEdit>(window, "ArchiveTo")->setDate(today.addDays(-1));
     EXPECT_EQ(list->model()->rowCount(), 0);
+
+    in<QDateEdit>(window, "ArchiveTo")->setDate(today);
+    auto* station = in<QLineEdit>(window, "ArchiveStation");
+    station->setText(QStringLiteral("bench-9"));
+    EXPECT_EQ(count->text(), QString::fromUtf8("Odczytów: 0")) << "no read of that station";
+    station->setText(stationName());
+    EXPECT_EQ(count->text(), QString::fromUtf8("Odczytów: 3"));
+    EXPECT_EQ(list->model()->index(0, 6).data().toString(), stationName());
+    station->clear();
 
     readSensor(kSensorA);  // a new window: its archive window starts unfiltered
     EXPECT_EQ(in<QLabel>(openArchive(), "ArchiveCount")->text(), QString::fromUtf8("Odczytów: 4"));

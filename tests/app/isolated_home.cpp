@@ -39,7 +39,7 @@ private:
 }  // namespace
 
 TEST(TestIsolation, TheDefaultArchiveIsInTheTestProgramsOwnHome) {
-    const QString file = archiveFileName();
+    const QString file = archiveLocation();
     EXPECT_TRUE(file.startsWith(IsolatedHome::home() + QLatin1Char('/'))) << file.toStdString();
     EXPECT_FALSE(file.startsWith(IsolatedHome::realHome() + QStringLiteral("/.local")))
         << file.toStdString();

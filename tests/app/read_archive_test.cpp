@@ -77,12 +77,12 @@ TEST_F(ArchiveFile, FiltersBySensorAndInclusiveDaysNewestFirst) {
         archive.store(read);
     }
     EXPECT_EQ(archive.count({}), 4);
-    EXPECT_EQ(archive.count({QStringLiteral("A1"), {}, {}}), 3);
-    EXPECT_EQ(archive.count({QStringLiteral(" A1 "), {}, {}}), 3) << "spaces around a typed number";
-    EXPECT_EQ(archive.count({QStringLiteral("A"), {}, {}}), 0) << "the whole number";
-    EXPECT_EQ(archive.count({{}, day, day}), 2);
-    EXPECT_EQ(archive.count({QStringLiteral("A1"), day, {}}), 2);
-    EXPECT_EQ(archive.count({{}, {}, day.addDays(-1)}), 1);
+    EXPECT_EQ(archive.count({QStringLiteral("A1"), {}, {}, {}}), 3);
+    EXPECT_EQ(archive.count({QStringLiteral(" A1 "), {}, {}, {}}), 3) << "spaces around a typed number";
+    EXPECT_EQ(archive.count({QStringLiteral("A"), {}, {}, {}}), 0) << "the whole number";
+    EXPECT_EQ(archive.count({{}, day, day, {}}), 2);
+    EXPECT_EQ(archive.count({QStringLiteral("A1"), day, {}, {}}), 2);
+    EXPECT_EQ(archive.count({{}, {}, day.addDays(-1), {}}), 1);
 
     std::vector<QDateTime> order;
     archive.forEach({}, [&](const ArchivedRead& read) { order.push_back(read.readAt); });
@@ -90,7 +90,7 @@ TEST_F(ArchiveFile, FiltersBySensorAndInclusiveDaysNewestFirst) {
     EXPECT_TRUE(std::is_sorted(order.rbegin(), order.rend())) << "newest first";
 
     QSqlQueryModel model;
-    archive.fillListModel(model, {QStringLiteral("B2"), {}, {}});
+    archive.fillListModel(model, {QStringLiteral("B2"), {}, {}, {}});
     ASSERT_EQ(model.rowCount(), 1);
     EXPECT_EQ(model.index(0, 2).data().toString(), QStringLiteral("B2"));
 }
@@ -133,7 +133,7 @@ TEST_F(ArchiveFile, AFirstVersionArchiveIsMigratedWithItsReads) {
     fresh.station = QStringLiteral("bench-2");
     archive.store(fresh);
     EXPECT_EQ(archive.load(fresh.id).station, QStringLiteral("bench-2"));
-    EXPECT_EQ(archive.count({QStringLiteral("555"), {}, {}}), 2);
+    EXPECT_EQ(archive.count({QStringLiteral("555"), {}, {}, {}}), 2);
     EXPECT_EQ(scalar(file(), QStringLiteral("SELECT version FROM schema_version")).toInt(),
               ReadArchive::kSchemaVersion);
 }

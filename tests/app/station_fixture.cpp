@@ -35,7 +35,7 @@ void StationTest::SetUp() {
     });
     static int serial = 0;
     ASSERT_TRUE(archiveDir_.isValid());
-    setArchiveFileName(archivePath());
+    setArchiveLocation(archivePath());
     previousArchiveVariable_ = qgetenv("QUORVAN_ARCHIVE");
     qputenv("QUORVAN_ARCHIVE", archivePath().toLocal8Bit());
     transcriptPath_ = transcriptDir().filePath(QStringLiteral("wire-%1.log").arg(++serial)).toStdString();
@@ -45,7 +45,7 @@ void StationTest::TearDown() {
     form.reset();
     setMessageBoxHandler(previousHandler_);
     setD2xxLibraryFileName("libftd2xx.so");
-    setArchiveFileName(QString());
+    setArchiveLocation(QString());
     qputenv("QUORVAN_ARCHIVE", previousArchiveVariable_);
 }
 
