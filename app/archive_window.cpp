@@ -101,6 +101,10 @@ void ArchiveWindow::buildControls() {
         connect(edit, &QLineEdit::textChanged, this, guarded([this] { refresh(); }));
 
     list_->setModel(model_);
+    connect(model_, &ArchiveListModel::fetchFailed, this, [this](const QString& reason) {
+        tell(QString::fromUtf8(kTexts[language_][kUnreadable])
+                 .arg(station_.archive().location(), reason));
+    });
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -159,9 +163,11 @@ ReadFilter ArchiveWindow::filter() const {
 void ArchiveWindow::refresh() {
     int count = 0;
     try {
-        ReadArchive& archive = station_.archive();
-        count = archive.count(filter());
-        archive.fillListModel(*model_, filter());
+        const ReadFilter current = filter();
+        count = station_.archive().count(current);
+        model_->reset([this, current](const ListedRead* after, int limit) {
+            return station_.archive().list(current, limit, after);
+        });
     } catch (const Exception& error) {
         // Not an empty list: an archive that cannot be reached says so.
         model_->clear();
@@ -179,7 +185,7 @@ void ArchiveWindow::refresh() {
 
 qint64 ArchiveWindow::selectedId() const {
     const QModelIndexList rows = list_->selectionModel()->selectedRows(ArchiveListModel::kId);
-    return rows.isEmpty() ? 0 : model_->QSqlQueryModel::data(rows.first()).toLongLong();
+    return rows.isEmpty() ? 0 : model_->idAt(rows.first().row());
 }
 
 void ArchiveWindow::openSelected() {

@@ -31,3 +31,11 @@ struct ReadFilter {
     QDate from, to;
     QString station;
 };
+
+// One row of the archive list: what it shows of a stored read.
+struct ListedRead {
+    qint64 id = 0;
+    QString readAt;  // as stored, yyyy-MM-dd HH:mm:ss.zzz
+    QString sensorNumber, sensorType, testerNumber, station;
+    bool complete = true;
+};

@@ -7,7 +7,6 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QUuid>
 #include <QVariant>
@@ -390,13 +389,28 @@ void ReadArchive::forEach(const ReadFilter& filter,
     });
 }
 
-void ReadArchive::fillListModel(QSqlQueryModel& model, const ReadFilter& filter) {
-    retryAfterDamage([&] {
-        QSqlQuery query = select(QStringLiteral("id, read_at, sensor_number, sensor_type, "
-                                                "tester_number, complete, station"),
-                                 filter, QStringLiteral("ORDER BY read_at DESC, id DESC"), false);
-        model.setQuery(std::move(query));
-        if (model.lastError().isValid())
-            fail(QStringLiteral("cannot list the reads"), model.query());
+std::vector<ListedRead> ReadArchive::list(const ReadFilter& filter, int limit,
+                                          const ListedRead* after) {
+    return retryAfterDamage([&] {
+        QSqlQuery query = select(
+            QStringLiteral("id, read_at, sensor_number, sensor_type, tester_number, complete, "
+                           "station"),
+            filter, QStringLiteral("ORDER BY read_at DESC, id DESC LIMIT %1").arg(limit), true,
+            after ? QStringLiteral("(read_at < ? OR (read_at = ? AND id < ?))") : QString(),
+            after ? QVariantList{after->readAt, after->readAt, after->id} : QVariantList());
+        std::vector<ListedRead> rows;
+        while (query.next()) {
+            ListedRead row;
+            row.id = query.value(0).toLongLong();
+            row.readAt = query.value(1).toString();
+            row.sensorNumber = query.value(2).toString();
+            row.sensorType = query.value(3).toString();
+            row.testerNumber = query.value(4).toString();
+            row.complete = query.value(5).toInt() != 0;
+            row.station = query.value(6).toString();
+            rows.push_back(std::move(row));
+        }
+        if (query.lastError().isValid()) fail(QStringLiteral("cannot list the reads"), query);
+        return rows;
     });
 }

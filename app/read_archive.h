@@ -11,7 +11,6 @@
 #include "toolkit/exception.h"
 
 class QSqlQuery;
-class QSqlQueryModel;
 
 // Raised when the archive cannot be opened or written.
 class EArchiveError : public Exception {
@@ -62,10 +61,10 @@ public:
     // page at a time.
     void forEach(const ReadFilter& filter, const std::function<void(const ArchivedRead&)>& visit,
                  Order order = Order::NewestFirst);
-    // Puts the list columns of the matching reads into the model, newest
-    // first: id, date and time, sensor number, sensor type, tester number,
-    // complete, station.
-    void fillListModel(QSqlQueryModel& model, const ReadFilter& filter);
+    // Up to `limit` rows of the archive list, newest first, starting after
+    // `after` (none: with the newest read).
+    std::vector<ListedRead> list(const ReadFilter& filter, int limit,
+                                 const ListedRead* after = nullptr);
 
     // Where a damaged file was moved to since the last call, or empty.
     QString takeSetAsideFileName();

@@ -11,6 +11,7 @@
 #include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -231,7 +232,7 @@ TEST_F(OperatorArchive, DamageFoundByAnExportFromTheWindowIsToldAtOnce) {
         ReadArchive(archivePath()).store(first);
     }
     // 299 more reads, a second apart, the oldest first in the file; the
-    // list fetches the newest 255 only.
+    // list fetches the newest 200 only.
     scalar(
         archivePath(),
         QStringLiteral(
@@ -279,4 +280,37 @@ TEST_F(OperatorArchive, DamageFoundByAnExportFromTheWindowIsToldAtOnce) {
     QFile old(setAside);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), before) << "set aside untouched";
+}
+
+// A large archive opens with its newest page; scrolling fetches the rest.
+TEST_F(OperatorArchive, TheListFetchesAPageAtATimeAsItScrolls) {
+    {
+        ArchivedRead first;
+        first.readAt = QDateTime(QDate(2025, 1, 1), QTime(0, 0));
+        ReadArchive(archivePath()).store(first);
+    }
+    scalar(archivePath(),
+           QStringLiteral(
+               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 449) "
+               "INSERT INTO reads (read_at, complete, last_step, tester_number, tester_model,"
+               " executor_name, postal_code, city, street, executor_id, sensor_number, pairing,"
+               " sensor_type, production_date, max_current_h, min_current_h, max_current_l,"
+               " min_current_l, scale, samples, station, read_uuid) "
+               "SELECT strftime('%Y-%m-%d %H:%M:%S.000', '2025-01-01', '+' || (i / 2) || "
+               "' seconds'), 1, 17, '', '', '', '', '', '', '', 'S' || i, '', '', '', '', '', "
+               "'', '', 2, x'', '', 'uuid-' || i FROM n"));
+    start(kSensorA);
+    ArchiveWindow* window = openArchive();
+    auto* list = in<QTableView>(window, "ArchiveList");
+    QAbstractItemModel* model = list->model();
+    EXPECT_EQ(in<QLabel>(window, "ArchiveCount")->text(), QString::fromUtf8("Odczytów: 450"));
+    EXPECT_EQ(model->rowCount(), 200) << "the first page only";
+    while (model->canFetchMore({})) model->fetchMore({});
+    ASSERT_EQ(model->rowCount(), 450);
+    QStringList sensors;
+    for (int row = 0; row < 450; ++row) sensors << model->index(row, 2).data().toString();
+    EXPECT_EQ(sensors.first(), QStringLiteral("S449")) << "newest first";
+    EXPECT_EQ(sensors.last(), QString()) << "the oldest, stored first";
+    EXPECT_EQ(QSet<QString>(sensors.begin(), sensors.end()).size(), 450) << "none twice";
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }

@@ -1,7 +1,6 @@
 // The archive in a PostgreSQL database: the same records, filters and
 // schema as the file, a store that is never kept twice, and what the
 // station says when the database cannot be used.
-#include <QSqlQueryModel>
 
 #include "app/read_archive.h"
 #include "postgres_fixture.h"
@@ -69,10 +68,14 @@ TEST_F(PostgresArchive, KeepsEveryFieldAndFiltersAsTheFileDoes) {
     archive.forEach({}, [&](const ArchivedRead& read) { order.push_back(read.readAt); });
     ASSERT_EQ(order.size(), 4u);
     EXPECT_TRUE(std::is_sorted(order.rbegin(), order.rend())) << "newest first";
-    QSqlQueryModel model;
-    archive.fillListModel(model, {{}, {}, {}, QStringLiteral("bench-2")});
-    ASSERT_EQ(model.rowCount(), 2);
-    EXPECT_EQ(model.index(0, 6).data().toString(), QStringLiteral("bench-2"));
+    const auto rows = archive.list({{}, {}, {}, QStringLiteral("bench-2")}, 10);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].station, QStringLiteral("bench-2"));
+    const auto all = archive.list({}, 10);
+    ASSERT_EQ(all.size(), 4u);
+    const auto after = archive.list({}, 10, &all[1]);
+    ASSERT_EQ(after.size(), 2u) << "the page after the second read";
+    EXPECT_EQ(after[0].id, all[2].id);
     EXPECT_EQ(
         server->adminValue(QStringLiteral("SELECT version FROM schema_version"), database).toInt(),
         ReadArchive::kSchemaVersion);
