@@ -156,3 +156,21 @@ TEST_F(PostgresArchive, ARoleThatMayNotCreateTheSchemaIsToldWhatIsMissing) {
     EXPECT_TRUE(cannotStore.contains(QStringLiteral("permission denied for table")))
         << cannotStore.toStdString();
 }
+
+// The README's floor with an owner that made the schema and a station
+// role that may only read and add reads.
+TEST_F(PostgresArchive, AStationRoleWithOnlySelectAndInsertStoresAndLists) {
+    ReadArchive(location).open();  // the owner creates the tables
+    server->ensureRole(QStringLiteral("quorvan_station"), QStringLiteral("Station-1"));
+    passwords->add(QStringLiteral("quorvan_station"), QStringLiteral("Station-1"));
+    ASSERT_TRUE(server->admin({QStringLiteral("GRANT SELECT, INSERT ON reads, schema_version TO "
+                                              "quorvan_station")},
+                              database));
+    ReadArchive station(server->uri(QStringLiteral("quorvan_station"), database));
+    ArchivedRead read =
+        readOf(QStringLiteral("2310457"), QDateTime::currentDateTime(), QStringLiteral("bench-4"));
+    station.store(read);
+    EXPECT_GT(read.id, 0);
+    EXPECT_EQ(station.count({}), 1);
+    EXPECT_EQ(station.list({}, 10).size(), 1u);
+}
