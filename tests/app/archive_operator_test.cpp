@@ -20,7 +20,7 @@
 
 namespace {
 
-// Sensor SN-4410 of the issue: a production date and L currents of its own.
+// Sensor SN-4410: a production date and L currents of its own.
 const std::string kSensor4410 =
     "sensor-number \"SN-4410\"\nproduction-date \"11/24\"\n"
     "max-current-h \"12.0\"\nmin-current-h \"10.5\"\nmax-current-l \"9.5\"\nmin-current-l \"3.1\"\n"
