@@ -3,8 +3,8 @@
 
 #include <QDir>
 #include <QPrinter>
-#include <QRegularExpression>
 #include <QSaveFile>
+#include <algorithm>
 
 #include "app/current_chart.h"
 #include "app/main_window.h"
@@ -40,7 +40,12 @@ const char* const kSampleColumns[] = {"read_id", "sensor_number", "read_at", "sa
 
 // RFC 4180: a field with a separator, a quote or a line break is quoted.
 QString csvField(const QString& text) {
-    if (!text.contains(QRegularExpression(QStringLiteral("[\",\r\n]")))) return text;
+    // Called for every field of every sample row: a plain scan, no pattern.
+    const bool plain = std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c == QLatin1Char('"') || c == QLatin1Char(',') || c == QLatin1Char('\r') ||
+               c == QLatin1Char('\n');
+    });
+    if (plain) return text;
     QString quoted = text;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');

@@ -34,16 +34,18 @@ enum Text {
     kWritten,
     kExportFailed,
     kUnreadable,
+    kStation,
+    kUnavailable,
     kTextCount
 };
 
 const char* const kTexts[2][kTextCount] = {
     {"Archiwum odczytów", "Numer czujnika:", "Od:", "Do:", "Odczytów: %1", "Otwórz", "Drukuj",
      "Eksport CSV", "Eksport PDF", "Zapisano odczytów: %1\n%2", "Eksport nie powiódł się:\n%1",
-     "Nie można odczytać archiwum %1:\n%2"},
+     "Nie można odczytać archiwum %1:\n%2", "Stanowisko:", "Archiwum niedostępne"},
     {"Read archive", "Sensor number:", "From:", "To:", "Reads: %1", "Open", "Print", "Export CSV",
      "Export PDF", "Reads written: %1\n%2", "The export failed:\n%1",
-     "The archive %1 cannot be read:\n%2"},
+     "The archive %1 cannot be read:\n%2", "Station:", "Archive unavailable"},
 };
 
 template <typename W>
@@ -65,6 +67,8 @@ ArchiveWindow::ArchiveWindow(TForm1& station)
 void ArchiveWindow::buildControls() {
     sensorCaption_ = new QLabel(this);
     sensor_ = named(new QLineEdit(this), "ArchiveSensor");
+    stationCaption_ = new QLabel(this);
+    stationFilter_ = named(new QLineEdit(this), "ArchiveStation");
     fromEnabled_ = named(new QCheckBox(this), "ArchiveFromEnabled");
     toEnabled_ = named(new QCheckBox(this), "ArchiveToEnabled");
     from_ = named(new QDateEdit(QDate::currentDate().addMonths(-1), this), "ArchiveFrom");
@@ -79,6 +83,8 @@ void ArchiveWindow::buildControls() {
     auto* filters = new QHBoxLayout;
     filters->addWidget(sensorCaption_);
     filters->addWidget(sensor_);
+    filters->addWidget(stationCaption_);
+    filters->addWidget(stationFilter_);
     for (auto [enabled, date] : {std::pair{fromEnabled_, from_}, std::pair{toEnabled_, to_}}) {
         date->setCalendarPopup(true);
         date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -91,9 +97,14 @@ void ArchiveWindow::buildControls() {
     }
     filters->addStretch();
     filters->addWidget(count_);
-    connect(sensor_, &QLineEdit::textChanged, this, guarded([this] { refresh(); }));
+    for (QLineEdit* edit : {sensor_, stationFilter_})
+        connect(edit, &QLineEdit::textChanged, this, guarded([this] { refresh(); }));
 
     list_->setModel(model_);
+    connect(model_, &ArchiveListModel::fetchFailed, this, [this](const QString& reason) {
+        tell(QString::fromUtf8(kTexts[language_][kUnreadable])
+                 .arg(station_.archive().location(), reason));
+    });
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -122,6 +133,7 @@ void ArchiveWindow::setLanguage(int language) {
     const auto text = [this](Text which) { return QString::fromUtf8(kTexts[language_][which]); };
     setWindowTitle(text(kTitle));
     sensorCaption_->setText(text(kSensor));
+    stationCaption_->setText(text(kStation));
     fromEnabled_->setText(text(kFrom));
     toEnabled_->setText(text(kTo));
     open_->setText(text(kOpen));
@@ -129,12 +141,20 @@ void ArchiveWindow::setLanguage(int language) {
     exportCsv_->setText(text(kExportCsv));
     exportPdf_->setText(text(kExportPdf));
     model_->setLanguage(language_);
-    refresh();
+    showCount();
+}
+
+// A language switch asks the archive nothing: a server that is not there
+// is told once, when the list is read.
+void ArchiveWindow::showCount() {
+    count_->setText(shownCount_ ? QString::fromUtf8(kTexts[language_][kCount]).arg(*shownCount_)
+                                : QString::fromUtf8(kTexts[language_][kUnavailable]));
 }
 
 ReadFilter ArchiveWindow::filter() const {
     ReadFilter result;
     result.sensor = sensor_->text().trimmed();
+    result.station = stationFilter_->text().trimmed();
     if (fromEnabled_->isChecked()) result.from = from_->date();
     if (toEnabled_->isChecked()) result.to = to_->date();
     return result;
@@ -143,24 +163,29 @@ ReadFilter ArchiveWindow::filter() const {
 void ArchiveWindow::refresh() {
     int count = 0;
     try {
-        ReadArchive& archive = station_.archive();
-        count = archive.count(filter());
-        archive.fillListModel(*model_, filter());
+        const ReadFilter current = filter();
+        count = station_.archive().count(current);
+        model_->reset([this, current](const ListedRead* after, int limit) {
+            return station_.archive().list(current, limit, after);
+        });
     } catch (const Exception& error) {
+        // Not an empty list: an archive that cannot be reached says so.
         model_->clear();
-        count_->setText(QString::fromUtf8(kTexts[language_][kCount]).arg(0));
+        shownCount_.reset();
+        showCount();
         tell(QString::fromUtf8(kTexts[language_][kUnreadable])
-                 .arg(station_.archive().fileName(), error.Message()));
+                 .arg(station_.archive().location(), error.Message()));
         return;
     }
-    count_->setText(QString::fromUtf8(kTexts[language_][kCount]).arg(count));
+    shownCount_ = count;
+    showCount();
     list_->hideColumn(ArchiveListModel::kId);
     list_->resizeColumnsToContents();
 }
 
 qint64 ArchiveWindow::selectedId() const {
     const QModelIndexList rows = list_->selectionModel()->selectedRows(ArchiveListModel::kId);
-    return rows.isEmpty() ? 0 : model_->QSqlQueryModel::data(rows.first()).toLongLong();
+    return rows.isEmpty() ? 0 : model_->idAt(rows.first().row());
 }
 
 void ArchiveWindow::openSelected() {
@@ -184,7 +209,7 @@ void ArchiveWindow::exportCsv() {
                  .arg(count)
                  .arg(file + '\n' + samplesFileName(file)));
     } catch (const Exception& error) {
-        tell(QString::fromUtf8(kTexts[language_][kExportFailed]).arg(error.Message()));
+        exportFailed(error);
     }
 }
 
@@ -195,8 +220,15 @@ void ArchiveWindow::exportPdf() {
         const int count = exportPdfReports(station_.archive(), filter(), folder, language_);
         tell(QString::fromUtf8(kTexts[language_][kWritten]).arg(count).arg(folder));
     } catch (const Exception& error) {
-        tell(QString::fromUtf8(kTexts[language_][kExportFailed]).arg(error.Message()));
+        exportFailed(error);
     }
+}
+
+// An export that found the archive damaged has had it set aside: the list
+// shows the archive that took its place.
+void ArchiveWindow::exportFailed(const Exception& error) {
+    tell(QString::fromUtf8(kTexts[language_][kExportFailed]).arg(error.Message()));
+    refresh();
 }
 
 QString ArchiveWindow::chooseTarget(bool folder) {

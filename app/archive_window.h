@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "app/archived_read.h"
 
@@ -13,10 +14,11 @@ class QPushButton;
 class QTableView;
 class ArchiveListModel;
 class TForm1;
+class Exception;
 
 // The list of stored reads over the station's window, newest first, with
-// filters by sensor number and by days, the number of reads found, and the
-// commands that open, print and export them.
+// filters by sensor number, by station and by days, the number of reads
+// found, and the commands that open, print and export them.
 class ArchiveWindow : public QWidget {
     Q_OBJECT
 public:
@@ -42,12 +44,15 @@ private:
     void buildControls();
     QString chooseTarget(bool folder);
     void tell(const QString& text);
+    void exportFailed(const Exception& error);
+    void showCount();
 
     TForm1& station_;
     int language_ = 0;
+    std::optional<int> shownCount_;  // reads found by the last refresh; none when unreadable
     ArchiveListModel* model_;
-    QLabel *sensorCaption_, *count_;
-    QLineEdit* sensor_;
+    QLabel *sensorCaption_, *stationCaption_, *count_;
+    QLineEdit *sensor_, *stationFilter_;
     QCheckBox *fromEnabled_, *toEnabled_;
     QDateEdit *from_, *to_;
     QTableView* list_;

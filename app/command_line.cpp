@@ -36,9 +36,10 @@ CommandLine::CommandLine()
     parser_.addOption(driver_);
 }
 
-void CommandLine::addGroup(const AddOptions& add, RunOptions run) {
+void CommandLine::addGroup(const AddOptions& add, RunOptions run, CountArguments arguments) {
     add(parser_);
     groups_.push_back(std::move(run));
+    if (arguments) arguments_.push_back(std::move(arguments));
 }
 
 // A line that does not parse yet may still hold the application's own
@@ -59,11 +60,14 @@ std::optional<int> CommandLine::parseEarly(const QStringList& arguments) {
 std::optional<int> CommandLine::apply(const QStringList& arguments) {
     const QString program = programName(arguments);
     QString error;
-    if (!parser_.parse(arguments))
+    const bool parsed = parser_.parse(arguments);
+    qsizetype taken = 0;
+    if (parsed)
+        for (const CountArguments& count : arguments_) taken += count(parser_);
+    if (!parsed)
         error = parser_.errorText();
-    else if (!parser_.positionalArguments().isEmpty())
-        error =
-            QStringLiteral("Unexpected argument '%1'.").arg(parser_.positionalArguments().first());
+    else if (parser_.positionalArguments().size() > taken)
+        error = QStringLiteral("Unexpected argument '%1'.").arg(parser_.positionalArguments()[taken]);
     else if (parser_.isSet(driver_) && parser_.value(driver_).isEmpty())
         error = QStringLiteral("--driver needs the path of a library.");
     if (!error.isEmpty()) {

@@ -20,9 +20,12 @@ public:
     // Acts on the parsed options; an exit code ends the program there,
     // without the window.
     using RunOptions = std::function<std::optional<int>(const QCommandLineParser&)>;
+    // How many arguments without an option name the group takes on this
+    // line (quorvan --copy-archive FROM TO takes TO); by default none.
+    using CountArguments = std::function<int(const QCommandLineParser&)>;
 
     CommandLine();
-    void addGroup(const AddOptions& add, RunOptions run);
+    void addGroup(const AddOptions& add, RunOptions run, CountArguments arguments = {});
 
     // Before the application: prints the help or the version and returns 0
     // when asked for either; nothing otherwise.
@@ -41,4 +44,5 @@ private:
     QCommandLineParser parser_;
     QCommandLineOption driver_;
     std::vector<RunOptions> groups_;
+    std::vector<CountArguments> arguments_;
 };

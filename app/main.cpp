@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
     CommandLine commandLine;
-    commandLine.addGroup(addArchiveOptions, runArchiveCommands);
+    commandLine.addGroup(addArchiveOptions, runArchiveCommands, archiveArguments);
     if (const auto exitCode = commandLine.parseEarly(CommandLine::arguments(argc, argv)))
         return *exitCode;
     useOffscreenPlatformForExports(argc, argv);

@@ -102,6 +102,7 @@ public:
     QAction* ArchiveAction;
     std::vector<std::uint16_t> SampleWords;  // the raw log words of the read on screen
     qint64 ShownArchiveId = 0;               // the stored read on screen, 0 for a fresh read
+    std::uint32_t FinishedSteps = 0;         // bit n: step n of the read on screen has run
     QDate ShownArchiveDay;
 
     // Current chart
@@ -210,7 +211,7 @@ private:
 
     void fillDetailsRow(int row, int sample);
     bool runPrintDialog(QPrinter& printer);
-    QString defaultReportFileName() const;
+    QString defaultReportFileName(const QString& lastFile) const;
 
     void buildLayout();
     void buildSplashPanel();

@@ -1,6 +1,7 @@
 // The one-page report, laid out in twenty-firsts of the printable width.
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -36,19 +37,28 @@ void TForm1::printReport(QPrinter& printer) {
 }
 
 bool TForm1::runPrintDialog(QPrinter& printer) {
-    // Without a printer the dialog offers a PDF file: name one up front so
-    // that accepting the dialog straight away writes the report.
-    if (QPrinterInfo::availablePrinters().isEmpty() || printer.outputFormat() == QPrinter::PdfFormat) {
-        if (printer.outputFileName().isEmpty()) printer.setOutputFileName(defaultReportFileName());
-    }
+    // Every print offers the file of the read being printed, never the last
+    // print's: that file holds another sensor's report. Without a printer
+    // the dialog offers a PDF file, named up front so that accepting the
+    // dialog straight away writes the report; a file of that name that is
+    // there already gets the dialog's overwrite question. The document name
+    // is what the dialog offers when the operator turns to a file himself.
+    const QString file = defaultReportFileName(printer.outputFileName());
+    printer.setDocName(QFileInfo(file).completeBaseName());
+    if (QPrinterInfo::availablePrinters().isEmpty() ||
+        printer.outputFormat() == QPrinter::PdfFormat)
+        printer.setOutputFileName(file);
     if (ExecutePrintDialog) return ExecutePrintDialog(printer);
     PrintDialog1 = std::make_unique<QPrintDialog>(&printer, this);
     PrintDialog1->setObjectName(QStringLiteral("PrintDialog1"));
     return PrintDialog1->exec() == QDialog::Accepted;
 }
 
-QString TForm1::defaultReportFileName() const {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+// The folder of the last report printed to a file, else the documents folder.
+QString TForm1::defaultReportFileName(const QString& lastFile) const {
+    QString folder = lastFile.isEmpty() ? QString() : QFileInfo(lastFile).absolutePath();
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
     // A stored read is named after the day it was read.
     const QDate day = ShownArchiveDay.isValid() ? ShownArchiveDay : QDate::currentDate();

@@ -1,67 +1,32 @@
-// The archive file: opening (with the set-aside of a damaged file), the
-// schema and its migrations, storing one read per transaction, and the
-// queries behind the archive window and the exports.
+// The archive on either back end: opening, the schema and its migrations,
+// storing one read per transaction, and the queries behind the archive
+// window and the exports. What only the SQLite file has (WAL, the set-aside
+// of a damaged file) is in archive_file.cpp, the PostgreSQL connection in
+// archive_postgresql.cpp.
 #include "app/read_archive.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlQueryModel>
 #include <QSqlRecord>
-#include <QStandardPaths>
-#include <QSysInfo>
+#include <QUuid>
 #include <QVariant>
 #include <array>
 #include <atomic>
 
+#include "app/archive_backend.h"
+#include "app/archive_schema.h"
+
 namespace {
 
-// A file that SQLite finds damaged: the error that starts its set-aside.
-class EArchiveDamaged : public EArchiveError {
-public:
-    using EArchiveError::EArchiveError;
-};
-
-// Waiting this long for another station's transaction is better than
-// losing the read; the wait comes after the read's last step.
-constexpr int kBusyTimeoutMs = 10000;
-
-constexpr int kSqliteCorrupt = 11;
-constexpr int kSqliteNotADatabase = 26;
+using archive_schema::kTextColumns;
 
 constexpr const char* kTimeFormat = "yyyy-MM-dd HH:mm:ss.zzz";
 constexpr const char* kDayFormat = "yyyy-MM-dd";
 
-// Each step takes the schema from the version before it to its own.
-const QStringList kMigrations[ReadArchive::kSchemaVersion] = {
-    {QStringLiteral("CREATE TABLE reads ("
-                    " id INTEGER PRIMARY KEY,"
-                    " read_at TEXT NOT NULL,"
-                    " complete INTEGER NOT NULL,"
-                    " last_step INTEGER NOT NULL,"
-                    " tester_number TEXT NOT NULL, tester_model TEXT NOT NULL,"
-                    " executor_name TEXT NOT NULL, postal_code TEXT NOT NULL,"
-                    " city TEXT NOT NULL, street TEXT NOT NULL, executor_id TEXT NOT NULL,"
-                    " sensor_number TEXT NOT NULL, pairing TEXT NOT NULL,"
-                    " sensor_type TEXT NOT NULL, production_date TEXT NOT NULL,"
-                    " max_current_h TEXT NOT NULL, min_current_h TEXT NOT NULL,"
-                    " max_current_l TEXT NOT NULL, min_current_l TEXT NOT NULL,"
-                    " scale INTEGER NOT NULL,"
-                    " samples BLOB NOT NULL)")},
-    // The station that stored a read, for archives shared by several
-    // benches; indexes for the newest-first list and the sensor filter.
-    {QStringLiteral("ALTER TABLE reads ADD COLUMN station TEXT NOT NULL DEFAULT ''"),
-     QStringLiteral("CREATE INDEX reads_by_time ON reads (read_at)"),
-     QStringLiteral("CREATE INDEX reads_by_sensor ON reads (sensor_number, read_at)")},
-};
-
-const char* const kTextColumns[] = {
-    "tester_number", "tester_model",  "executor_name",   "postal_code",
-    "city",          "street",        "executor_id",     "sensor_number",
-    "pairing",       "sensor_type",   "production_date", "max_current_h",
-    "min_current_h", "max_current_l", "min_current_l",   "station",
-};
+// Reads come from the archive this many at a time, so that an export of a
+// large archive never holds all of it in memory (PostgreSQL's driver
+// fetches a whole result at once).
+constexpr int kPageSize = 500;
 
 // The record's text fields in the order of kTextColumns.
 template <typename Read>
@@ -101,35 +66,31 @@ ArchivedRead readFrom(const QSqlQuery& query) {
     ArchivedRead read;
     read.id = value("id").toLongLong();
     read.readAt = QDateTime::fromString(value("read_at").toString(), QLatin1String(kTimeFormat));
-    read.complete = value("complete").toBool();
+    read.complete = value("complete").toInt() != 0;
     read.lastStep = value("last_step").toInt();
     const auto fields = textFields(read);
     for (std::size_t i = 0; i < fields.size(); ++i) *fields[i] = value(kTextColumns[i]).toString();
+    read.uuid = value("read_uuid").toString();
     read.scale = value("scale").toInt() == 1 ? 1 : 2;
     read.samples = unpackSamples(value("samples").toByteArray());
     return read;
 }
 
-QString& overriddenFileName() {
-    static QString fileName;
-    return fileName;
+QString insertStatement() {
+    QStringList columns{QStringLiteral("read_at"),   QStringLiteral("complete"),
+                        QStringLiteral("last_step"), QStringLiteral("scale"),
+                        QStringLiteral("samples"),   QStringLiteral("read_uuid")};
+    for (const char* column : kTextColumns) columns << QLatin1String(column);
+    // A read that is there already (a store retried after its commit was
+    // lost, a second copy of an archive) is left as it is.
+    return QStringLiteral("INSERT INTO reads (%1) VALUES (%2) ON CONFLICT (read_uuid) DO NOTHING")
+        .arg(columns.join(','), QStringLiteral("?,").repeated(columns.size()).chopped(1));
 }
 
 }  // namespace
 
-QString archiveFileName() {
-    if (!overriddenFileName().isEmpty()) return overriddenFileName();
-    const QString fromEnvironment = qEnvironmentVariable("QUORVAN_ARCHIVE");
-    if (!fromEnvironment.isEmpty()) return fromEnvironment;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return QDir(folder).filePath(QStringLiteral("archive.sqlite"));
-}
-
-void setArchiveFileName(const QString& fileName) {
-    overriddenFileName() = fileName;
-}
-
-ReadArchive::ReadArchive(QString fileName) : fileName_(std::move(fileName)) {
+ReadArchive::ReadArchive(QString location, ArchiveUse use)
+    : location_(std::move(location)), use_(use) {
     static std::atomic<int> serial{0};
     connectionName_ = QStringLiteral("quorvan-archive-%1").arg(++serial);
 }
@@ -139,17 +100,46 @@ ReadArchive::~ReadArchive() {
 }
 
 void ReadArchive::open() {
-    if (db_.isOpen()) return;
+    // After a failed statement a server connection may be dead: the next
+    // use connects afresh rather than fail on the old one.
+    if (db_.isOpen() && !reconnect_) return;
+    reconnect_ = false;
     try {
         connect();
-    } catch (const EArchiveDamaged&) {
-        setAsideDamagedFile();
+    } catch (const EArchiveDamaged& damage) {
+        handleDamage(damage.Message());
         connect();
     }
 }
 
-// Open only once the schema is up to date: a file that refused it (read
-// only, from a newer station) is tried afresh by the next call.
+// A query that finds the file damaged is asked again of the new archive
+// that took its place.
+template <typename Operation>
+auto ReadArchive::retryAfterDamage(Operation operation) {
+    try {
+        return operation();
+    } catch (const EArchiveDamaged& damage) {
+        handleDamage(damage.Message());
+        return operation();
+    }
+}
+
+// A read, or a run of reads, from a damaged file is gone with it: the
+// caller learns that it was set aside rather than get an empty answer.
+template <typename Operation>
+void ReadArchive::withoutRetry(Operation operation) {
+    try {
+        operation();
+    } catch (const EArchiveDamaged& damage) {
+        handleDamage(damage.Message());
+        throw EArchiveError(
+            QStringLiteral("the archive was damaged and has been set aside as %1").arg(setAside_));
+    }
+}
+
+// Open only once the schema is up to date: an archive that refused it
+// (read only, from a newer station, a role without the right to create
+// it) is tried afresh by the next call.
 void ReadArchive::connect() {
     openConnection();
     try {
@@ -162,16 +152,11 @@ void ReadArchive::connect() {
 
 void ReadArchive::openConnection() {
     closeConnection();
-    const QFileInfo file(fileName_);
-    if (!QDir().mkpath(file.absolutePath()))
-        throw EArchiveError(QStringLiteral("cannot create the folder %1").arg(file.absolutePath()));
-    db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
-    db_.setDatabaseName(fileName_);
-    db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (!db_.open()) {
-        const QString reason = db_.lastError().text();
-        closeConnection();
-        throw EArchiveError(QStringLiteral("cannot open %1: %2").arg(fileName_, reason));
+    if (!location_.error().isEmpty()) throw EArchiveError(location_.error());
+    if (location_.isPostgreSQL()) {
+        db_ = openPostgreSQL(location_, connectionName_);
+    } else {
+        openFile();
     }
 }
 
@@ -182,97 +167,116 @@ void ReadArchive::closeConnection() {
     QSqlDatabase::removeDatabase(connectionName_);
 }
 
-// The damaged file and its journal files keep their names with a suffix
-// that says when they were set aside; nothing is deleted.
-void ReadArchive::setAsideDamagedFile() {
-    closeConnection();
-    const QString suffix = QStringLiteral(".damaged-") +
-                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString target = fileName_ + suffix;
-    for (int n = 2; QFileInfo::exists(target); ++n)
-        target = fileName_ + suffix + QStringLiteral("-%1").arg(n);
-    if (!QFile::rename(fileName_, target))
-        throw EArchiveError(
-            QStringLiteral("the archive %1 is damaged and cannot be set aside").arg(fileName_));
-    for (const char* journal : {"-wal", "-shm"}) {
-        const QString from = fileName_ + QLatin1String(journal);
-        if (QFileInfo::exists(from)) QFile::rename(from, target + QLatin1String(journal));
-    }
-    setAside_ = target;
-}
-
 QString ReadArchive::takeSetAsideFileName() {
     return std::exchange(setAside_, QString());
 }
 
+// The version as the archive holds it, 0 for one without the station's schema.
+int ReadArchive::storedVersion() {
+    QSqlQuery table = exec(archive_schema::versionTableQuery(location_.kind()));
+    if (!table.next() || table.value(0).toInt() == 0) return 0;
+    QSqlQuery current = exec(QStringLiteral("SELECT version FROM schema_version"));
+    return current.next() ? current.value(0).toInt() : 0;
+}
+
 void ReadArchive::migrate() {
-    // WAL is a property of the file: set once, kept by every later connection.
-    exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (!location_.isPostgreSQL() && use_ == ArchiveUse::Station) useWriteAheadLog();
+    // An archive that is up to date is opened without a write transaction,
+    // so that opening never waits for another station's store.
+    const int stored = storedVersion();
+    if (stored == kSchemaVersion) return;
+    if (stored > kSchemaVersion)
+        throw EArchiveError(QStringLiteral("%1 was written by a newer station (schema %2)")
+                                .arg(location())
+                                .arg(stored));
+    if (use_ == ArchiveUse::Export && stored == 0)
+        throw EArchiveError(QStringLiteral("%1 holds no archive").arg(location()));
     try {
-        exec(
-            QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"));
-        QSqlQuery current = exec(QStringLiteral("SELECT version FROM schema_version"));
-        int version = 0;
-        if (current.next()) {
-            version = current.value(0).toInt();
-        } else {
-            exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (0)"));
-        }
-        current.finish();
-        if (version > kSchemaVersion)
-            throw EArchiveError(QStringLiteral("%1 was written by a newer station (schema %2)")
-                                    .arg(fileName_)
-                                    .arg(version));
-        for (; version < kSchemaVersion; ++version) {
-            for (const QString& statement : kMigrations[version]) exec(statement);
-            exec(QStringLiteral("UPDATE schema_version SET version = %1").arg(version + 1));
-        }
+        inWriteTransaction([this] { runMigrations(); });
+    } catch (const EArchiveError& error) {
+        if (!location_.isPostgreSQL() || lastState_ != QLatin1String(kInsufficientPrivilege)) throw;
+        throw EArchiveError(
+            missingSchemaRights(location_, stored, kSchemaVersion, error.Message()));
+    }
+}
+
+void ReadArchive::runMigrations() {
+    const QString lock = archive_schema::migrationLock(location_.kind());
+    if (!lock.isEmpty()) exec(lock);
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"));
+    QSqlQuery current = exec(QStringLiteral("SELECT version FROM schema_version"));
+    int version = 0;
+    if (current.next()) {
+        version = current.value(0).toInt();
+    } else {
+        exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (0)"));
+    }
+    current.finish();
+    // Another station may have brought it up to date while this one waited.
+    if (version > kSchemaVersion)
+        throw EArchiveError(QStringLiteral("%1 was written by a newer station (schema %2)")
+                                .arg(location())
+                                .arg(version));
+    for (; version < kSchemaVersion; ++version) {
+        for (const QString& statement : archive_schema::migration(location_.kind(), version))
+            exec(statement);
+        exec(QStringLiteral("UPDATE schema_version SET version = %1").arg(version + 1));
+    }
+}
+
+template <typename Operation>
+void ReadArchive::inWriteTransaction(Operation operation) {
+    exec(archive_schema::beginWrite(location_.kind()));
+    try {
+        operation();
         exec(QStringLiteral("COMMIT"));
     } catch (...) {
-        QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
+        if (db_.isOpen()) QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
         throw;
     }
 }
 
 void ReadArchive::store(ArchivedRead& read) {
-    open();
-    qint64 id = 0;
-    try {
-        insert(read, id);
-    } catch (const EArchiveDamaged&) {
-        setAsideDamagedFile();
+    retryAfterDamage([&] {
         open();
-        insert(read, id);
-    }
-    read.id = id;
+        inWriteTransaction([&] { insert(read); });
+    });
 }
 
-void ReadArchive::insert(const ArchivedRead& read, qint64& id) {
-    exec(QStringLiteral("BEGIN IMMEDIATE"));
-    try {
-        QStringList columns{QStringLiteral("read_at"), QStringLiteral("complete"),
-                            QStringLiteral("last_step"), QStringLiteral("scale"),
-                            QStringLiteral("samples")};
-        for (const char* column : kTextColumns) columns << QLatin1String(column);
-        QSqlQuery query(db_);
-        query.prepare(
-            QStringLiteral("INSERT INTO reads (%1) VALUES (%2)")
-                .arg(columns.join(','), QStringLiteral("?,").repeated(columns.size()).chopped(1)));
-        query.addBindValue(read.readAt.toString(QLatin1String(kTimeFormat)));
-        query.addBindValue(read.complete ? 1 : 0);
-        query.addBindValue(read.lastStep);
-        query.addBindValue(read.scale);
-        query.addBindValue(packSamples(read.samples));
-        for (const QString* field : textFields(read))
-            query.addBindValue(field->isNull() ? QStringLiteral("") : *field);
-        if (!query.exec()) fail(QStringLiteral("cannot store the read"), query);
-        id = query.lastInsertId().toLongLong();
-        exec(QStringLiteral("COMMIT"));
-    } catch (...) {
-        QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
-        throw;
-    }
+int ReadArchive::storeAll(std::vector<ArchivedRead>& reads) {
+    int added = 0;
+    retryAfterDamage([&] {
+        open();
+        added = 0;
+        inWriteTransaction([&] {
+            for (ArchivedRead& read : reads) added += insert(read) ? 1 : 0;
+        });
+    });
+    return added;
+}
+
+// True when the read was not there before; either way it takes the id the
+// archive keeps it under.
+bool ReadArchive::insert(ArchivedRead& read) {
+    if (read.uuid.isEmpty()) read.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlQuery query(db_);
+    query.prepare(insertStatement());
+    query.addBindValue(read.readAt.toString(QLatin1String(kTimeFormat)));
+    query.addBindValue(read.complete ? 1 : 0);
+    query.addBindValue(read.lastStep);
+    query.addBindValue(read.scale);
+    query.addBindValue(packSamples(read.samples));
+    query.addBindValue(read.uuid);
+    for (const QString* field : textFields(read))
+        query.addBindValue(field->isNull() ? QStringLiteral("") : *field);
+    if (!query.exec()) fail(QStringLiteral("cannot store the read"), query);
+    const bool added = query.numRowsAffected() > 0;
+    QSqlQuery id(db_);
+    id.prepare(QStringLiteral("SELECT id FROM reads WHERE read_uuid = ?"));
+    id.addBindValue(read.uuid);
+    if (!id.exec() || !id.next()) fail(QStringLiteral("cannot store the read"), id);
+    read.id = id.value(0).toLongLong();
+    return added;
 }
 
 QSqlQuery ReadArchive::exec(const QString& sql) {
@@ -281,25 +285,31 @@ QSqlQuery ReadArchive::exec(const QString& sql) {
     return query;
 }
 
-bool ReadArchive::damaged(const QSqlQuery& query) const {
-    const int code = query.lastError().nativeErrorCode().toInt() & 0xFF;
-    return code == kSqliteCorrupt || code == kSqliteNotADatabase;
-}
-
 void ReadArchive::fail(const QString& what, const QSqlQuery& query) {
-    const QString message = QStringLiteral("%1: %2").arg(what, query.lastError().text());
+    const QSqlError error = query.lastError();
+    if (location_.isPostgreSQL()) {
+        lastState_ = error.nativeErrorCode();
+        reconnect_ = true;
+        throw EArchiveError(QStringLiteral("%1: %2").arg(what, serverMessage(error)));
+    }
+    const QString message = QStringLiteral("%1: %2").arg(what, error.text());
     if (damaged(query)) throw EArchiveDamaged(message);
     throw EArchiveError(message);
 }
 
 QSqlQuery ReadArchive::select(const QString& columns, const ReadFilter& filter, const QString& tail,
-                              bool forwardOnly) {
+                              bool forwardOnly, const QString& condition,
+                              const QVariantList& conditionValues) {
     open();
     QStringList conditions;
     QVariantList values;
     if (!filter.sensor.trimmed().isEmpty()) {
         conditions << QStringLiteral("sensor_number = ?");
         values << filter.sensor.trimmed();
+    }
+    if (!filter.station.trimmed().isEmpty()) {
+        conditions << QStringLiteral("station = ?");
+        values << filter.station.trimmed();
     }
     if (filter.from.isValid()) {
         conditions << QStringLiteral("read_at >= ?");
@@ -308,6 +318,10 @@ QSqlQuery ReadArchive::select(const QString& columns, const ReadFilter& filter, 
     if (filter.to.isValid()) {
         conditions << QStringLiteral("read_at < ?");
         values << filter.to.addDays(1).toString(QLatin1String(kDayFormat));
+    }
+    if (!condition.isEmpty()) {
+        conditions << condition;
+        values << conditionValues;
     }
     QSqlQuery query(db_);
     query.setForwardOnly(forwardOnly);
@@ -320,30 +334,83 @@ QSqlQuery ReadArchive::select(const QString& columns, const ReadFilter& filter, 
 }
 
 int ReadArchive::count(const ReadFilter& filter) {
-    QSqlQuery query = select(QStringLiteral("COUNT(*)"), filter, QString());
-    return query.next() ? query.value(0).toInt() : 0;
+    return retryAfterDamage([&] {
+        QSqlQuery query = select(QStringLiteral("COUNT(*)"), filter, QString());
+        if (!query.next()) fail(QStringLiteral("cannot count the reads"), query);
+        return query.value(0).toInt();
+    });
 }
 
 ArchivedRead ReadArchive::load(qint64 id) {
-    open();
-    QSqlQuery query(db_);
-    query.prepare(QStringLiteral("SELECT * FROM reads WHERE id = ?"));
-    query.addBindValue(id);
-    if (!query.exec()) fail(QStringLiteral("cannot load read %1").arg(id), query);
-    if (!query.next()) throw EArchiveError(QStringLiteral("read %1 is not in the archive").arg(id));
-    return readFrom(query);
+    ArchivedRead read;
+    withoutRetry([&] {
+        open();
+        QSqlQuery query(db_);
+        query.prepare(QStringLiteral("SELECT * FROM reads WHERE id = ?"));
+        query.addBindValue(id);
+        if (!query.exec()) fail(QStringLiteral("cannot load read %1").arg(id), query);
+        if (!query.next()) {
+            if (query.lastError().isValid())
+                fail(QStringLiteral("cannot load read %1").arg(id), query);
+            throw EArchiveError(QStringLiteral("read %1 is not in the archive").arg(id));
+        }
+        read = readFrom(query);
+    });
+    return read;
 }
 
+// Page after page, each starting after the last read of the one before:
+// reads stored meanwhile neither repeat nor shift one out.
 void ReadArchive::forEach(const ReadFilter& filter,
-                          const std::function<void(const ArchivedRead&)>& visit) {
-    QSqlQuery query =
-        select(QStringLiteral("*"), filter, QStringLiteral("ORDER BY read_at DESC, id DESC"));
-    while (query.next()) visit(readFrom(query));
+                          const std::function<void(const ArchivedRead&)>& visit, Order order) {
+    const bool newest = order == Order::NewestFirst;
+    const QString orderBy = newest ? QStringLiteral("ORDER BY read_at DESC, id DESC LIMIT %1")
+                                   : QStringLiteral("ORDER BY read_at, id LIMIT %1");
+    const QString after = newest ? QStringLiteral("(read_at < ? OR (read_at = ? AND id < ?))")
+                                 : QStringLiteral("(read_at > ? OR (read_at = ? AND id > ?))");
+    withoutRetry([&] {
+        QString lastAt;
+        qint64 lastId = 0;
+        for (bool first = true;; first = false) {
+            QSqlQuery query = select(QStringLiteral("*"), filter, orderBy.arg(kPageSize), true,
+                                     first ? QString() : after, {lastAt, lastAt, lastId});
+            int rows = 0;
+            while (query.next()) {
+                const ArchivedRead read = readFrom(query);
+                lastAt = query.value(QStringLiteral("read_at")).toString();
+                lastId = read.id;
+                ++rows;
+                visit(read);
+            }
+            // A damaged page halfway through ends the rows as quietly as the last one.
+            if (query.lastError().isValid()) fail(QStringLiteral("cannot read the archive"), query);
+            if (rows < kPageSize) return;
+        }
+    });
 }
 
-void ReadArchive::fillListModel(QSqlQueryModel& model, const ReadFilter& filter) {
-    QSqlQuery query =
-        select(QStringLiteral("id, read_at, sensor_number, sensor_type, tester_number, complete"),
-               filter, QStringLiteral("ORDER BY read_at DESC, id DESC"), false);
-    model.setQuery(std::move(query));
+std::vector<ListedRead> ReadArchive::list(const ReadFilter& filter, int limit,
+                                          const ListedRead* after) {
+    return retryAfterDamage([&] {
+        QSqlQuery query = select(
+            QStringLiteral("id, read_at, sensor_number, sensor_type, tester_number, complete, "
+                           "station"),
+            filter, QStringLiteral("ORDER BY read_at DESC, id DESC LIMIT %1").arg(limit), true,
+            after ? QStringLiteral("(read_at < ? OR (read_at = ? AND id < ?))") : QString(),
+            after ? QVariantList{after->readAt, after->readAt, after->id} : QVariantList());
+        std::vector<ListedRead> rows;
+        while (query.next()) {
+            ListedRead row;
+            row.id = query.value(0).toLongLong();
+            row.readAt = query.value(1).toString();
+            row.sensorNumber = query.value(2).toString();
+            row.sensorType = query.value(3).toString();
+            row.testerNumber = query.value(4).toString();
+            row.complete = query.value(5).toInt() != 0;
+            row.station = query.value(6).toString();
+            rows.push_back(std::move(row));
+        }
+        if (query.lastError().isValid()) fail(QStringLiteral("cannot list the reads"), query);
+        return rows;
+    });
 }

@@ -2,7 +2,7 @@
 // last step (or after the link fault that cut it short), and putting a
 // stored read back into the window.
 #include <QAction>
-#include <QSysInfo>
+#include <QUuid>
 
 #include "app/archive_window.h"
 #include "app/main_window.h"
@@ -33,9 +33,16 @@ const char* const kSetAside[] = {
 
 }  // namespace
 
+// Whatever finds the archive damaged (a store, the archive window, an
+// export from it), the operator learns at once where the old file went.
 ReadArchive& TForm1::archive() {
-    if (!archive_ || archive_->fileName() != archiveFileName())
-        archive_ = std::make_unique<ReadArchive>(archiveFileName());
+    if (!archive_ || archive_->location() != archiveLocation()) {
+        archive_ = std::make_unique<ReadArchive>(archiveLocation());
+        archive_->OnSetAside = [this](const QString& setAsideAs) {
+            MessageBox(QString::fromUtf8(kSetAside[language()]).arg(setAsideAs),
+                       QStringLiteral("INFO"));
+        };
+    }
     return *archive_;
 }
 
@@ -47,11 +54,13 @@ int TForm1::language() const {
     return RadioButton1->isChecked() ? 1 : 0;
 }
 
-// A read cut short keeps what its finished steps received; the fields of
-// the steps it never reached show "---", as the window does after a fault.
+// The archive is the record of what this read received: a field whose step
+// the read never finished is stored as "---", whatever the window still
+// shows (a read without a log keeps the previous production date and L
+// currents on screen; a read cut short keeps what its finished steps got).
 ArchivedRead TForm1::readOnScreen(bool complete) const {
     const auto field = [&](const TLabel* label, std::uint32_t step) {
-        return complete || step < ReadStep ? label->Caption() : QStringLiteral("---");
+        return (FinishedSteps >> step & 1) ? label->Caption() : QStringLiteral("---");
     };
     ArchivedRead read;
     read.readAt = QDateTime::currentDateTime();
@@ -72,7 +81,9 @@ ArchivedRead TForm1::readOnScreen(bool complete) const {
     read.minCurrentH = field(Label27, kMinCurrentHStep);
     read.maxCurrentL = field(Label1, kMaxCurrentLStep);
     read.minCurrentL = field(Label35, kMinCurrentLStep);
-    read.station = QSysInfo::machineHostName();
+    read.station = stationName();
+    // Chosen now: a store retried after a lost connection is the same read.
+    read.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     read.scale = CurrentScale == 1 ? 1 : 2;
     read.samples = SampleWords;
     return read;
@@ -92,11 +103,8 @@ void TForm1::archiveRead(ArchivedRead read) {
     } catch (const Exception& error) {
         failure = error.Message();
     }
-    const QString setAside = target.takeSetAsideFileName();
-    if (!setAside.isEmpty())
-        MessageBox(QString::fromUtf8(kSetAside[language()]).arg(setAside), QStringLiteral("INFO"));
     if (!failure.isEmpty())
-        MessageBox(QString::fromUtf8(kStoreFailed[language()]).arg(target.fileName(), failure),
+        MessageBox(QString::fromUtf8(kStoreFailed[language()]).arg(target.location(), failure),
                    QStringLiteral("INFO"));
     if (archiveWindow_) archiveWindow_->refresh();
 }
@@ -163,10 +171,7 @@ void TForm1::buildArchiveAction() {
 }
 
 void TForm1::openArchiveWindow() {
-    if (!archiveWindow_) {
-        archiveWindow_ = new ArchiveWindow(*this);
-        archiveWindow_->setLanguage(language());
-    }
+    if (!archiveWindow_) archiveWindow_ = new ArchiveWindow(*this);
     archiveWindow_->refresh();
     archiveWindow_->show();
     archiveWindow_->raise();

@@ -39,6 +39,7 @@ void TForm1::Button1Click() {
     DrawChartGrid15();
     CurrentScale = 2;
     ReadStep = 0;
+    FinishedSteps = 0;
     Timer1->setEnabled(true);
     blankRecordFields();
     Panel91->hide();
@@ -64,7 +65,10 @@ void TForm1::blankRecordFields() {
 // Storing waits until the read is over, so that it never delays a step:
 // after the last step, or after the step in which a link fault cut it short.
 void TForm1::Timer1Timer() {
-    ReadStep = performReadStep(ReadStep);
+    const std::uint32_t step = ReadStep;
+    ReadStep = performReadStep(step);
+    // A step that a link fault cut short received nothing of its own.
+    if (!faultedRead_) FinishedSteps |= std::uint32_t(1) << step;
     if (ReadStep == kLastStep + 1) {
         archiveRead(readOnScreen(true));
     } else if (faultedRead_) {

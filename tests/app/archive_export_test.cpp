@@ -35,6 +35,7 @@ protected:
         read.street = QStringLiteral("line one\nline two");
         read.maxCurrentH = QStringLiteral("12.5");
         read.scale = words.size() == 1 ? 1 : 2;
+        read.station = at.time().hour() < 9 ? QStringLiteral("bench-1") : QStringLiteral("bench-2");
         read.samples = std::move(words);
         archive.store(read);
     }
@@ -122,6 +123,13 @@ TEST_F(ArchiveExport, FiltersNarrowTheExportAndBadOptionsAreRefused) {
                        QStringLiteral("2026-03-02")}),
               0);
     EXPECT_EQ(readBack(csv)[QStringLiteral("reads")].toArray().size(), 1);
+    ASSERT_EQ(station({QStringLiteral("--export-csv"), csv, QStringLiteral("--station"),
+                       QStringLiteral("bench-1")}),
+              0);
+    const QJsonArray benchOne = readBack(csv)[QStringLiteral("reads")].toArray();
+    ASSERT_EQ(benchOne.size(), 1);
+    EXPECT_EQ(benchOne[0].toObject()[QStringLiteral("station")].toString(),
+              QStringLiteral("bench-1"));
 
     QString errors;
     EXPECT_EQ(station({QStringLiteral("--export-csv"), csv, QStringLiteral("--from"),
@@ -161,4 +169,51 @@ TEST_F(ArchiveExport, PdfExportWritesOneOnePageReportPerRead) {
     EXPECT_TRUE(page.contains(QStringLiteral("TEST CZUJNIKA RUCHU")));
     EXPECT_TRUE(page.contains(QStringLiteral("2310457")));
     EXPECT_TRUE(page.contains(QStringLiteral("12.5")));
+}
+
+// A scheduled export of a damaged archive must fail loudly, not write empty
+// files every night over a new archive started behind the user's back.
+TEST_F(ArchiveExport, ADamagedArchiveFailsTheExportAndIsLeftWhereItIs) {
+    const QString csv = dir.filePath(QStringLiteral("reads.csv"));
+    const QString reports = dir.filePath(QStringLiteral("reports"));
+    const auto expectRefused = [&](const char* what) {
+        SCOPED_TRACE(what);
+        QFile file(archiveFile());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        for (const QStringList& arguments :
+             {QStringList{QStringLiteral("--export-csv"), csv},
+              QStringList{QStringLiteral("--export-pdf"), reports}}) {
+            QString errors;
+            EXPECT_EQ(station(arguments, &errors), 1) << arguments.join(' ').toStdString();
+            EXPECT_TRUE(errors.contains(
+                QStringLiteral("quorvan: the archive %1 is damaged").arg(archiveFile())))
+                << errors.toStdString();
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+                  QStringList{QStringLiteral("archive.sqlite")})
+            << "nothing set aside, no new archive, no export files";
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before) << "the archive is left as it was";
+    };
+
+    // Pages wrecked behind an intact header: found by the export's query.
+    {
+        QFile file(archiveFile());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_GT(file.size(), 4096);
+        file.seek(4096);
+        file.write(QByteArray(int(file.size() - 4096), '\xA5'));
+    }
+    for (const char* journal : {"-wal", "-shm"}) QFile::remove(archiveFile() + journal);
+    expectRefused("damaged pages");
+
+    // Not a database at all.
+    {
+        QFile file(archiveFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(8192, '\x5A'));
+    }
+    expectRefused("garbage");
 }

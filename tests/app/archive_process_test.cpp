@@ -52,8 +52,8 @@ TEST(ArchiveProcesses, TwoStationsStoringAtOnceKeepEveryRead) {
     }
     ReadArchive archive(file);
     EXPECT_EQ(archive.count({}), 400);
-    EXPECT_EQ(archive.count({QStringLiteral("first"), {}, {}}), 200);
-    EXPECT_EQ(archive.count({QStringLiteral("second"), {}, {}}), 200);
+    EXPECT_EQ(archive.count({QStringLiteral("first"), {}, {}, {}}), 200);
+    EXPECT_EQ(archive.count({QStringLiteral("second"), {}, {}, {}}), 200);
     EXPECT_EQ(integrityOf(file), QStringLiteral("ok"));
 }
 

@@ -13,82 +13,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include "app/archive_window.h"
-#include "app/read_archive.h"
-#include "station_fixture.h"
-
-namespace {
-
-const std::string kSensorA =
-    "executor \"Jan Kowalski\" \"30-418\" \"Kraków\" \"Długa 17\"\n"
-    "executor-id \"EX-0427\"\nsensor-number \"2310457\"\npairing \"PR-88213\"\n"
-    "sensor-type \"MS-401\"\nproduction-date \"03/23\"\n"
-    "max-current-h \"12.5\"\nmin-current-h \"11.0\"\nmax-current-l \"20.5\"\nmin-current-l "
-    "\"4.0\"\n"
-    "log-samples 130 list 0x807B 0x0028 0x2000 0xFFFF 12.3H 4.0";
-const std::string kSensorB = "sensor-number \"9990001\"\nlog-samples 300 curve 5.0 12.0";
-
-// The words kSensorA's log carries: the list repeated up to 130 samples.
-std::vector<std::uint16_t> wordsOfSensorA() {
-    const std::uint16_t list[] = {0x807B, 0x0028, 0x2000, 0xFFFF, 0x807B, 0x0028};
-    std::vector<std::uint16_t> words;
-    for (int k = 0; k < 130; ++k) words.push_back(list[k % 6]);
-    return words;
-}
-
-std::vector<ArchivedRead> storedReads(const QString& file) {
-    ReadArchive archive(file);
-    std::vector<ArchivedRead> reads;
-    archive.forEach({}, [&](const ArchivedRead& read) { reads.push_back(read); });
-    return reads;
-}
-
-QString pdfText(const QString& file) {
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
-    if (!text.waitForFinished()) return QString();
-    return QString::fromUtf8(text.readAllStandardOutput());
-}
-
-}  // namespace
-
-class StationArchive : public StationTest {
-protected:
-    // Reads one sensor after another, each with its own scenario.
-    void readSensor(const std::string& scenario) {
-        start(scenario);
-        identify();
-        read();
-    }
-
-    void printTo(const QString& file) {
-        form->ExecutePrintDialog = [file](QPrinter& printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(file);
-            return true;
-        };
-        form->Button18Click();
-    }
-
-    ArchiveWindow* openArchive() {
-        form->openArchiveWindow();
-        return form->archiveWindow();
-    }
-
-    template <typename W>
-    W* in(ArchiveWindow* window, const char* name) {
-        W* widget = window->findChild<W*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    void selectRow(ArchiveWindow* window, int row) {
-        auto* list = in<QTableView>(window, "ArchiveList");
-        list->selectRow(row);
-    }
-
-    QTemporaryDir files;
-};
+#include "archive_station_fixture.h"
 
 TEST_F(StationArchive, ACompleteReadIsStoredWithEveryFieldAndTheRawWords) {
     readSensor(kSensorA);
@@ -198,7 +123,7 @@ TEST_F(StationArchive, AStoreThatFailsKeepsTheReadOnScreenAndStoresItWithTheNext
     const QString unreachable = blocker.fileName() + QStringLiteral("/archive.sqlite");
     start(kSensorA);
     identify();
-    setArchiveFileName(unreachable);
+    setArchiveLocation(unreachable);
     read();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(
@@ -207,7 +132,7 @@ TEST_F(StationArchive, AStoreThatFailsKeepsTheReadOnScreenAndStoresItWithTheNext
     EXPECT_EQ(form->Label19->Caption(), QStringLiteral("2310457"));
     EXPECT_TRUE(form->Button18->isEnabled()) << "still printable";
 
-    setArchiveFileName(archivePath());
+    setArchiveLocation(archivePath());
     read();
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(storedReads(archivePath()).size(), 2u)
@@ -273,6 +198,15 @@ TEST_F(StationArchive, TheListFiltersBySensorAndDaysAndCountsWhatItShows) {
     EXPECT_EQ(count->text(), QString::fromUtf8("Odczytów: 3"));
     in<QDateEdit>(window, "ArchiveTo")->setDate(today.addDays(-1));
     EXPECT_EQ(list->model()->rowCount(), 0);
+
+    in<QDateEdit>(window, "ArchiveTo")->setDate(today);
+    auto* station = in<QLineEdit>(window, "ArchiveStation");
+    station->setText(QStringLiteral("bench-9"));
+    EXPECT_EQ(count->text(), QString::fromUtf8("Odczytów: 0")) << "no read of that station";
+    station->setText(stationName());
+    EXPECT_EQ(count->text(), QString::fromUtf8("Odczytów: 3"));
+    EXPECT_EQ(list->model()->index(0, 6).data().toString(), stationName());
+    station->clear();
 
     readSensor(kSensorA);  // a new window: its archive window starts unfiltered
     EXPECT_EQ(in<QLabel>(openArchive(), "ArchiveCount")->text(), QString::fromUtf8("Odczytów: 4"));

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QSqlQueryModel>
 #include <QTemporaryDir>
 
 #include "app/read_archive.h"
@@ -77,22 +76,30 @@ TEST_F(ArchiveFile, FiltersBySensorAndInclusiveDaysNewestFirst) {
         archive.store(read);
     }
     EXPECT_EQ(archive.count({}), 4);
-    EXPECT_EQ(archive.count({QStringLiteral("A1"), {}, {}}), 3);
-    EXPECT_EQ(archive.count({QStringLiteral(" A1 "), {}, {}}), 3) << "spaces around a typed number";
-    EXPECT_EQ(archive.count({QStringLiteral("A"), {}, {}}), 0) << "the whole number";
-    EXPECT_EQ(archive.count({{}, day, day}), 2);
-    EXPECT_EQ(archive.count({QStringLiteral("A1"), day, {}}), 2);
-    EXPECT_EQ(archive.count({{}, {}, day.addDays(-1)}), 1);
+    EXPECT_EQ(archive.count({QStringLiteral("A1"), {}, {}, {}}), 3);
+    EXPECT_EQ(archive.count({QStringLiteral(" A1 "), {}, {}, {}}), 3)
+        << "spaces around a typed number";
+    EXPECT_EQ(archive.count({QStringLiteral("A"), {}, {}, {}}), 0) << "the whole number";
+    EXPECT_EQ(archive.count({{}, day, day, {}}), 2);
+    EXPECT_EQ(archive.count({QStringLiteral("A1"), day, {}, {}}), 2);
+    EXPECT_EQ(archive.count({{}, {}, day.addDays(-1), {}}), 1);
 
     std::vector<QDateTime> order;
     archive.forEach({}, [&](const ArchivedRead& read) { order.push_back(read.readAt); });
     ASSERT_EQ(order.size(), 4u);
     EXPECT_TRUE(std::is_sorted(order.rbegin(), order.rend())) << "newest first";
 
-    QSqlQueryModel model;
-    archive.fillListModel(model, {QStringLiteral("B2"), {}, {}});
-    ASSERT_EQ(model.rowCount(), 1);
-    EXPECT_EQ(model.index(0, 2).data().toString(), QStringLiteral("B2"));
+    const auto rows = archive.list({QStringLiteral("B2"), {}, {}, {}}, 10);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].sensorNumber, QStringLiteral("B2"));
+
+    // Page by page, each after the last row of the one before.
+    std::vector<qint64> paged;
+    for (auto page = archive.list({}, 3); !page.empty(); page = archive.list({}, 3, &page.back()))
+        for (const ListedRead& row : page) paged.push_back(row.id);
+    std::vector<qint64> all;
+    archive.forEach({}, [&](const ArchivedRead& read) { all.push_back(read.id); });
+    EXPECT_EQ(paged, all);
 }
 
 TEST_F(ArchiveFile, AFirstVersionArchiveIsMigratedWithItsReads) {
@@ -133,7 +140,7 @@ TEST_F(ArchiveFile, AFirstVersionArchiveIsMigratedWithItsReads) {
     fresh.station = QStringLiteral("bench-2");
     archive.store(fresh);
     EXPECT_EQ(archive.load(fresh.id).station, QStringLiteral("bench-2"));
-    EXPECT_EQ(archive.count({QStringLiteral("555"), {}, {}}), 2);
+    EXPECT_EQ(archive.count({QStringLiteral("555"), {}, {}, {}}), 2);
     EXPECT_EQ(scalar(file(), QStringLiteral("SELECT version FROM schema_version")).toInt(),
               ReadArchive::kSchemaVersion);
 }

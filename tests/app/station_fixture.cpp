@@ -34,7 +34,10 @@ void StationTest::SetUp() {
         messages << caption + ": " + text;
     });
     static int serial = 0;
-    setArchiveFileName(archivePath());
+    ASSERT_TRUE(archiveDir_.isValid());
+    setArchiveLocation(archivePath());
+    previousArchiveVariable_ = qgetenv("QUORVAN_ARCHIVE");
+    qputenv("QUORVAN_ARCHIVE", archivePath().toLocal8Bit());
     transcriptPath_ = transcriptDir().filePath(QStringLiteral("wire-%1.log").arg(++serial)).toStdString();
 }
 
@@ -42,12 +45,21 @@ void StationTest::TearDown() {
     form.reset();
     setMessageBoxHandler(previousHandler_);
     setD2xxLibraryFileName("libftd2xx.so");
-    setArchiveFileName(QString());
+    setArchiveLocation(QString());
+    qputenv("QUORVAN_ARCHIVE", previousArchiveVariable_);
 }
 
-void StationTest::start(const std::string& scenario) {
+namespace {
+
+void setScenario(const std::string& scenario) {
     const std::string text = "reply-delay 0\nstatus-cost 0\n" + scenario + "\n";
     setenv("FTD2XX_SIM", text.c_str(), 1);
+}
+
+}  // namespace
+
+void StationTest::start(const std::string& scenario) {
+    setScenario(scenario);
     setenv("FTD2XX_SIM_LOG", transcriptPath_.c_str(), 1);
     ASSERT_EQ(simulatorReload()(), 0) << "scenario errors, see stderr";
     form = std::make_unique<TForm1>();
@@ -57,6 +69,12 @@ void StationTest::identify() {
     loadDriver();
     ASSERT_TRUE(form->DllLoaded);
     poll();
+}
+
+void StationTest::attachSensor(const std::string& scenario) {
+    setScenario(scenario);
+    poll();
+    ASSERT_TRUE(form->Button1->isEnabled()) << "the tester is identified again";
 }
 
 void StationTest::read() {

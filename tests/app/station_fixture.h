@@ -27,6 +27,10 @@ protected:
     void poll() { form->Timer3Timer(); }
     void identify();
     void read();
+    // Puts another sensor on the tester while the window stays: the
+    // simulator takes the new scenario at the station's next poll, which
+    // finds the tester afresh and identifies it.
+    void attachSensor(const std::string& scenario);
 
     // Transcript lines of the calls made (comments left out), and the bytes
     // written, one "02", "0B", "49 00" ... per write.
@@ -35,7 +39,8 @@ protected:
     int countCalls(const QString& prefix) const;
     void clearTranscript();
 
-    // Each test stores its reads into an archive of its own.
+    // Each test stores its reads into an archive of its own, in this process
+    // and in the programs it starts (QUORVAN_ARCHIVE).
     QString archivePath() const { return archiveDir_.filePath(QStringLiteral("archive.sqlite")); }
 
     std::unique_ptr<TForm1> form;
@@ -45,6 +50,7 @@ private:
     MessageBoxHandler previousHandler_;
     std::string transcriptPath_;
     QTemporaryDir archiveDir_;
+    QByteArray previousArchiveVariable_;
 };
 
 // A scenario line for a log of `count` samples all with the same raw word.

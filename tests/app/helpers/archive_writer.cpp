@@ -1,6 +1,7 @@
 // Stores reads into an archive from a process of its own, for the tests of
-// several stations sharing one file and of a station killed mid-store.
-//   archive_writer FILE COUNT SENSOR [--as-nobody]
+// several stations sharing one archive and of a station killed mid-store.
+//   archive_writer ARCHIVE COUNT SENSOR [--as-nobody]
+// ARCHIVE is a file or a PostgreSQL URI; SENSOR is also the station's name.
 // prints "stored N" after each committed read; exits 0 when all are stored,
 // 1 with the error on stderr otherwise.
 #include <unistd.h>
@@ -12,7 +13,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: archive_writer FILE COUNT SENSOR [--as-nobody]\n");
+        std::fprintf(stderr, "usage: archive_writer ARCHIVE COUNT SENSOR [--as-nobody]\n");
         return 2;
     }
     // The archive folder's permissions bind only a user without root's powers.
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
             ArchivedRead read;
             read.readAt = QDateTime::currentDateTime();
             read.sensorNumber = QString::fromLocal8Bit(argv[3]);
+            read.station = read.sensorNumber;
             read.executorName = QStringLiteral("Zażółć gęślą jaźń %1").arg(n);
             read.samples.assign(300, std::uint16_t(n));
             archive.store(read);
