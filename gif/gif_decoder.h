@@ -134,6 +134,7 @@ private:
     TGIFGraphicControlInfo pendingInfo_;
     std::uint8_t pendingTransparentIndex_ = 0;
     bool pendingTransparent_ = false;
+    int currentTransparentIndex_ = -1;  // of the graphic last read
     int loopCount_ = 0;
     bool hasLoopExtension_ = false;
     int rowsRead_ = 0;

@@ -75,9 +75,14 @@ int percentOf(int rows, int total) {
 
 }  // namespace
 
+// A graphic control extension speaks for the one graphic that follows it,
+// its transparency included: a later graphic without one of its own has
+// none, as every GIF89a reader takes it.
 void TZVQ_CustomGifDecompressor::takePendingInfo() {
     currentInfo_ = pendingInfo_;
     pendingInfo_ = TGIFGraphicControlInfo{};
+    currentTransparentIndex_ = pendingTransparent_ ? pendingTransparentIndex_ : -1;
+    pendingTransparent_ = false;
 }
 
 // Stands at the next image or plain text; false at the trailer.
@@ -167,7 +172,7 @@ QRect TZVQ_CustomGifDecompressor::readImageDescriptor(std::unique_ptr<TLogicalPa
     if (packed & 0x80) local = std::make_unique<TGIFPalette>(GetImageStream(), 1 << ((packed & 7) + 1));
     lastInterlaced_ = (packed & 0x40) != 0;
     lastLocalColours_ = local ? local->GetCount() : 0;
-    lastTransparentIndex_ = pendingTransparent_ ? pendingTransparentIndex_ : -1;
+    lastTransparentIndex_ = currentTransparentIndex_;
     return QRect(left, top, width, height);
 }
 
@@ -257,10 +262,10 @@ void TZVQ_CustomGifDecompressor::readImageRows(TDeviceIndependentBitmap* dib, co
 
 void TZVQ_CustomGifDecompressor::setTransparency(TDeviceIndependentBitmap* dib,
                                                  const TLogicalPalette* palette) const {
-    if (!pendingTransparent_) return;
+    if (currentTransparentIndex_ < 0) return;
     dib->SetTransparent(true);
-    dib->SetTransparentColour(pendingTransparentIndex_ < palette->GetCount()
-                                  ? palette->GetColour(pendingTransparentIndex_)
+    dib->SetTransparentColour(currentTransparentIndex_ < palette->GetCount()
+                                  ? palette->GetColour(currentTransparentIndex_)
                                   : clWhite);
 }
 

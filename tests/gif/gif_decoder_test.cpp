@@ -136,7 +136,7 @@ TEST(GifDecoder, LoopingAndOtherApplicationExtensions) {
     EXPECT_EQ(seen, QByteArray("OTHERAPP/1.0/abcde"));
 }
 
-TEST(GifDecoder, GraphicControlAppliesToTheNextImageTransparencyStays) {
+TEST(GifDecoder, GraphicControlAppliesToTheNextImageAlone) {
     const QByteArray bytes = gifHeader(4, 4, 2) + graphicControl(2, true, true, 7, 3) +
                              imageDescriptor(1, 2, 1, 1) + literalImageData({3}, 2) +
                              imageDescriptor(3, 1, 1, 1) + literalImageData({0}, 2) + ";";
@@ -154,7 +154,8 @@ TEST(GifDecoder, GraphicControlAppliesToTheNextImageTransparencyStays) {
     EXPECT_EQ(second.Origin, QPoint(3, 1));
     EXPECT_EQ(second.DisposalMethod, TDisposalMethods::dmNone);
     EXPECT_EQ(second.DelayTime, 0);
-    EXPECT_TRUE(dibAt(decoded, 1)->GetTransparent());
+    // Its transparency too: the second image has none of its own.
+    EXPECT_FALSE(dibAt(decoded, 1)->GetTransparent());
 
     QByteArray badSize = graphicControl(0, false, false, 0, 0);
     badSize[2] = 5;

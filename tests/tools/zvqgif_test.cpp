@@ -59,7 +59,8 @@ TEST(ZvqgifTool, InfoDescribesTheScreenAndEveryGraphic) {
     EXPECT_EQ(lines[3], "background #0102fe");
     EXPECT_EQ(lines[4], "graphic 0: image origin 2,0 size 2x2 interlaced no local-table 0 transparent 3 "
                         "disposal background user-input yes delay 250 ms comment \"one\"");
-    EXPECT_EQ(lines[5], "graphic 1: image origin 0,0 size 4x2 interlaced yes local-table 8 transparent 3 "
+    // The control block before the first image is the first image's alone.
+    EXPECT_EQ(lines[5], "graphic 1: image origin 0,0 size 4x2 interlaced yes local-table 8 transparent - "
                         "disposal none user-input no delay 0 ms comment -");
     EXPECT_EQ(lines[6], "loop-count 3");
     EXPECT_EQ(lines[7], "graphics 2");
