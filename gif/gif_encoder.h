@@ -55,6 +55,13 @@ public:
 
     void WriteGIFGraphicToStream(TStream* stream, TZVQExtGraphic* graphic, const TGIFGraphicControlInfo& info);
     void WriteGIFGraphic(TZVQExtGraphic* graphic, const TGIFGraphicControlInfo& info);
+    // An image whose LZW data (code size byte, sub-blocks, terminator) is
+    // coded already, as the other graphics are written but for the pixels:
+    // `local` is its own colour table (null: the global one), and
+    // `transparentIndex` -1 for none. A stream without a screen descriptor
+    // gets one first, of the global frame's size.
+    void WriteCodedImage(const TGIFGraphicControlInfo& info, int transparentIndex, QSize size,
+                         const TLogicalPalette* local, const QByteArray& data);
     // Extension blocks written before the first graphic are held back and
     // follow the logical screen descriptor, where the format wants them.
     void WriteComment(const QByteArray& text);

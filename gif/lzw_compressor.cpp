@@ -13,6 +13,12 @@ namespace {
 
 constexpr std::size_t kOutputChunk = 64 * 1024;
 
+int checkedCodeSize(int size) {
+    if (size == 1) return 2;
+    if (size < 2 || size > 8) throw ELZWError(QStringLiteral("Unsupported Minimum Code Size - %1").arg(size));
+    return size;
+}
+
 int codeSizeFor(TDIBFormat format) {
     switch (format) {
     case TDIBFormat::dtMonochrome: return 2;
@@ -64,6 +70,12 @@ TZVQ_LZWCompressor::TZVQ_LZWCompressor(TStream* stream, TDIBFormat format)
     output_.push_back(std::uint8_t(minimumCodeSize_));
 }
 
+TZVQ_LZWCompressor::TZVQ_LZWCompressor(TStream* stream, int minimumCodeSize)
+    : TZVQ_LZWCommon(stream, checkedCodeSize(minimumCodeSize)), table_(takeTable()) {
+    output_.reserve(kOutputChunk + kCodedSize + 64);
+    output_.push_back(std::uint8_t(minimumCodeSize_));
+}
+
 TZVQ_LZWCompressor::~TZVQ_LZWCompressor() {
     try {
         Finish();
@@ -107,12 +119,14 @@ void TZVQ_LZWCompressor::flushOutput() {
 // The loop keeps the coder's state in locals, out of reach of the stores to
 // the string table and the output, so that it stays in registers; it goes
 // back to the members where other functions need it.
-void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
+template <bool Either>
+void TZVQ_LZWCompressor::codeIndices(const std::uint8_t* indices, const std::uint8_t* alternatives, int count) {
     int i = 0;
     if (!started_ && count > 0) {
         resetDictionary();
         WriteBits(clearCode_, codeWidth_);
-        currentPrefix_ = indices[i++] & pixelMask();
+        currentPrefix_ = (Either ? alternatives[i] : indices[i]) & pixelMask();
+        ++i;
         started_ = true;
     }
     std::uint32_t prefix = currentPrefix_, next = nextFreeCode_, threshold = nextWidthThreshold_;
@@ -127,8 +141,33 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
         coded = codedLength_;
     };
     for (; i < count; ++i) {
-        const std::uint8_t pixel = indices[i] & mask;
-        const std::uint32_t slot = slotOf(prefix, pixel);
+        std::uint8_t pixel = indices[i] & mask;
+        std::uint32_t slot = slotOf(prefix, pixel);
+        if constexpr (Either) {
+            const std::uint8_t alternative = alternatives[i] & mask;
+            if (alternative != pixel) {
+                const std::uint32_t other = slotOf(prefix, alternative);
+                const bool both = table[slot] != 0 && table[other] != 0;
+                const bool neither = table[slot] == 0 && table[other] == 0;
+                bool takeAlternative = table[other] != 0;
+                if (both || neither) {
+                    // Whichever the next pixel can follow; else transparency
+                    // before more of it.
+                    const auto follows = [&](std::uint32_t from) {
+                        if (i + 1 >= count) return false;
+                        const std::uint32_t start = both ? table[from] : (from == slot ? pixel : alternative);
+                        return table[slotOf(start, indices[i + 1] & mask)] != 0 ||
+                               table[slotOf(start, alternatives[i + 1] & mask)] != 0;
+                    };
+                    const bool viaPixel = follows(slot), viaAlternative = follows(other);
+                    takeAlternative = viaAlternative || (!viaPixel && (i + 1 >= count || alternatives[i + 1] != indices[i + 1]));
+                }
+                if (takeAlternative) {
+                    pixel = alternative;
+                    slot = other;
+                }
+            }
+        }
         const std::uint32_t code = table[slot];
         if (code != 0) {
             prefix = code;
@@ -160,6 +199,15 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     codedLength_ = coded;
     bitCount_ = bitCount;
     bits_ = bits;
+}
+
+void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
+    codeIndices<false>(indices, nullptr, count);
+}
+
+void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const std::uint8_t* alternatives,
+                                            int count) {
+    codeIndices<true>(indices, alternatives, count);
 }
 
 bool TZVQ_LZWCompressor::WriteRow(TDIBMappedReader* reader) {

@@ -29,6 +29,10 @@ public:
     // dtMonochrome, dt4bit and dt8bit take minimum code sizes 2, 4 and 8;
     // any other format raises ELZWError before anything is written.
     TZVQ_LZWCompressor(TStream* stream, TDIBFormat format);
+    // Any minimum code size from 2 to 8 (1 is taken as 2), for images whose
+    // indices all lie below 2^size; others raise ELZWError "Unsupported
+    // Minimum Code Size - N" before anything is written.
+    TZVQ_LZWCompressor(TStream* stream, int minimumCodeSize);
     // Finishes the code stream when Finish was not called; a failure to
     // write is lost here, so callers that care call Finish.
     ~TZVQ_LZWCompressor() override;
@@ -37,6 +41,13 @@ public:
     bool WriteRow(TDIBMappedReader* reader);
     // Indices beyond the colours of the format are taken modulo their count.
     void writeIndices(const std::uint8_t* indices, int count);
+    // Codes pixels that may each be shown by either of two indices (where
+    // both are the same, by that one alone): every string is extended by
+    // the alternative when the dictionary has it, else by the index, and a
+    // new string starts with the alternative. Frames whose unchanged pixels
+    // may be transparent pass the transparent index as the alternative
+    // there, so that strings run on through both.
+    void writeEitherIndices(const std::uint8_t* indices, const std::uint8_t* alternatives, int count);
     // Writes the last prefix, the end code, the partial sub-block and the
     // terminator, and hands everything still held to the stream.
     void Finish();
@@ -60,6 +71,8 @@ private:
     }
     std::uint8_t pixelMask() const { return std::uint8_t((1u << minimumCodeSize_) - 1); }
 
+    template <bool Either>
+    void codeIndices(const std::uint8_t* indices, const std::uint8_t* alternatives, int count);
     void resetDictionary();
     // Cuts the coded bytes gathered so far into full sub-blocks.
     void flushSubBlocks();

@@ -277,3 +277,45 @@ TEST(LzwCodec, CodersAliveTogetherAndOutOfRangeIndices) {
     for (std::size_t i = 0; i < wide.size(); i += 7) wide[i] = std::uint8_t(wide[i] + 16 * (i % 16));
     EXPECT_EQ(compress(wide, TDIBFormat::dt4bit, 200), bAlone);
 }
+
+// Any code size from 2 to 8 for indices below it, and pixels that may be
+// either of two indices: every pixel decodes, with our decoder and
+// giflib's, to one of the two it was given, and the coder's choices make
+// long runs of the alternative where it can.
+TEST(LzwCodec, CodesEitherOfTwoIndicesAtAnyCodeSize) {
+    const int width = 97, height = 61;
+    for (int size = 2; size <= 8; ++size) {
+        const int colours = 1 << size;
+        const auto indices = randomIndices(width * height, colours - 1, 3, unsigned(size));
+        auto alternatives = indices;
+        for (std::size_t i = 0; i < alternatives.size(); ++i) {
+            if (i % 200 < 150) alternatives[i] = std::uint8_t(colours - 1);
+        }
+        TMemoryStream out, plain;
+        {
+            TZVQ_LZWCompressor coder(&out, size);
+            coder.writeEitherIndices(indices.data(), alternatives.data(), int(indices.size()));
+            coder.Finish();
+            TZVQ_LZWCompressor plainCoder(&plain, size);
+            plainCoder.writeIndices(indices.data(), int(indices.size()));
+            plainCoder.Finish();
+        }
+        ASSERT_EQ(out.bytes()[0], char(size));
+        const std::vector<std::uint8_t> ours = decompress(out.bytes(), int(indices.size()));
+        ASSERT_EQ(ours.size(), indices.size());
+        const QByteArray gif = gifHeader(width, height, size) + imageDescriptor(0, 0, width, height) + out.bytes() + ';';
+        const auto theirs = decodeWithGiflib(gif);
+        ASSERT_TRUE(theirs.has_value());
+        EXPECT_EQ(theirs->front().indices, ours);
+        int either = 0;
+        for (std::size_t i = 0; i < ours.size(); ++i) {
+            ASSERT_TRUE(ours[i] == indices[i] || ours[i] == alternatives[i]) << "size " << size << " pixel " << i;
+            either += alternatives[i] != indices[i];
+        }
+        // Fewer codes than with the indices alone.
+        EXPECT_LT(out.bytes().size(), plain.bytes().size()) << size;
+        EXPECT_GT(either, 0);
+    }
+    expectThrowWithMessage<ELZWError>([] { TZVQ_LZWCompressor coder(nullptr, 9); },
+                                      QStringLiteral("Unsupported Minimum Code Size - 9"));
+}

@@ -5,6 +5,7 @@
 
 #include "frame_export.h"
 #include "gif_info.h"
+#include "gif_optimize.h"
 #include "gif_writing.h"
 #include "gif/pixel_limit.h"
 #include "toolkit/exception.h"
@@ -19,6 +20,7 @@ const char* const kUsageText =
     "       zvqgif decode FILE.gif OUTDIR [--global-frame] [--pixel-limit N]\n"
     "       zvqgif encode IN OUT.gif [--interlace] [--no-dither] [--grayscale] [--gif87a]\n"
     "                     [--comment TEXT] [--quality standard|high]\n"
+    "       zvqgif optimize IN.gif OUT.gif\n"
     "       zvqgif animate OUT.gif [--delay MS] [--loop N] [--disposal none|leave|background|previous]\n"
     "                      [--transparent RRGGBB] [--quality standard|high] IN...\n";
 
@@ -76,6 +78,8 @@ int run(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
         options.comment = parser.value("comment").toUtf8();
         options.quality = quality(parser);
         encodePicture(args[1], args[2], options);
+    } else if (command == "optimize" && args.size() == 3) {
+        optimizeGif(args[1], args[2]);
     } else if (command == "animate" && args.size() >= 3) {
         AnimateOptions options;
         options.delay = number(parser, "delay");
@@ -116,7 +120,7 @@ int main(int argc, char** argv) {
         {"disposal", "animate: none, leave, background or previous.", "METHOD", "none"},
         {"transparent", "animate: the transparent colour.", "RRGGBB"},
     });
-    parser.addPositionalArgument("command", "info | decode | encode | animate, then their files");
+    parser.addPositionalArgument("command", "info | decode | encode | optimize | animate, then their files");
     parser.process(application);
 
     QTextStream out(stdout);

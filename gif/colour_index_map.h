@@ -1,0 +1,65 @@
+#pragma once
+
+// Colours (non-zero 32-bit words) to small numbers, for the pixel loops of
+// the frame optimiser: open addressing that doubles when half full, with
+// the last colour looked up remembered, since neighbours often share one.
+#include <cstdint>
+#include <vector>
+
+class TColourIndexMap {
+public:
+    static constexpr std::uint32_t kMissing = 0xFFFFFFFF;
+
+    TColourIndexMap() : keys_(kStart, 0), values_(kStart, 0) {}
+
+    std::uint32_t find(std::uint32_t colour) const {
+        if (colour == lastKey_) return lastValue_;
+        for (std::uint32_t at = slotOf(colour);; at = (at + 1) & mask()) {
+            if (keys_[at] == colour) return values_[at];
+            if (keys_[at] == 0) return kMissing;
+        }
+    }
+    // The colour's number, given `value` when it is new.
+    std::uint32_t insert(std::uint32_t colour, std::uint32_t value) {
+        if (colour == lastKey_) return lastValue_;
+        std::uint32_t at = slotOf(colour);
+        for (; keys_[at] != 0; at = (at + 1) & mask()) {
+            if (keys_[at] == colour) return remember(colour, values_[at]);
+        }
+        keys_[at] = colour;
+        values_[at] = value;
+        if (++count_ * 2 > keys_.size()) grow();
+        return remember(colour, value);
+    }
+    std::size_t size() const { return count_; }
+
+private:
+    static constexpr std::size_t kStart = 1024;
+    std::uint32_t mask() const { return std::uint32_t(keys_.size() - 1); }
+    std::uint32_t slotOf(std::uint32_t colour) const { return (colour * 0x9E3779B1u) >> shift_; }
+    std::uint32_t remember(std::uint32_t colour, std::uint32_t value) {
+        lastKey_ = colour;
+        lastValue_ = value;
+        return value;
+    }
+    void grow() {
+        std::vector<std::uint32_t> keys(keys_.size() * 2, 0), values(keys.size(), 0);
+        --shift_;
+        keys.swap(keys_);
+        values.swap(values_);
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == 0) continue;
+            std::uint32_t at = slotOf(keys[i]);
+            while (keys_[at] != 0) at = (at + 1) & mask();
+            keys_[at] = keys[i];
+            values_[at] = values[i];
+        }
+    }
+
+    std::vector<std::uint32_t> keys_;
+    std::vector<std::uint32_t> values_;
+    std::size_t count_ = 0;
+    int shift_ = 22;  // 32 less the bits of kStart
+    std::uint32_t lastKey_ = 0;
+    std::uint32_t lastValue_ = 0;
+};

@@ -1,0 +1,179 @@
+// Optimised frames into image data: with the global table or one of their
+// own, unchanged pixels in their colours or free to be transparent, the
+// smallest kept.
+#include <bit>
+#include <optional>
+
+#include "gif/colour_index_map.h"
+#include "gif/gif_errors.h"
+#include "gif/lzw_compressor.h"
+#include "gif/optimized_frame.h"
+#include "toolkit/streams.h"
+
+namespace {
+
+constexpr int kNone = -1;
+
+// A colour table for one frame: each of its colour ids as an index (kNone
+// where the table lacks the colour), and the transparent index.
+struct TableChoice {
+    std::vector<int> indexOf;
+    int transparentIndex = kNone;
+    std::vector<std::uint32_t> localTable;  // empty: the global table
+};
+
+struct Coded {
+    QByteArray data;
+    int transparentIndex = kNone;
+    std::int64_t cost = INT64_MAX;
+};
+
+// The bytes a local table of `count` entries takes: a power of two, at
+// least 2.
+std::int64_t tableBytes(std::size_t count) {
+    return count == 0 ? 0 : 3 * std::int64_t(std::bit_ceil(std::max<std::size_t>(count, 2)));
+}
+
+int codeSizeFor(int largestIndex) { return std::max(2, int(std::bit_width(unsigned(largestIndex)))); }
+
+// A transparent index only has to differ from the colours the frame
+// changes: unchanged pixels show the same whether their index stands for
+// their colour or for transparency. So it is the first index the changed
+// colours leave free (within the table's power of two).
+int freeIndex(const std::vector<bool>& used, std::size_t tableSize) {
+    const std::size_t size = std::bit_ceil(std::max<std::size_t>(tableSize, 2));
+    for (std::size_t i = 0; i < size; ++i) {
+        if (!used[i]) return int(i);
+    }
+    return kNone;
+}
+
+std::optional<TableChoice> globalChoice(const TOptimizedFrame& frame, const TGlobalTable& global,
+                                        const TColourIndexMap& globalIndex) {
+    TableChoice choice;
+    choice.indexOf.resize(frame.colours.size(), kNone);
+    std::vector<bool> used(256, false);
+    bool missing = false;
+    for (std::size_t id = 0; id < frame.colours.size(); ++id) {
+        const std::uint32_t at = globalIndex.find(frame.colours[id]);
+        const bool required = int(id) < frame.requiredColours;
+        if (at == TColourIndexMap::kMissing && required) return std::nullopt;
+        if (at == TColourIndexMap::kMissing) {
+            missing = true;
+            continue;
+        }
+        choice.indexOf[id] = int(at);
+        if (required) used[at] = true;
+    }
+    choice.transparentIndex = freeIndex(used, global.colours.size());
+    const bool needsTransparent = missing || frame.hasClear || frame.declaresTransparency;
+    if (needsTransparent && choice.transparentIndex == kNone) return std::nullopt;
+    return choice;
+}
+
+// Its changed colours, the transparent entry, then its unchanged colours
+// while they fit.
+TableChoice localChoice(const TOptimizedFrame& frame) {
+    TableChoice choice;
+    choice.indexOf.resize(frame.colours.size(), kNone);
+    const auto add = [&](std::size_t id) {
+        choice.indexOf[id] = int(choice.localTable.size());
+        choice.localTable.push_back(frame.colours[id]);
+    };
+    for (std::size_t id = 0; id < std::size_t(frame.requiredColours); ++id) add(id);
+    const bool transparent = frame.hasClear || frame.declaresTransparency || frame.hasUnchanged;
+    if (transparent && choice.localTable.size() < 256) {
+        choice.transparentIndex = int(choice.localTable.size());
+        choice.localTable.push_back(0);
+    }
+    for (std::size_t id = std::size_t(frame.requiredColours); id < frame.colours.size(); ++id) {
+        if (choice.localTable.size() < 256) add(id);
+    }
+    return choice;
+}
+
+enum class Unchanged { Coloured, Transparent, Either };
+
+// One coding of the frame, its unchanged pixels in their colours (or
+// transparent where the table lacks them), transparent, or free to be
+// either. Null when the frame cannot be coded so.
+std::optional<Coded> code(const TOptimizedFrame& frame, const TableChoice& table, Unchanged unchanged) {
+    const std::size_t count = frame.ids.size();
+    const bool either = unchanged == Unchanged::Either;
+    std::vector<std::uint8_t> indices(count), alternatives(either ? count : 0);
+    const int transparent = table.transparentIndex;
+    bool usesTransparent = frame.declaresTransparency;
+    int largest = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint16_t id = frame.ids[i];
+        const bool free = frame.unchanged[i] != 0;
+        int index = id == TOptimizedFrame::kClear ? kNone : table.indexOf[id];
+        if (free && unchanged == Unchanged::Transparent) index = kNone;
+        if (index == kNone) {
+            if (transparent == kNone) return std::nullopt;
+            index = transparent;
+            usesTransparent = true;
+        }
+        indices[i] = std::uint8_t(index);
+        largest = std::max(largest, index);
+        if (!either) continue;
+        alternatives[i] = std::uint8_t(free ? transparent : index);
+        if (free) largest = std::max(largest, transparent);
+    }
+    usesTransparent |= either;
+    TMemoryStream out;
+    {
+        TZVQ_LZWCompressor coder(&out, codeSizeFor(largest));
+        if (either) {
+            coder.writeEitherIndices(indices.data(), alternatives.data(), int(count));
+        } else {
+            coder.writeIndices(indices.data(), int(count));
+        }
+        coder.Finish();
+    }
+    Coded coded;
+    coded.data = out.bytes();
+    coded.transparentIndex = usesTransparent ? transparent : kNone;
+    coded.cost = coded.data.size() + tableBytes(table.localTable.size());
+    return coded;
+}
+
+// The largest index the frame needs when its unchanged pixels are
+// transparent.
+int largestIndex(const TOptimizedFrame& frame, const TableChoice& table) {
+    int largest = table.transparentIndex;
+    for (int id = 0; id < frame.requiredColours; ++id) largest = std::max(largest, table.indexOf[std::size_t(id)]);
+    return largest;
+}
+
+}  // namespace
+
+void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
+    TColourIndexMap globalIndex;
+    for (std::size_t i = 0; i < global.colours.size(); ++i) globalIndex.insert(global.colours[i], std::uint32_t(i));
+    std::vector<TableChoice> choices;
+    if (std::optional<TableChoice> shared = globalChoice(frame, global, globalIndex)) choices.push_back(*shared);
+    TableChoice own = localChoice(frame);
+    if (choices.empty() ||
+        codeSizeFor(largestIndex(frame, own)) < codeSizeFor(largestIndex(frame, choices.front()))) {
+        choices.push_back(std::move(own));
+    }
+    std::optional<Coded> best;
+    const TableChoice* bestTable = nullptr;
+    for (const TableChoice& table : choices) {
+        for (Unchanged unchanged : {Unchanged::Coloured, Unchanged::Transparent, Unchanged::Either}) {
+            if (unchanged != Unchanged::Coloured && !frame.hasUnchanged) continue;
+            std::optional<Coded> coded = code(frame, table, unchanged);
+            if (coded && (!best || coded->cost < best->cost)) {
+                best = std::move(coded);
+                bestTable = &table;
+            }
+        }
+    }
+    if (!best) throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
+    frame.data = best->data;
+    frame.transparentIndex = best->transparentIndex;
+    frame.localTable = bestTable->localTable;
+    frame.ids = {};
+    frame.unchanged = {};
+}

@@ -1,0 +1,241 @@
+#include "gif/frame_optimizer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "gif/frame_threads.h"
+#include "gif/gif_encoder.h"
+#include "gif/optimized_frame.h"
+#include "gif/screen_composer.h"
+#include "imaging/logical_palette.h"
+
+namespace {
+
+// The longest delay a graphic control extension holds.
+constexpr std::int32_t kLongestDelay = 65535 * 10;
+
+// Grows towards a bounding box one span at a time; cheaper than QRect's
+// union in the pixel loops.
+struct Bounds {
+    int left = INT32_MAX, top = INT32_MAX, right = -1, bottom = -1;
+    void add(int x0, int x1, int y) {
+        left = std::min(left, x0);
+        right = std::max(right, x1);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    }
+    QRect rect() const { return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom)); }
+};
+
+}  // namespace
+
+struct TGIFFrameOptimizer::Scan {
+    QRect changed;  // pixels the screen has otherwise than what is under it
+    QRect cleared;  // of those, pixels the screen has transparent over a colour
+    std::int64_t count = 0;  // how many pixels changed
+};
+
+TGIFFrameOptimizer::TGIFFrameOptimizer(int screenWidth, int screenHeight)
+    : width_(std::max(screenWidth, 1)), height_(std::max(screenHeight, 1)) {
+    reset();
+}
+
+TGIFFrameOptimizer::~TGIFFrameOptimizer() = default;
+
+void TGIFFrameOptimizer::reset() {
+    composer_ = std::make_unique<TGIFScreenComposer>(width_, height_);
+    previous_.assign(std::size_t(width_) * std::size_t(height_), 0);
+    state_ = previous_;
+    unsynced_ = QRect();
+    frames_.clear();
+    comments_.clear();
+}
+
+int TGIFFrameOptimizer::threads() const { return threadCount_ > 0 ? threadCount_ : coreCount(); }
+
+void TGIFFrameOptimizer::addComment(const QByteArray& text) { comments_.push_back(text); }
+
+// Where the screen differs from `under` in `area`, leaving out `exclude`.
+TGIFFrameOptimizer::Scan TGIFFrameOptimizer::scan(const std::vector<std::uint32_t>& under, QRect area,
+                                                 QRect exclude) const {
+    Bounds changed, cleared;
+    std::int64_t count = 0;
+    area = area.intersected(composer_->rect());
+    const auto span = [&](int y, int from, int to) {
+        if (from >= to) return;
+        const std::uint32_t* screen = composer_->row(y);
+        const std::uint32_t* below = under.data() + std::size_t(y) * std::size_t(width_);
+        if (std::memcmp(screen + from, below + from, std::size_t(to - from) * 4) == 0) return;
+        int first = from, last = to - 1;
+        while (screen[first] == below[first]) ++first;
+        while (screen[last] == below[last]) --last;
+        changed.add(first, last, y);
+        for (int x = first; x <= last; ++x) {
+            count += screen[x] != below[x];
+            if (screen[x] == 0 && below[x] != 0) cleared.add(x, x, y);
+        }
+    };
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        if (y < exclude.top() || y > exclude.bottom()) {
+            span(y, area.left(), area.right() + 1);
+        } else {
+            span(y, area.left(), std::min(exclude.left(), area.right() + 1));
+            span(y, std::max(exclude.right() + 1, area.left()), area.right() + 1);
+        }
+    }
+    return {changed.rect(), cleared.rect(), count};
+}
+
+// Where the screen has a colour in `area`: what a frame must draw after a
+// background disposal there.
+TGIFFrameOptimizer::Scan TGIFFrameOptimizer::scanAgainstClear(QRect area) const {
+    Bounds changed;
+    std::int64_t count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const std::uint32_t* screen = composer_->row(y);
+        int first = area.left(), last = area.right();
+        while (first <= last && screen[first] == 0) ++first;
+        while (last >= first && screen[last] == 0) --last;
+        if (first <= last) changed.add(first, last, y);
+        for (int x = first; x <= last; ++x) count += screen[x] != 0;
+    }
+    return {changed.rect(), {}, count};
+}
+
+void TGIFFrameOptimizer::syncPrevious() {
+    for (int y = unsynced_.top(); y <= unsynced_.bottom(); ++y) {
+        std::memcpy(previous_.data() + std::size_t(y) * std::size_t(width_) + unsynced_.left(),
+                    composer_->row(y) + unsynced_.left(), std::size_t(unsynced_.width()) * 4);
+    }
+    unsynced_ = QRect();
+}
+
+void TGIFFrameOptimizer::addFrame(const TDeviceIndependentBitmap& picture, const TGIFGraphicControlInfo& info,
+                                  int transparentIndex) {
+    syncPrevious();
+    const QRect dirty = composer_->add(picture, info, transparentIndex);
+    unsynced_ = dirty;
+    QRect next = composer_->rect();
+    if (!frames_.empty()) {
+        TOptimizedFrame& last = *frames_.back();
+        // The screen as the last frame left it, outside its rectangle and in it.
+        const Scan outside = scan(previous_, dirty, last.rect);
+        const Scan inside = scan(previous_, dirty.intersected(last.rect), {});
+        const bool still = outside.changed.isEmpty() && inside.changed.isEmpty();
+        if (still && !info.UserInput && last.info.DelayTime + std::int64_t(info.DelayTime) <= kLongestDelay) {
+            last.info.DelayTime += info.DelayTime;
+            return;
+        }
+        next = decideDisposal(last, dirty, outside, inside);
+        // Disposal alone made the screen: a pixel that shows already lets it happen.
+        if (next.isEmpty()) next = QRect(0, 0, 1, 1);
+    }
+    auto frame = std::make_unique<TOptimizedFrame>();
+    frame->rect = next;
+    frame->info = info;
+    frame->info.DisposalMethod = TDisposalMethods::dmNone;
+    frame->comments = std::move(comments_);
+    comments_.clear();
+    frame->declaresTransparency =
+        !frames_.empty() && frames_.back()->info.DisposalMethod == TDisposalMethods::dmRestoreBackground;
+    frames_.push_back(std::move(frame));
+}
+
+// Chooses how the last frame is disposed of, from what each way would leave
+// the next frame to draw: kept, its rectangle cleared, or put back as it
+// was. Pixels that are to turn transparent outside its rectangle can only
+// be cleared, by a rectangle grown to take them in. Returns the next
+// frame's rectangle; the last frame is finished, and state_ is what the
+// next one is drawn over.
+QRect TGIFFrameOptimizer::decideDisposal(TOptimizedFrame& last, QRect dirty, const Scan& outside,
+                                         const Scan& inside) {
+    QRect next;
+    TDisposalMethods disposal = TDisposalMethods::dmRestoreBackground;
+    if (!outside.cleared.isEmpty()) {
+        last.rect |= outside.cleared;
+        next = scan(previous_, dirty, last.rect).changed | scanAgainstClear(last.rect).changed;
+    } else {
+        // Changed pixels cost far more than the unchanged ones between them,
+        // which code as runs of transparency.
+        std::int64_t best = INT64_MAX;
+        const auto consider = [&](TDisposalMethods method, const Scan& within) {
+            const QRect rect = outside.changed | within.changed;
+            const std::int64_t cost = 4 * (outside.count + within.count) + std::int64_t(rect.width()) * rect.height();
+            if (!within.cleared.isEmpty() || cost >= best) return;
+            best = cost;
+            next = rect;
+            disposal = method;
+        };
+        consider(TDisposalMethods::dmNone, inside);
+        consider(TDisposalMethods::dmRestorePrevious, scan(state_, last.rect, {}));
+        consider(TDisposalMethods::dmRestoreBackground, scanAgainstClear(last.rect));
+    }
+    last.info.DisposalMethod = disposal;
+    finalize(last, previous_);
+    applyDisposal(last);
+    return next;
+}
+
+// Takes the frame's pixels from `screen`, and which of them show already
+// from state_.
+void TGIFFrameOptimizer::finalize(TOptimizedFrame& frame, const std::vector<std::uint32_t>& screen) {
+    const QRect r = frame.rect;
+    frame.pixels.resize(std::size_t(r.width()) * std::size_t(r.height()));
+    frame.unchanged.resize(frame.pixels.size());
+    std::size_t at = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const std::size_t row = std::size_t(y) * std::size_t(width_);
+        for (int x = r.left(); x <= r.right(); ++x, ++at) {
+            const std::uint32_t colour = screen[row + std::size_t(x)];
+            frame.pixels[at] = colour;
+            frame.unchanged[at] = colour != 0 && colour == state_[row + std::size_t(x)];
+        }
+    }
+}
+
+void TGIFFrameOptimizer::applyDisposal(const TOptimizedFrame& frame) {
+    const QRect r = frame.rect;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        std::uint32_t* row = state_.data() + std::size_t(y) * std::size_t(width_) + r.left();
+        switch (frame.info.DisposalMethod) {
+        case TDisposalMethods::dmRestoreBackground: std::fill_n(row, r.width(), 0u); break;
+        case TDisposalMethods::dmRestorePrevious: break;
+        default:
+            std::memcpy(row, previous_.data() + std::size_t(y) * std::size_t(width_) + r.left(),
+                        std::size_t(r.width()) * 4);
+        }
+    }
+}
+
+void TGIFFrameOptimizer::write(TStream* stream) {
+    TZVQ_GIFCompressor encoder;
+    encoder.OpenImageStream(stream);
+    if (loopCount_) encoder.WriteLoopControl(*loopCount_);
+    std::vector<TOptimizedFrame*> frames;
+    for (const auto& frame : frames_) frames.push_back(frame.get());
+    if (!frames.empty()) finalize(*frames.back(), composer_->pixels());
+    runOnThreads(int(frames.size()), threads(), [&](int i) { collectColours(*frames[std::size_t(i)]); });
+    const TGlobalTable global = chooseGlobalTable(frames);
+    runOnThreads(int(frames.size()), threads(), [&](int i) { codeFrame(*frames[std::size_t(i)], global); });
+
+    std::vector<TColor> colours;
+    for (std::uint32_t c : global.colours) colours.push_back(RGB(int(c >> 16) & 0xFF, int(c >> 8) & 0xFF, int(c) & 0xFF));
+    TLogicalPalette palette{std::span<const TColor>(colours)};
+    encoder.SetGlobalPalette(&palette);
+    if (!colours.empty()) encoder.SetBackgroundColor(colours.front());
+    encoder.GetGlobalFrame()->UseGlobalFrame = true;
+    encoder.GetGlobalFrame()->Width = width_;
+    encoder.GetGlobalFrame()->Height = height_;
+    for (TOptimizedFrame* frame : frames) {
+        for (const QByteArray& comment : frame->comments) encoder.WriteComment(comment);
+        frame->info.Origin = frame->rect.topLeft();
+        std::vector<TColor> local;
+        for (std::uint32_t c : frame->localTable) local.push_back(RGB(int(c >> 16) & 0xFF, int(c >> 8) & 0xFF, int(c) & 0xFF));
+        const TLogicalPalette table{std::span<const TColor>(local)};
+        encoder.WriteCodedImage(frame->info, frame->transparentIndex, frame->rect.size(),
+                                local.empty() ? nullptr : &table, frame->data);
+    }
+    for (const QByteArray& comment : comments_) encoder.WriteComment(comment);
+    encoder.CloseImageStream();
+    reset();
+}

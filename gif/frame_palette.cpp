@@ -1,0 +1,95 @@
+// The colours of optimised frames: each frame's own, and the table they
+// share.
+#include <algorithm>
+#include <numeric>
+
+#include "gif/colour_index_map.h"
+#include "gif/gif_errors.h"
+#include "gif/optimized_frame.h"
+
+namespace {
+
+// More colours than this in one frame's unchanged pixels can never be
+// coded in them: a colour table holds 256.
+constexpr std::size_t kMostColours = 4096;
+
+// The global table's colours when not all fit: the first frame's, which is
+// the largest, then those most frames use.
+std::vector<std::uint32_t> pickColours(const std::vector<std::uint32_t>& byUse,
+                                       const std::vector<TOptimizedFrame*>& frames, std::size_t room) {
+    if (byUse.size() <= room) return byUse;
+    std::vector<std::uint32_t> picked;
+    TColourIndexMap taken;
+    const auto take = [&](std::uint32_t colour) {
+        if (picked.size() < room && taken.find(colour) == TColourIndexMap::kMissing) {
+            taken.insert(colour, 0);
+            picked.push_back(colour);
+        }
+    };
+    const TOptimizedFrame& first = *frames.front();
+    if (std::size_t(first.requiredColours) <= room) {
+        for (std::uint32_t colour : first.colours) take(colour);
+    }
+    for (std::uint32_t colour : byUse) take(colour);
+    return picked;
+}
+
+}  // namespace
+
+void collectColours(TOptimizedFrame& frame) {
+    TColourIndexMap map;
+    frame.ids.assign(frame.pixels.size(), TOptimizedFrame::kClear);
+    frame.colours.clear();
+    const auto assign = [&](bool unchanged) {
+        for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
+            const std::uint32_t colour = frame.pixels[i];
+            if (colour == 0 || bool(frame.unchanged[i]) != unchanged) continue;
+            if (unchanged && map.size() >= kMostColours && map.find(colour) == TColourIndexMap::kMissing) continue;
+            const std::uint32_t id = map.insert(colour, std::uint32_t(frame.colours.size()));
+            if (id == frame.colours.size()) frame.colours.push_back(colour);
+            frame.ids[i] = std::uint16_t(id);
+        }
+    };
+    assign(false);
+    frame.requiredColours = int(frame.colours.size());
+    if (frame.requiredColours > 256) {
+        throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
+    }
+    assign(true);
+    frame.hasUnchanged = std::find(frame.unchanged.begin(), frame.unchanged.end(), 1) != frame.unchanged.end();
+    frame.hasClear = std::find(frame.pixels.begin(), frame.pixels.end(), 0u) != frame.pixels.end();
+    frame.pixels = {};
+}
+
+TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames) {
+    TGlobalTable table;
+    if (frames.empty()) return table;
+    // How many frames change pixels to each colour, in the order the colours
+    // first appear.
+    TColourIndexMap seen;
+    std::vector<std::uint32_t> colours;
+    std::vector<int> uses;
+    for (const TOptimizedFrame* frame : frames) {
+        for (std::size_t id = 0; id < frame->colours.size(); ++id) {
+            const std::uint32_t at = seen.insert(frame->colours[id], std::uint32_t(colours.size()));
+            if (at == colours.size()) {
+                colours.push_back(frame->colours[id]);
+                uses.push_back(0);
+            }
+            if (int(id) < frame->requiredColours) ++uses[at];
+        }
+    }
+    std::vector<int> order(colours.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return uses[a] > uses[b]; });
+    std::vector<std::uint32_t> byUse;
+    for (int i : order) byUse.push_back(colours[std::size_t(i)]);
+    const std::vector<std::uint32_t> picked = pickColours(byUse, frames, 256);
+    // Back in order of use.
+    TColourIndexMap inTable;
+    for (std::uint32_t colour : picked) inTable.insert(colour, 0);
+    for (std::uint32_t colour : byUse) {
+        if (inTable.find(colour) != TColourIndexMap::kMissing) table.colours.push_back(colour);
+    }
+    return table;
+}

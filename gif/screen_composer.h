@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QRect>
+#include <cstdint>
+#include <vector>
+
+#include "gif/gif_types.h"
+
+class TDeviceIndependentBitmap;
+
+/// A logical screen composed graphic by graphic by the GIF89a rules, as
+/// readers show it: the screen starts transparent, transparent pixels leave
+/// it as it is, and each graphic's disposal is carried out before the next
+/// one is drawn (the background is transparent).
+///
+/// Pixels are 0xAARRGGBB words, rows top-down: 0xFF000000 | RGB where a
+/// colour shows, 0 where nothing does. What lies off the screen is left out.
+class TGIFScreenComposer {
+public:
+    /// A transparent screen; sizes below 1 are taken as 1.
+    TGIFScreenComposer(int width, int height);
+
+    /// Carries out the disposal of the graphic drawn last, then draws
+    /// `picture` at `info.Origin`. Paletted pictures show their colour
+    /// table, with `transparentIndex` (-1: none) transparent and indices
+    /// beyond the table black; true-colour ones are transparent where they
+    /// have their transparent colour, if they have one. Returns the part of
+    /// the screen that may have changed.
+    QRect add(const TDeviceIndependentBitmap& picture, const TGIFGraphicControlInfo& info, int transparentIndex);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    QRect rect() const { return QRect(0, 0, width_, height_); }
+    const std::uint32_t* row(int y) const { return screen_.data() + std::size_t(y) * std::size_t(width_); }
+    const std::vector<std::uint32_t>& pixels() const { return screen_; }
+
+private:
+    QRect dispose();
+    void drawMapped(const TDeviceIndependentBitmap& picture, QPoint origin, int transparentIndex);
+    void drawTrueColour(const TDeviceIndependentBitmap& picture, QPoint origin);
+    std::uint32_t* line(int y) { return screen_.data() + std::size_t(y) * std::size_t(width_); }
+
+    int width_;
+    int height_;
+    std::vector<std::uint32_t> screen_;
+    std::vector<std::uint32_t> underLast_;  // what the last graphic covered, when it is to come back
+    QRect lastRect_;
+    TDisposalMethods lastDisposal_ = TDisposalMethods::dmNone;
+};

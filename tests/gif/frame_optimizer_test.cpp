@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <gif_lib.h>
+
+#include <cstring>
+
+#include "composed_animation.h"
+#include "gif/Zvqgif.h"
+#include "gif/frame_optimizer.h"
+#include "imaging/Zvqgraph.h"
+#include "test_support.h"
+#include "toolkit/streams.h"
+
+namespace {
+
+const char* disposalName(TDisposalMethods method) {
+    const char* const names[] = {"none", "leave", "background", "previous"};
+    return names[int(method)];
+}
+
+int imageCount(const QByteArray& gif) {
+    TMemoryStream in(gif);
+    TZVQ_GIFDecompressor decoder;
+    int count = 0;
+    TGIFGraphicOutline outline;
+    TGIFGraphicControlInfo info;
+    while (decoder.skipGIFGraphic(&in, outline, info)) ++count;
+    return count;
+}
+
+// The file's comments, looping extension and images in the order they
+// stand, as giflib reads them.
+QStringList blockOrder(const QByteArray& gif) {
+    struct Input {
+        const QByteArray* bytes;
+        qsizetype at = 0;
+    } input{&gif};
+    const auto read = [](GifFileType* file, GifByteType* out, int count) {
+        auto* from = static_cast<Input*>(file->UserData);
+        const int n = int(std::min<qsizetype>(count, from->bytes->size() - from->at));
+        std::memcpy(out, from->bytes->constData() + from->at, std::size_t(n));
+        from->at += n;
+        return n;
+    };
+    int error = 0;
+    GifFileType* file = DGifOpen(&input, read, &error);
+    QStringList order;
+    if (!file || DGifSlurp(file) != GIF_OK) return order;
+    const auto extensions = [&](const ExtensionBlock* blocks, int count) {
+        for (int i = 0; i < count; ++i) {
+            const ExtensionBlock& b = blocks[i];
+            if (b.Function == COMMENT_EXT_FUNC_CODE) {
+                order << QString::fromLatin1(reinterpret_cast<const char*>(b.Bytes), b.ByteCount);
+            } else if (b.Function == CONTINUE_EXT_FUNC_CODE && b.ByteCount == 3 && b.Bytes[0] == 1) {
+                order << QString("loop %1").arg(b.Bytes[1] | b.Bytes[2] << 8);
+            }
+        }
+    };
+    for (int i = 0; i < file->ImageCount; ++i) {
+        extensions(file->SavedImages[i].ExtensionBlocks, file->SavedImages[i].ExtensionBlockCount);
+        order << "image";
+    }
+    extensions(file->ExtensionBlocks, file->ExtensionBlockCount);
+    DGifCloseFile(file, &error);
+    return order;
+}
+
+}  // namespace
+
+// Every disposal, with and without see-through pixels, on one table and on
+// a table per picture (over 256 colours in all): what giflib and our reader
+// show of the optimised file is what giflib shows of the plain one, frame
+// for frame and hundredth for hundredth, still frames joined to the one
+// before; and the file is smaller.
+TEST(FrameOptimizer, ShowsTheSameFramesForEveryDisposalAndTransparency) {
+    for (int disposal = 0; disposal < 4; ++disposal) {
+        for (bool transparent : {false, true}) {
+            for (bool manyColours : {false, true}) {
+                const AnimationKind kind{TDisposalMethods(disposal), transparent, manyColours,
+                                         unsigned(disposal * 4 + transparent * 2 + manyColours + 1)};
+                const QByteArray plain = plainFile(testPictures(kind));
+                const QByteArray small = optimized(plain);
+                const std::string what = std::string(disposalName(kind.disposal)) +
+                                         (transparent ? ", transparent" : "") + (manyColours ? ", many colours" : "");
+                const std::optional<ShownAnimation> expected = composeWithGiflib(plain);
+                ASSERT_TRUE(expected.has_value()) << what;
+                // Our reader and giflib agree on the plain file to begin with.
+                EXPECT_EQ(composeWithOurDecoder(plain).frames, expected->frames) << what;
+                const ShownAnimation wanted = joinedStills(*expected);
+                const std::optional<ShownAnimation> viaGiflib = composeWithGiflib(small);
+                ASSERT_TRUE(viaGiflib.has_value()) << what;
+                EXPECT_EQ(joinedStills(*viaGiflib).frames, wanted.frames) << what;
+                EXPECT_EQ(joinedStills(composeWithOurDecoder(small)).frames, wanted.frames) << what;
+                EXPECT_LT(small.size(), plain.size()) << what;
+                // The repeated picture went, with its time, into the one before.
+                EXPECT_LE(imageCount(small), int(wanted.frames.size())) << what;
+            }
+        }
+    }
+}
+
+TEST(FrameOptimizer, WritesTheSameBytesOnOneThreadAndOnMany) {
+    const QByteArray plain = plainFile(testPictures({TDisposalMethods::dmRestorePrevious, true, true, 9}));
+    const QByteArray once = optimized(plain, 1);
+    EXPECT_EQ(optimized(plain, 2), once);
+    EXPECT_EQ(optimized(plain, 5), once);
+}
+
+// A frame that changes nothing waits with the one before, up to the
+// longest delay a file can hold; a frame that waits for the user stays.
+TEST(FrameOptimizer, StillFramesKeepTheirTime) {
+    std::vector<TestPicture> pictures = testPictures({});
+    pictures.resize(2);
+    pictures[0].info.DelayTime = 400000;
+    pictures[1].info.DelayTime = 5000;
+    const QByteArray joined = optimized(plainFile(pictures));
+    EXPECT_EQ(imageCount(joined), 2);
+    // Both frames of 400 s: one file delay cannot hold 800 s.
+    pictures[1].info.Origin = pictures[0].info.Origin;
+    pictures[1].dib = std::make_unique<TDeviceIndependentBitmap>(pictures[0].dib.get());
+    pictures[1].info.DelayTime = 400000;
+    const QByteArray still = optimized(plainFile(pictures));
+    EXPECT_EQ(imageCount(still), 2);
+    const ShownAnimation shown = joinedStills(composeWithOurDecoder(still));
+    ASSERT_EQ(shown.frames.size(), 1u);
+    EXPECT_EQ(shown.frames[0].delay, 800000);
+    pictures[1].info.DelayTime = 30000;
+    EXPECT_EQ(imageCount(optimized(plainFile(pictures))), 1);
+    pictures[1].info.UserInput = true;
+    EXPECT_EQ(imageCount(optimized(plainFile(pictures))), 2);
+}
+
+// Comments stay before the frame they came before, the loop count stays,
+// and a comment after the last frame stays after it.
+TEST(FrameOptimizer, KeepsCommentsAndTheLoopCount) {
+    TMemoryStream out;
+    {
+        std::vector<TestPicture> pictures = testPictures({});
+        TZVQ_GIFCompressor encoder;
+        encoder.OpenImageStream(&out);
+        encoder.WriteLoopControl(3);
+        for (int i = 0; i < 3; ++i) {
+            encoder.WriteComment(QByteArray("before ") + char('0' + i));
+            encoder.WriteGIFGraphic(pictures[std::size_t(i)].dib.get(), pictures[std::size_t(i)].info);
+        }
+        encoder.WriteComment("at the end");
+        encoder.CloseImageStream();
+    }
+    const QByteArray small = optimized(out.bytes());
+    const QStringList blocks = blockOrder(small);
+    EXPECT_EQ(blocks, QStringList({"loop 3", "before 0", "image", "before 1", "image", "before 2", "image", "at the end"}));
+}
+
+// True-colour pictures with a transparent colour: exact while a frame's
+// changes fit one table, refused beyond.
+TEST(FrameOptimizer, TakesTrueColourPicturesOfFewColoursAndRefusesMore) {
+    TDeviceIndependentBitmap picture(TDIBFormat::dt24bit, 16, 15);
+    std::unique_ptr<TDIBWriter> writer = picture.GetWriter();
+    for (int y = 0; y < 15; ++y) {
+        for (int x = 0; x < 16; ++x) writer->SetNextPixel(std::uint8_t(x * 10), std::uint8_t(y * 10), 7);
+        writer->NextRow();
+    }
+    picture.SetTransparent(true);
+    picture.SetTransparentColour(RGB(0, 0, 7));
+    TGIFFrameOptimizer optimizer(20, 15);  // wider than the picture: the rest stays transparent
+    optimizer.addFrame(picture, {});
+    TMemoryStream out;
+    optimizer.write(&out);
+    const ShownAnimation shown = composeWithOurDecoder(out.bytes());
+    ASSERT_EQ(shown.frames.size(), 1u);
+    EXPECT_EQ(shown.frames[0].pixels[0], 0u);
+    EXPECT_EQ(shown.frames[0].pixels[20 * 14 + 15], 0xFF000000u | 150u << 16 | 140u << 8 | 7u);
+    EXPECT_EQ(shown.frames[0].pixels[20 * 14 + 19], 0u);
+    EXPECT_EQ(composeWithGiflib(out.bytes())->frames, shown.frames);
+
+    TDeviceIndependentBitmap many(TDIBFormat::dt24bit, 20, 15);
+    writer = many.GetWriter();
+    for (int y = 0; y < 15; ++y) {
+        for (int x = 0; x < 20; ++x) writer->SetNextPixel(std::uint8_t(x), std::uint8_t(y), 0);
+        writer->NextRow();
+    }
+    optimizer.addFrame(many, {});
+    expectThrowWithMessage<EGIFError>([&] { optimizer.write(&out); },
+                                      QStringLiteral("Cannot write a frame that changes more than 256 colours"));
+}
