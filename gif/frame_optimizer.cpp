@@ -136,8 +136,6 @@ void TGIFFrameOptimizer::addFrame(const TDeviceIndependentBitmap& picture, const
     frame->info.DisposalMethod = TDisposalMethods::dmNone;
     frame->comments = std::move(comments_);
     comments_.clear();
-    frame->declaresTransparency =
-        !frames_.empty() && frames_.back()->info.DisposalMethod == TDisposalMethods::dmRestoreBackground;
     frames_.push_back(std::move(frame));
 }
 
@@ -171,6 +169,9 @@ QRect TGIFFrameOptimizer::decideDisposal(TOptimizedFrame& last, QRect dirty, con
         consider(TDisposalMethods::dmRestoreBackground, scanAgainstClear(last.rect));
     }
     last.info.DisposalMethod = disposal;
+    // Some readers clear to transparency only where the cleared frame has a
+    // transparent index, and fill with the background colour otherwise.
+    last.declaresTransparency = disposal == TDisposalMethods::dmRestoreBackground;
     finalize(last, previous_);
     applyDisposal(last);
     return next;

@@ -27,7 +27,7 @@ struct TOptimizedFrame;
 /// one be smallest; one global colour table holds the colours when they fit
 /// it, local tables go to the frames that need them; a frame that changes
 /// nothing adds its delay to the frame before it. The first frame always
-/// covers the whole screen, and a frame after a background disposal always
+/// covers the whole screen, and a frame disposed of to the background always
 /// declares a transparent index, so that readers that fill the screen or a
 /// disposed rectangle with a colour of their own show the same frames.
 ///

@@ -15,8 +15,8 @@ struct TOptimizedFrame {
     QRect rect;
     TGIFGraphicControlInfo info;
     std::vector<QByteArray> comments;
-    // Set after a background disposal: the frame declares a transparent
-    // index even if none of its pixels needs it.
+    // Set for a background disposal: the frame declares a transparent index
+    // even if none of its pixels needs it.
     bool declaresTransparency = false;
 
     // The rectangle's pixels, rows top-down: a colour (0xFFRRGGBB), or 0
