@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "bench/gif_optimize_clips.h"
+#include "bench/gif_optimize_quality.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -13,6 +14,13 @@ int main(int argc, char** argv) {
         for (const OptimizeClip& clip : {terminalClip(), spritesClip(photo), panClip(photo)}) {
             writeWholeFrames(clip, args[2] + "/" + clip.name + ".gif");
             writePngFrames(clip, args[2] + "/" + clip.name);
+        }
+        return 0;
+    }
+    if (args.size() == 4 && args[1] == "--psnr") {
+        const QString photo = QStringLiteral("/usr/share/backgrounds/mate/nature/TwoWings.jpg");
+        for (const OptimizeClip& clip : {terminalClip(), spritesClip(photo), panClip(photo)}) {
+            if (clip.name == args[3]) std::printf("%.2f dB\n", clipPsnr(args[2], clip));
         }
         return 0;
     }

@@ -146,6 +146,18 @@ int largestIndex(const TOptimizedFrame& frame, const TableChoice& table) {
     return largest;
 }
 
+// Small frames are coded every way. In large ones, a few unchanged pixels
+// are not worth a transparent index, and where most are unchanged, coding
+// them free to be either has always come out smallest.
+std::vector<Unchanged> waysToTry(const TOptimizedFrame& frame) {
+    if (frame.unchangedCount == 0) return {Unchanged::Coloured};
+    const std::size_t pixels = frame.ids.size();
+    if (pixels <= 4096) return {Unchanged::Coloured, Unchanged::Transparent, Unchanged::Either};
+    if (frame.unchangedCount * 8 < pixels) return {Unchanged::Coloured};
+    if (frame.unchangedCount * 2 > pixels) return {Unchanged::Either};
+    return {Unchanged::Coloured, Unchanged::Either};
+}
+
 }  // namespace
 
 void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
@@ -160,9 +172,9 @@ void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
     }
     std::optional<Coded> best;
     const TableChoice* bestTable = nullptr;
+    const std::vector<Unchanged> ways = waysToTry(frame);
     for (const TableChoice& table : choices) {
-        for (Unchanged unchanged : {Unchanged::Coloured, Unchanged::Transparent, Unchanged::Either}) {
-            if (unchanged != Unchanged::Coloured && !frame.hasUnchanged) continue;
+        for (Unchanged unchanged : ways) {
             std::optional<Coded> coded = code(frame, table, unchanged);
             if (coded && (!best || coded->cost < best->cost)) {
                 best = std::move(coded);

@@ -56,7 +56,8 @@ void collectColours(TOptimizedFrame& frame) {
         throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
     }
     assign(true);
-    frame.hasUnchanged = std::find(frame.unchanged.begin(), frame.unchanged.end(), 1) != frame.unchanged.end();
+    frame.unchangedCount = std::size_t(std::count(frame.unchanged.begin(), frame.unchanged.end(), 1));
+    frame.hasUnchanged = frame.unchangedCount > 0;
     frame.hasClear = std::find(frame.pixels.begin(), frame.pixels.end(), 0u) != frame.pixels.end();
     frame.pixels = {};
 }

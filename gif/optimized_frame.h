@@ -31,6 +31,7 @@ struct TOptimizedFrame {
     int requiredColours = 0;
     std::vector<std::uint16_t> ids;
     bool hasUnchanged = false;
+    std::size_t unchangedCount = 0;
     bool hasClear = false;
 
     // As coded: its own colour table (empty: the global one), the

@@ -23,9 +23,15 @@ struct AnimateOptions {
     TDisposalMethods disposal = TDisposalMethods::dmNone;
     std::optional<TColor> transparent;
     TGIFPaletteQuality quality = TGIFPaletteQuality::Standard;
+    // Through the frame optimiser, on one palette for the clip or one per
+    // picture, dithered where the pictures change.
+    bool optimize = true;
+    bool sharedPalette = true;
+    bool dither = true;
 };
 
 // One picture (BMP, PNG, JPEG, anything Qt reads) as a GIF.
 void encodePicture(const QString& input, const QString& output, const EncodeOptions& options);
-// One frame per picture.
+// One frame per picture: the pictures as frames with the disposal and
+// transparency given, optimised unless that is turned off.
 void animatePictures(const QStringList& inputs, const QString& output, const AnimateOptions& options);

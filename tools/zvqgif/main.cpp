@@ -22,7 +22,8 @@ const char* const kUsageText =
     "                     [--comment TEXT] [--quality standard|high]\n"
     "       zvqgif optimize IN.gif OUT.gif\n"
     "       zvqgif animate OUT.gif [--delay MS] [--loop N] [--disposal none|leave|background|previous]\n"
-    "                      [--transparent RRGGBB] [--quality standard|high] IN...\n";
+    "                      [--transparent RRGGBB] [--quality standard|high] [--no-dither]\n"
+    "                      [--palette clip|per-frame] [--no-optimize] IN...\n";
 
 struct Usage {};  // wrong arguments
 
@@ -87,6 +88,10 @@ int run(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
         options.disposal = disposal(parser.value("disposal"));
         if (parser.isSet("transparent")) options.transparent = colour(parser.value("transparent"));
         options.quality = quality(parser);
+        options.dither = !parser.isSet("no-dither");
+        options.optimize = !parser.isSet("no-optimize");
+        if (parser.value("palette") != "clip" && parser.value("palette") != "per-frame") throw Usage{};
+        options.sharedPalette = parser.value("palette") == "clip";
         animatePictures(args.mid(2), args[1], options);
     } else {
         throw Usage{};
@@ -110,7 +115,7 @@ int main(int argc, char** argv) {
         {"pixel-limit", "decode: the most pixels one graphic or screen may have.", "N",
          QString::number(kDefaultPixelLimit)},
         {"interlace", "encode: write interlaced rows."},
-        {"no-dither", "encode: map colours without dithering."},
+        {"no-dither", "encode, animate: map colours without dithering."},
         {"grayscale", "encode: write grey levels."},
         {"gif87a", "encode: write GIF87a (no comment, no transparency)."},
         {"comment", "encode: a comment block.", "TEXT"},
@@ -119,6 +124,8 @@ int main(int argc, char** argv) {
         {"loop", "animate: loop count written (0: for ever).", "N"},
         {"disposal", "animate: none, leave, background or previous.", "METHOD", "none"},
         {"transparent", "animate: the transparent colour.", "RRGGBB"},
+        {"palette", "animate: one palette for the clip, or one per picture.", "clip|per-frame", "clip"},
+        {"no-optimize", "animate: every picture written whole, as it is."},
     });
     parser.addPositionalArgument("command", "info | decode | encode | optimize | animate, then their files");
     parser.process(application);

@@ -1,0 +1,205 @@
+#include "gif/clip_palette.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "gif/frame_threads.h"
+#include "gif/gif_errors.h"
+#include "gif/palette_refinement.h"
+#include "imaging/device_independent_bitmap.h"
+#include "imaging/dib_layout.h"
+#include "imaging/logical_palette.h"
+#include "imaging/quantizer.h"
+
+namespace {
+
+constexpr std::uint32_t kTransparentPixel = 0xFFFFFFFF;
+
+// A picture's pixels as 0x00RRGGBB, rows top-down; the transparent colour
+// as kTransparentPixel.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> rgb;
+    std::uint32_t at(int x, int y) const { return rgb[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+};
+
+// Row y, counted from the top, of a bitmap with rows of `stride` bytes.
+std::uint8_t* rowOf(const TDeviceIndependentBitmap& dib, int y, std::int64_t stride) {
+    const int height = std::abs(dib.GetHeight());
+    return const_cast<std::uint8_t*>(dib.GetBits()) + (dib.isTopDown() ? y : height - 1 - y) * stride;
+}
+
+Pixels pixelsOf(const TDeviceIndependentBitmap& picture, const std::optional<TColor>& transparent) {
+    const std::uint32_t key = transparent ? std::uint32_t(GetRValue(*transparent)) << 16 |
+                                                std::uint32_t(GetGValue(*transparent)) << 8 | GetBValue(*transparent)
+                                          : kTransparentPixel;
+    Pixels pixels{picture.GetWidth(), std::abs(picture.GetHeight()), {}};
+    pixels.rgb.resize(std::size_t(pixels.width) * std::size_t(pixels.height));
+    std::uint32_t* out = pixels.rgb.data();
+    if (picture.GetDIBType() == TDIBFormat::dt24bit) {
+        // Straight from the bytes: blue, green, red.
+        const std::int64_t stride = dibStride(24, pixels.width);
+        for (int y = 0; y < pixels.height; ++y) {
+            const std::uint8_t* in = rowOf(picture, y, stride);
+            for (int x = 0; x < pixels.width; ++x, in += 3) {
+                const std::uint32_t rgb = std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0];
+                *out++ = rgb == key ? kTransparentPixel : rgb;
+            }
+        }
+        return pixels;
+    }
+    const QImage image = picture.toImage();
+    for (int y = 0; y < pixels.height; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < pixels.width; ++x) {
+            const std::uint32_t rgb = line[x] & 0xFFFFFF;
+            *out++ = rgb == key ? kTransparentPixel : rgb;
+        }
+    }
+    return pixels;
+}
+
+// Where the picture differs from the one before (all of it for the first).
+QRect changedRect(const Pixels& now, const Pixels* before) {
+    if (!before || before->width != now.width || before->height != now.height) {
+        return QRect(0, 0, now.width, now.height);
+    }
+    QRect changed;
+    for (int y = 0; y < now.height; ++y) {
+        const std::uint32_t* a = now.rgb.data() + std::size_t(y) * std::size_t(now.width);
+        const std::uint32_t* b = before->rgb.data() + std::size_t(y) * std::size_t(now.width);
+        if (std::memcmp(a, b, std::size_t(now.width) * 4) == 0) continue;
+        int first = 0, last = now.width - 1;
+        while (a[first] == b[first]) ++first;
+        while (a[last] == b[last]) --last;
+        changed |= QRect(first, y, last - first + 1, 1);
+    }
+    return changed;
+}
+
+// The rectangle's pixels as a true-colour bitmap; transparent ones take a
+// neighbour's colour so that they pull no palette entry of their own.
+std::unique_ptr<TDeviceIndependentBitmap> bitmapOf(const Pixels& pixels, QRect rect) {
+    auto dib = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt24bit, rect.width(), rect.height());
+    const std::int64_t stride = dibStride(24, rect.width());
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        std::uint8_t* out = rowOf(*dib, y - rect.top(), stride);
+        std::uint32_t last = 0;
+        for (int x = rect.left(); x <= rect.right(); ++x, out += 3) {
+            const std::uint32_t rgb = pixels.at(x, y);
+            if (rgb != kTransparentPixel) last = rgb;
+            out[0] = std::uint8_t(last);
+            out[1] = std::uint8_t(last >> 8);
+            out[2] = std::uint8_t(last >> 16);
+        }
+    }
+    return dib;
+}
+
+// The first picture and what changes after it, in rows of one bitmap, for
+// one palette of the whole clip.
+std::unique_ptr<TDeviceIndependentBitmap> changingPixels(const std::vector<Pixels>& pictures,
+                                                         const std::vector<QRect>& changed) {
+    std::vector<std::uint32_t> samples;
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        const Pixels& now = pictures[i];
+        for (int y = changed[i].top(); y <= changed[i].bottom(); ++y) {
+            for (int x = changed[i].left(); x <= changed[i].right(); ++x) {
+                const std::uint32_t rgb = now.at(x, y);
+                if (rgb != kTransparentPixel && (i == 0 || rgb != pictures[i - 1].at(x, y))) samples.push_back(rgb);
+            }
+        }
+    }
+    if (samples.empty()) samples.push_back(0);
+    const int width = int(std::min<std::size_t>(samples.size(), 1024));
+    const int height = int((samples.size() + std::size_t(width) - 1) / std::size_t(width));
+    Pixels all{width, height, samples};
+    // The last row is filled up from the first samples.
+    for (std::size_t i = 0; all.rgb.size() < std::size_t(width) * std::size_t(height); ++i) all.rgb.push_back(samples[i]);
+    return bitmapOf(all, QRect(0, 0, width, height));
+}
+
+// Row y, counted from the top, of an 8-bit bitmap.
+std::uint8_t* indexRow(const TDeviceIndependentBitmap& dib, int y) { return rowOf(dib, y, dibStride(8, dib.GetWidth())); }
+
+// The palette, and a last entry for the transparent index when there is one.
+std::unique_ptr<TLogicalPalette> tableOf(const TLogicalPalette& palette, bool transparent) {
+    auto table = std::make_unique<TLogicalPalette>();
+    table->Assign(const_cast<TLogicalPalette*>(&palette));
+    if (transparent) table->addColour(1, 254, 3);
+    return table;
+}
+
+// Each picture from its mapped rectangle and, outside it and where its
+// pixels are as before, the picture before.
+TGIFIndexedClip assembleClip(const std::vector<Pixels>& pixels, const std::vector<QRect>& changed,
+                             const std::vector<std::unique_ptr<TDeviceIndependentBitmap>>& mapped,
+                             const TLogicalPalette* shared,
+                             const std::vector<std::unique_ptr<TLogicalPalette>>& palettes, bool transparent) {
+    TGIFIndexedClip clip;
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const Pixels& now = pixels[i];
+        const TLogicalPalette& palette = shared ? *shared : *palettes[i];
+        auto picture = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt8bit, now.width, now.height);
+        picture->SetColourTable(tableOf(palette, transparent).get());
+        const std::uint8_t clear = std::uint8_t(palette.GetCount());
+        const bool follows = shared && i > 0 && pixels[i - 1].width == now.width && pixels[i - 1].height == now.height;
+        const QRect rect = follows ? changed[i] : QRect(0, 0, now.width, now.height);
+        for (int y = 0; y < now.height; ++y) {
+            std::uint8_t* out = indexRow(*picture, y);
+            if (follows) std::memcpy(out, indexRow(*clip.pictures.back(), y), std::size_t(now.width));
+            if (y < rect.top() || y > rect.bottom()) continue;
+            const std::uint8_t* in = indexRow(*mapped[i], y - rect.top());
+            for (int x = rect.left(); x <= rect.right(); ++x) {
+                const std::uint32_t rgb = now.at(x, y);
+                if (follows && rgb == pixels[i - 1].at(x, y)) continue;
+                out[x] = rgb == kTransparentPixel ? clear : in[x - rect.left()];
+            }
+        }
+        clip.transparentIndices.push_back(transparent ? clear : -1);
+        clip.pictures.push_back(std::move(picture));
+    }
+    return clip;
+}
+
+std::unique_ptr<TLogicalPalette> paletteOf(TDeviceIndependentBitmap* dib, int colours, TGIFPaletteQuality quality) {
+    if (quality == TGIFPaletteQuality::High) return refinedPalette(dib, colours);
+    return std::make_unique<TQuantizedPalette>(dib, colours);
+}
+
+}  // namespace
+
+TGIFIndexedClip indexedClip(const std::vector<const TDeviceIndependentBitmap*>& pictures,
+                            const TGIFClipOptions& options) {
+    const int count = int(pictures.size());
+    std::vector<Pixels> pixels(pictures.size());
+    runOnThreads(count, coreCount(), [&](int i) { pixels[std::size_t(i)] = pixelsOf(*pictures[std::size_t(i)], options.transparent); });
+    std::vector<QRect> changed(pictures.size());
+    for (int i = 0; i < count; ++i) {
+        changed[std::size_t(i)] = changedRect(pixels[std::size_t(i)], i > 0 ? &pixels[std::size_t(i - 1)] : nullptr);
+    }
+    const int colours = options.transparent ? 255 : 256;
+    std::unique_ptr<TLogicalPalette> shared;
+    if (options.sharedPalette && count > 0) {
+        const std::unique_ptr<TDeviceIndependentBitmap> samples = changingPixels(pixels, changed);
+        shared = paletteOf(samples.get(), colours, options.quality);
+    }
+    // Each changed rectangle mapped on its own; the pictures are put
+    // together in order afterwards.
+    std::vector<std::unique_ptr<TDeviceIndependentBitmap>> mapped(pictures.size());
+    std::vector<std::unique_ptr<TLogicalPalette>> palettes(pictures.size());
+    runOnThreads(count, coreCount(), [&](int i) {
+        const std::size_t at = std::size_t(i);
+        const Pixels& now = pixels[at];
+        const QRect rect = options.sharedPalette ? changed[at] : QRect(0, 0, now.width, now.height);
+        if (rect.isEmpty()) return;
+        const std::unique_ptr<TDeviceIndependentBitmap> crop = bitmapOf(now, rect);
+        if (!options.sharedPalette) palettes[at] = paletteOf(crop.get(), colours, options.quality);
+        TLogicalPalette* palette = shared ? shared.get() : palettes[at].get();
+        // Only the refined palette is exact colour for colour.
+        const bool exact = options.quality == TGIFPaletteQuality::High && palette->GetIsExact();
+        mapped[at] = exact ? indexedExactly(crop.get(), palette)
+                                           : indexedFaithfully(crop.get(), palette, options.dither);
+    });
+    return assembleClip(pixels, changed, mapped, shared.get(), palettes, options.transparent.has_value());
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "gif/gif_encoder.h"
+
+class TDeviceIndependentBitmap;
+
+/// How the true-colour pictures of an animation get their colours.
+struct TGIFClipOptions {
+    /// One palette for the whole clip, from the first picture and the
+    /// pixels that change after it; else a palette for each picture.
+    bool sharedPalette = true;
+    /// Floyd-Steinberg dithering, only where a picture changes.
+    bool dither = true;
+    /// How palettes are built (median cut, or refined).
+    TGIFPaletteQuality quality = TGIFPaletteQuality::Standard;
+    /// Pixels of this colour are transparent: they show what is under them.
+    std::optional<TColor> transparent;
+};
+
+/// Pictures of one clip as 8-bit pictures on their palettes, and each
+/// one's transparent index (-1: none), the entry after its colours.
+struct TGIFIndexedClip {
+    std::vector<std::unique_ptr<TDeviceIndependentBitmap>> pictures;
+    std::vector<int> transparentIndices;
+};
+
+/// Maps true-colour pictures of one size (any format the bitmap reads) onto
+/// palettes of at most 256 colours. A pixel whose colour is the same as in
+/// the picture before keeps its index, so that still parts do not shimmer
+/// from frame to frame and the frame optimiser finds them unchanged; only
+/// the rectangle that changes is dithered. Pictures are mapped on several
+/// threads with the same result as on one; they are only read.
+TGIFIndexedClip indexedClip(const std::vector<const TDeviceIndependentBitmap*>& pictures,
+                            const TGIFClipOptions& options);
