@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gif/frame_threads.h"
 #include "gif/gif_encoder.h"
 #include "gif/optimized_frame.h"
 #include "gif/screen_composer.h"
-#include "imaging/logical_palette.h"
+#include "toolkit/streams.h"
 
 namespace {
 
@@ -40,18 +39,18 @@ TGIFFrameOptimizer::TGIFFrameOptimizer(int screenWidth, int screenHeight)
     reset();
 }
 
-TGIFFrameOptimizer::~TGIFFrameOptimizer() = default;
-
 void TGIFFrameOptimizer::reset() {
     composer_ = std::make_unique<TGIFScreenComposer>(width_, height_);
+    streamEncoder_.reset();
+    streamOut_.reset();
+    streamGlobal_.reset();
+    streamed_ = 0;
     previous_.assign(std::size_t(width_) * std::size_t(height_), 0);
     state_ = previous_;
     unsynced_ = QRect();
     frames_.clear();
     comments_.clear();
 }
-
-int TGIFFrameOptimizer::threads() const { return threadCount_ > 0 ? threadCount_ : coreCount(); }
 
 void TGIFFrameOptimizer::addComment(const QByteArray& text) { comments_.push_back(text); }
 
@@ -206,37 +205,4 @@ void TGIFFrameOptimizer::applyDisposal(const TOptimizedFrame& frame) {
                         std::size_t(r.width()) * 4);
         }
     }
-}
-
-void TGIFFrameOptimizer::write(TStream* stream) {
-    TZVQ_GIFCompressor encoder;
-    encoder.OpenImageStream(stream);
-    if (loopCount_) encoder.WriteLoopControl(*loopCount_);
-    std::vector<TOptimizedFrame*> frames;
-    for (const auto& frame : frames_) frames.push_back(frame.get());
-    if (!frames.empty()) finalize(*frames.back(), composer_->pixels());
-    runOnThreads(int(frames.size()), threads(), [&](int i) { collectColours(*frames[std::size_t(i)]); });
-    const TGlobalTable global = chooseGlobalTable(frames);
-    runOnThreads(int(frames.size()), threads(), [&](int i) { codeFrame(*frames[std::size_t(i)], global); });
-
-    std::vector<TColor> colours;
-    for (std::uint32_t c : global.colours) colours.push_back(RGB(int(c >> 16) & 0xFF, int(c >> 8) & 0xFF, int(c) & 0xFF));
-    TLogicalPalette palette{std::span<const TColor>(colours)};
-    encoder.SetGlobalPalette(&palette);
-    if (!colours.empty()) encoder.SetBackgroundColor(colours.front());
-    encoder.GetGlobalFrame()->UseGlobalFrame = true;
-    encoder.GetGlobalFrame()->Width = width_;
-    encoder.GetGlobalFrame()->Height = height_;
-    for (TOptimizedFrame* frame : frames) {
-        for (const QByteArray& comment : frame->comments) encoder.WriteComment(comment);
-        frame->info.Origin = frame->rect.topLeft();
-        std::vector<TColor> local;
-        for (std::uint32_t c : frame->localTable) local.push_back(RGB(int(c >> 16) & 0xFF, int(c >> 8) & 0xFF, int(c) & 0xFF));
-        const TLogicalPalette table{std::span<const TColor>(local)};
-        encoder.WriteCodedImage(frame->info, frame->transparentIndex, frame->rect.size(),
-                                local.empty() ? nullptr : &table, frame->data);
-    }
-    for (const QByteArray& comment : comments_) encoder.WriteComment(comment);
-    encoder.CloseImageStream();
-    reset();
 }

@@ -10,7 +10,10 @@
 
 class TDeviceIndependentBitmap;
 class TGIFScreenComposer;
+class TMemoryStream;
 class TStream;
+class TZVQ_GIFCompressor;
+struct TGlobalTable;
 struct TOptimizedFrame;
 
 /// Writes an animation as the smallest GIF stream it can find that shows
@@ -68,7 +71,18 @@ public:
     int frameCount() const { return int(frames_.size()); }
     /// Writes the whole stream: header, screen, frames and trailer. The
     /// optimiser is left empty, ready for another animation of its size.
+    /// Faults of the frames (EGIFError, see addFrame) and of the stream
+    /// propagate.
     void write(TStream* stream);
+    /// For animations written while their frames come: writes to `stream`
+    /// what is settled (on the first call the header and a global table of
+    /// the first frame's colours, then each frame whose disposal is
+    /// decided), then the last frame as it stands and the trailer, so that
+    /// the stream always holds the whole animation so far. Returns the
+    /// position where that last frame begins: the next call is to write
+    /// from there. Frames are coded on the calling thread; a write() after
+    /// this call finishes the stream the same way.
+    std::int64_t writeSoFar(TStream* stream);
 
 private:
     struct Scan;
@@ -80,6 +94,9 @@ private:
     void syncPrevious();
     void reset();
     int threads() const;
+    void startStream(const TGlobalTable& global, TStream* stream);
+    void writeFrame(const TOptimizedFrame& frame);
+    void passOn(TStream* stream);
 
     int width_;
     int height_;
@@ -91,4 +108,10 @@ private:
     std::vector<QByteArray> comments_;     // for the next frame
     std::optional<int> loopCount_;
     int threadCount_ = 0;
+    // Written while frames come: the encoder writes into streamOut_, whose
+    // bytes are passed on to the caller's stream.
+    std::unique_ptr<TMemoryStream> streamOut_;
+    std::unique_ptr<TZVQ_GIFCompressor> streamEncoder_;
+    std::unique_ptr<TGlobalTable> streamGlobal_;
+    std::size_t streamed_ = 0;
 };

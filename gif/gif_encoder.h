@@ -62,6 +62,9 @@ public:
     // gets one first, of the global frame's size.
     void WriteCodedImage(const TGIFGraphicControlInfo& info, int transparentIndex, QSize size,
                          const TLogicalPalette* local, const QByteArray& data);
+    // The logical screen descriptor of the global frame's size, with the
+    // global palette and the blocks held for after it, unless written.
+    void WriteScreen();
     // Extension blocks written before the first graphic are held back and
     // follow the logical screen descriptor, where the format wants them.
     void WriteComment(const QByteArray& text);

@@ -48,10 +48,14 @@ void TZVQ_CustomGifCompressor::WriteDIB(TDeviceIndependentBitmap* dib, const TGI
 
 void TZVQ_CustomGifCompressor::WriteCodedImage(const TGIFGraphicControlInfo& info, int transparentIndex, QSize size,
                                                const TLogicalPalette* local, const QByteArray& data) {
-    if (!screenDescriptorWritten_) WriteLogicalScreenDescriptor(globalFrame_->Width, globalFrame_->Height, 8, 0);
+    WriteScreen();
     writeLeadingBlocks(info, transparentIndex >= 0, std::max(transparentIndex, 0));
     WriteImageDescriptor(info.Origin, size.width(), size.height(), local);
     GetImageStream()->WriteBuffer(data.constData(), data.size());
+}
+
+void TZVQ_CustomGifCompressor::WriteScreen() {
+    if (!screenDescriptorWritten_) WriteLogicalScreenDescriptor(globalFrame_->Width, globalFrame_->Height, 8, 0);
 }
 
 void TZVQ_CustomGifCompressor::countRow() {

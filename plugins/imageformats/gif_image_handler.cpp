@@ -7,44 +7,12 @@
 
 #include "gif/Zvqgif.h"
 #include "imaging/Zvqgraph.h"
-#include "io_device_stream.h"
+#include "gif_frame_writer.h"
+#include "toolkit/streams.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/screen.h"
 
 namespace {
-
-// The image as a bitmap the encoder takes: paletted images keep their own
-// colours; pixels less than half opaque take a colour the picture does not
-// use, which becomes the transparent one.
-std::unique_ptr<TDeviceIndependentBitmap> bitmapFor(const QImage& image) {
-    QImage rgb = image.convertToFormat(QImage::Format_ARGB32);
-    bool seeThrough = false;
-    QRgb key = qRgb(255, 0, 255);
-    if (image.hasAlphaChannel()) {
-        QSet<QRgb> used;
-        for (int y = 0; y < rgb.height(); ++y) {
-            const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-            for (int x = 0; x < rgb.width(); ++x) {
-                if (qAlpha(line[x]) < 128) seeThrough = true; else used.insert(line[x] | 0xFF000000);
-            }
-        }
-        while (used.contains(key)) key = qRgb(qRed(key), (qGreen(key) + 1) & 0xFF, qBlue(key) ^ 1);
-        for (int y = 0; seeThrough && y < rgb.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(rgb.scanLine(y));
-            for (int x = 0; x < rgb.width(); ++x) {
-                if (qAlpha(line[x]) < 128) line[x] = key;
-            }
-        }
-    }
-    TBitmap bitmap;
-    bitmap.SetImage(rgb.convertToFormat(QImage::Format_RGB32));
-    auto dib = std::make_unique<TDeviceIndependentBitmap>(&bitmap, TDIBFormat::dt24bit);
-    if (seeThrough) {
-        dib->SetTransparent(true);
-        dib->SetTransparentColour(RGB(qRed(key), qGreen(key), qBlue(key)));
-    }
-    return dib;
-}
 
 TDisposalMethods disposalNamed(const QString& name) {
     const QStringList names{"none", "leave", "background", "previous"};
@@ -198,28 +166,16 @@ QString GifImageHandler::writerText(const QImage& image, const QString& key) con
 bool GifImageHandler::write(const QImage& image) {
     if (image.isNull() || !device() || !device()->isWritable()) return false;
     try {
-        if (!encoder_) {
-            output_ = std::make_unique<TIODeviceStream>(device());
-            encoder_ = std::make_unique<TZVQ_GIFCompressor>();
-            // Pictures of 256 colours or fewer keep them exactly.
-            encoder_->SetPaletteQuality(TGIFPaletteQuality::High);
-            encoder_->OpenImageStream(output_.get());
-            const QString loop = writerText(image, QStringLiteral("loop"));
-            if (!loop.isEmpty()) encoder_->WriteLoopControl(loop.toInt());
-        } else if (trailerAt_ >= 0) {
-            device()->seek(trailerAt_);  // the next frame goes where the trailer was
+        std::optional<int> loop;
+        if (!writer_) {
+            writer_ = std::make_unique<GifFrameWriter>(device());
+            const QString text = writerText(image, QStringLiteral("loop"));
+            if (!text.isEmpty()) loop = text.toInt();
         }
         TGIFGraphicControlInfo info;
         info.DelayTime = writerText(image, QStringLiteral("delay")).toInt();
         info.DisposalMethod = disposalNamed(writerText(image, QStringLiteral("disposal")));
-        std::unique_ptr<TDeviceIndependentBitmap> dib = bitmapFor(image);
-        encoder_->WriteGIFGraphic(dib.get(), info);
-        // Ended after every frame where the device can go back, so that
-        // the file is whole whenever the writer stops.
-        if (!device()->isSequential()) {
-            trailerAt_ = device()->pos();
-            device()->write(";", 1);
-        }
+        writer_->add(image, info, loop);
         return true;
     } catch (const Exception&) {
         return false;
@@ -227,8 +183,6 @@ bool GifImageHandler::write(const QImage& image) {
 }
 
 void GifImageHandler::finishWriting() {
-    if (!encoder_) return;
-    output_->setMuted(trailerAt_ >= 0);  // the trailer is there already
-    encoder_->CloseImageStream();
-    encoder_.reset();
+    if (writer_) writer_->finish();
+    writer_.reset();
 }

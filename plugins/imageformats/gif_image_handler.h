@@ -6,14 +6,15 @@
 
 #include "gif_frame_composer.h"
 
-class TIODeviceStream;
+class GifFrameWriter;
 class TMemoryStream;
-class TZVQ_GIFCompressor;
 class TZVQ_GIFDecompressor;
 
 // Reads GIFs frame by frame, each frame the logical screen as the frames so
 // far compose it (transparent where nothing was drawn), with its delay, the
-// loop count and the comments as the text "Comment"; writes every image it is given as one more frame.
+// loop count and the comments as the text "Comment"; writes every image it
+// is given as one more frame of an animation that is optimised when the
+// writer is done (see GifFrameWriter).
 //
 // Writing takes, from each image's text or the writer's (QImageWriter::
 // setText): "delay" in milliseconds, "disposal" (none, leave, background,
@@ -56,8 +57,6 @@ private:
     int currentDelay_ = 0;
 
     // Writing
-    std::unique_ptr<TIODeviceStream> output_;
-    std::unique_ptr<TZVQ_GIFCompressor> encoder_;
-    qint64 trailerAt_ = -1;
+    std::unique_ptr<GifFrameWriter> writer_;
     QString description_;
 };

@@ -6,6 +6,8 @@
 #include <QImageReader>
 #include <QLibraryInfo>
 #include <QPluginLoader>
+#include <QImageWriter>
+#include <QTemporaryDir>
 
 #include "../gif/composed_animation.h"
 #include "imaging/device_independent_bitmap.h"
@@ -69,4 +71,104 @@ TEST(OptimizedGifReaders, QtsOwnReaderAndOursShowThePlainFilesFrames) {
             }
         }
     }
+}
+
+namespace {
+
+// A device that cannot go back, as a pipe or a socket is.
+class SequentialBuffer : public QIODevice {
+public:
+    QByteArray bytes;
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override {
+        bytes.append(data, length);
+        return length;
+    }
+};
+
+// Frames of a square moving over stripes, the fourth one as the third, the
+// fifth with a see-through corner over the fourth.
+std::vector<QImage> movingSquare() {
+    std::vector<QImage> frames;
+    for (int i = 0; i < 6; ++i) {
+        QImage frame(64, 48, QImage::Format_ARGB32);
+        for (int y = 0; y < 48; ++y) {
+            for (int x = 0; x < 64; ++x) frame.setPixel(x, y, (x / 4 + y / 6) % 2 ? qRgb(20, 90, 160) : qRgb(240, 240, 200));
+        }
+        const int at = std::min(i, 3) * 9;
+        for (int y = 10; y < 22; ++y) {
+            for (int x = at; x < at + 12; ++x) frame.setPixel(x, y, qRgb(200, 30, 30));
+        }
+        if (i == 4) {
+            for (int y = 0; y < 8; ++y) {
+                for (int x = 0; x < 8; ++x) frame.setPixel(x, y, qRgba(0, 0, 0, 0));
+            }
+        }
+        frame.setText("delay", QString::number(30 + 10 * i));
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+// What the frames show written one after the other without disposal: a
+// see-through pixel shows the frame before.
+ShownAnimation expectedShow(const std::vector<QImage>& frames, std::size_t count) {
+    ShownAnimation shown{64, 48, {}};
+    QImage screen(64, 48, QImage::Format_ARGB32);
+    screen.fill(Qt::transparent);
+    for (std::size_t i = 0; i < count; ++i) {
+        for (int y = 0; y < 48; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                if (qAlpha(frames[i].pixel(x, y)) >= 128) screen.setPixel(x, y, frames[i].pixel(x, y));
+            }
+        }
+        shown.frames.push_back(shownFrame(screen, frames[i].text("delay").toInt()));
+    }
+    return joinedStills(shown);
+}
+
+}  // namespace
+
+// Frames written through QImageWriter come out optimised, and the file
+// shows every frame written so far whenever the program stops; a device
+// that cannot go back gets the same animation once the writer is done.
+TEST(OptimizedGifReaders, WriterOptimisesAndKeepsTheFileWholeAfterEveryFrame) {
+    useOurPlugin();
+    const std::vector<QImage> frames = movingSquare();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("written.gif");
+    {
+        QImageWriter writer(path, "gif");
+        writer.setText("loop", "0");
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            ASSERT_TRUE(writer.write(frames[i])) << qPrintable(writer.errorString());
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            const std::optional<ShownAnimation> shown = composeWithGiflib(file.readAll());
+            ASSERT_TRUE(shown.has_value()) << "after frame " << i;
+            EXPECT_EQ(joinedStills(*shown).frames, expectedShow(frames, i + 1).frames) << "after frame " << i;
+        }
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    EXPECT_EQ(joinedStills(*composeWithGiflib(written)).frames, expectedShow(frames, frames.size()).frames);
+    // Smaller than the first frame alone, written whole, times the frames.
+    QByteArray single;
+    QBuffer buffer(&single);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QImageWriter(&buffer, "gif").write(frames[0]));
+    EXPECT_LT(written.size(), single.size() * 3);
+
+    SequentialBuffer pipe;
+    pipe.open(QIODevice::WriteOnly);
+    {
+        QImageWriter writer(&pipe, "gif");
+        writer.setText("loop", "0");
+        for (const QImage& frame : frames) ASSERT_TRUE(writer.write(frame));
+    }
+    EXPECT_EQ(pipe.bytes, written);
 }

@@ -1,0 +1,107 @@
+// The frame optimiser's output: the whole animation at once, its frames
+// coded on several threads, or frame by frame as they are settled.
+#include "gif/frame_optimizer.h"
+#include "gif/frame_threads.h"
+#include "gif/gif_encoder.h"
+#include "gif/optimized_frame.h"
+#include "gif/screen_composer.h"
+#include "imaging/logical_palette.h"
+#include "toolkit/streams.h"
+
+namespace {
+
+std::unique_ptr<TLogicalPalette> paletteOf(const std::vector<std::uint32_t>& entries) {
+    std::vector<TColor> colours;
+    for (std::uint32_t c : entries) colours.push_back(RGB(int(c >> 16) & 0xFF, int(c >> 8) & 0xFF, int(c) & 0xFF));
+    return std::make_unique<TLogicalPalette>(std::span<const TColor>(colours));
+}
+
+}  // namespace
+
+TGIFFrameOptimizer::~TGIFFrameOptimizer() = default;
+
+int TGIFFrameOptimizer::threads() const { return threadCount_ > 0 ? threadCount_ : coreCount(); }
+
+// The header, the screen descriptor with the global table, and the looping
+// extension.
+void TGIFFrameOptimizer::startStream(const TGlobalTable& global, TStream* stream) {
+    streamEncoder_ = std::make_unique<TZVQ_GIFCompressor>();
+    streamEncoder_->OpenImageStream(stream);
+    if (loopCount_) streamEncoder_->WriteLoopControl(*loopCount_);
+    const std::unique_ptr<TLogicalPalette> palette = paletteOf(global.colours);
+    streamEncoder_->SetGlobalPalette(palette.get());
+    if (!global.colours.empty()) streamEncoder_->SetBackgroundColor(palette->GetColour(0));
+    streamEncoder_->GetGlobalFrame()->UseGlobalFrame = true;
+    streamEncoder_->GetGlobalFrame()->Width = width_;
+    streamEncoder_->GetGlobalFrame()->Height = height_;
+    streamEncoder_->WriteScreen();
+}
+
+void TGIFFrameOptimizer::writeFrame(const TOptimizedFrame& frame) {
+    for (const QByteArray& comment : frame.comments) streamEncoder_->WriteComment(comment);
+    TGIFGraphicControlInfo info = frame.info;
+    info.Origin = frame.rect.topLeft();
+    const std::unique_ptr<TLogicalPalette> local = paletteOf(frame.localTable);
+    streamEncoder_->WriteCodedImage(info, frame.transparentIndex, frame.rect.size(),
+                                    frame.localTable.empty() ? nullptr : local.get(), frame.data);
+}
+
+// What the encoder wrote so far goes on to the caller's stream.
+void TGIFFrameOptimizer::passOn(TStream* stream) {
+    const QByteArray& bytes = streamOut_->bytes();
+    stream->WriteBuffer(bytes.constData(), bytes.size());
+    streamOut_->Clear();
+}
+
+void TGIFFrameOptimizer::write(TStream* stream) {
+    if (streamEncoder_) {
+        writeSoFar(stream);
+        reset();
+        return;
+    }
+    std::vector<TOptimizedFrame*> frames;
+    for (const auto& frame : frames_) frames.push_back(frame.get());
+    if (!frames.empty()) finalize(*frames.back(), composer_->pixels());
+    runOnThreads(int(frames.size()), threads(), [&](int i) { collectColours(*frames[std::size_t(i)]); });
+    const TGlobalTable global = chooseGlobalTable(frames);
+    runOnThreads(int(frames.size()), threads(), [&](int i) { codeFrame(*frames[std::size_t(i)], global); });
+    startStream(global, stream);
+    for (const TOptimizedFrame* frame : frames) writeFrame(*frame);
+    for (const QByteArray& comment : comments_) streamEncoder_->WriteComment(comment);
+    streamEncoder_->CloseImageStream();
+    reset();
+}
+
+std::int64_t TGIFFrameOptimizer::writeSoFar(TStream* stream) {
+    if (!streamOut_) streamOut_ = std::make_unique<TMemoryStream>();
+    // The last frame as it stands: its rectangle may still grow.
+    std::unique_ptr<TOptimizedFrame> last;
+    if (!frames_.empty()) {
+        last = std::make_unique<TOptimizedFrame>(*frames_.back());
+        finalize(*last, composer_->pixels());
+        collectColours(*last);
+    }
+    if (!streamEncoder_) {
+        TOptimizedFrame* first = frames_.size() > 1 ? frames_.front().get() : last.get();
+        if (first && first != last.get()) collectColours(*first);
+        streamGlobal_ = std::make_unique<TGlobalTable>(first ? chooseGlobalTable({first}) : TGlobalTable{});
+        startStream(*streamGlobal_, streamOut_.get());
+    }
+    for (; streamed_ + 1 < frames_.size(); ++streamed_) {
+        TOptimizedFrame& frame = *frames_[streamed_];
+        if (frame.ids.empty() && !frame.pixels.empty()) collectColours(frame);
+        codeFrame(frame, *streamGlobal_);
+        writeFrame(frame);
+        frame.data.clear();
+    }
+    passOn(stream);
+    const std::int64_t tail = stream->Position();
+    if (last) {
+        codeFrame(*last, *streamGlobal_);
+        writeFrame(*last);
+    }
+    for (const QByteArray& comment : comments_) streamEncoder_->WriteComment(comment);
+    passOn(stream);
+    stream->WriteBuffer(";", 1);
+    return tail;
+}
