@@ -1,29 +1,55 @@
-// The frame optimisation benchmark (see gif_optimize_benchmark.cpp).
+// The frame optimisation benchmark (bench/run optimize): see
+// gif_optimize_benchmark.h.
+#include <benchmark/benchmark.h>
+
 #include <QGuiApplication>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
-#include "bench/gif_optimize_clips.h"
-#include "bench/gif_optimize_quality.h"
+#include "bench/gif_optimize_benchmark.h"
+
+namespace {
+
+// Google Benchmark's console table, keeping each benchmark's real time per
+// run for the summary.
+class Recorder : public benchmark::ConsoleReporter {
+public:
+    using ConsoleReporter::ConsoleReporter;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+            benchmark::BenchmarkName name = run.run_name;
+            name.time_type.clear();
+            name.repetitions.clear();
+            name.iterations.clear();
+            recordOptimizeTime(name.str(), run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit));
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
-    const QStringList args = application.arguments();
-    if (args.size() == 4 && args[1] == "--write-clips") {
-        const QString photo = args[3];
-        for (const OptimizeClip& clip : {terminalClip(), spritesClip(photo), panClip(photo)}) {
-            writeWholeFrames(clip, args[2] + "/" + clip.name + ".gif");
-            writePngFrames(clip, args[2] + "/" + clip.name);
+    benchmark::Initialize(&argc, argv);
+    OptimizeBenchmarkSetup setup{QStringLiteral(QUORVAN_BENCH_OPTIMIZE_WORK), QStringLiteral(QUORVAN_BENCH_PHOTO),
+                                 QStringLiteral(QUORVAN_BENCH_PICTURES "/animation-480x270.gif"),
+                                 QStringLiteral(QUORVAN_BENCH_ZVQGIF)};
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--work=", 7) == 0) {
+            setup.work = QString::fromLocal8Bit(argv[i] + 7);
+        } else {
+            std::fprintf(stderr, "usage: %s [benchmark options] [--work=DIR]\n", argv[0]);
+            return 2;
         }
-        return 0;
     }
-    if (args.size() == 4 && args[1] == "--psnr") {
-        const QString photo = QStringLiteral("/usr/share/backgrounds/mate/nature/TwoWings.jpg");
-        for (const OptimizeClip& clip : {terminalClip(), spritesClip(photo), panClip(photo)}) {
-            if (clip.name == args[3]) std::printf("%.2f dB\n", clipPsnr(args[2], clip));
-        }
-        return 0;
-    }
-    std::fprintf(stderr, "usage: %s --write-clips DIR PHOTO\n", argv[0]);
-    return 2;
+    registerOptimizeBenchmarks(setup);
+    Recorder reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults : benchmark::ConsoleReporter::OO_Tabular);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const bool same = printOptimizeSummary();
+    benchmark::Shutdown();
+    return same ? 0 : 1;
 }

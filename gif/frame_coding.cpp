@@ -146,16 +146,16 @@ int largestIndex(const TOptimizedFrame& frame, const TableChoice& table) {
     return largest;
 }
 
-// Small frames are coded every way. In large ones, a few unchanged pixels
-// are not worth a transparent index, and where most are unchanged, coding
-// them free to be either has always come out smallest.
+// Small frames are coded every way. In large ones, unchanged pixels are
+// worth a transparent index only where they are most of the frame (on
+// terminals, sprites and pans they have never won below half of it), and
+// there the opaque coding has never won.
 std::vector<Unchanged> waysToTry(const TOptimizedFrame& frame) {
     if (frame.unchangedCount == 0) return {Unchanged::Coloured};
     const std::size_t pixels = frame.ids.size();
     if (pixels <= 4096) return {Unchanged::Coloured, Unchanged::Transparent, Unchanged::Either};
-    if (frame.unchangedCount * 8 < pixels) return {Unchanged::Coloured};
-    if (frame.unchangedCount * 2 > pixels) return {Unchanged::Either};
-    return {Unchanged::Coloured, Unchanged::Either};
+    if (frame.unchangedCount * 2 < pixels) return {Unchanged::Coloured};
+    return {Unchanged::Transparent, Unchanged::Either};
 }
 
 }  // namespace

@@ -120,7 +120,9 @@ void TGIFFrameOptimizer::addFrame(const TDeviceIndependentBitmap& picture, const
         // The screen as the last frame left it, outside its rectangle and in it.
         const Scan outside = scan(previous_, dirty, last.rect);
         const Scan inside = scan(previous_, dirty.intersected(last.rect), {});
-        const bool still = outside.changed.isEmpty() && inside.changed.isEmpty();
+        // Only where the screen did change does previous_ need it.
+        unsynced_ = outside.changed | inside.changed;
+        const bool still = unsynced_.isEmpty();
         if (still && !info.UserInput && last.info.DelayTime + std::int64_t(info.DelayTime) <= kLongestDelay) {
             last.info.DelayTime += info.DelayTime;
             return;

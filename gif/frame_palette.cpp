@@ -36,29 +36,56 @@ std::vector<std::uint32_t> pickColours(const std::vector<std::uint32_t>& byUse,
 
 }  // namespace
 
+// One pass numbers the colours as they come; a second puts those that
+// changed pixels have first.
 void collectColours(TOptimizedFrame& frame) {
     TColourIndexMap map;
-    frame.ids.assign(frame.pixels.size(), TOptimizedFrame::kClear);
-    frame.colours.clear();
-    const auto assign = [&](bool unchanged) {
-        for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
-            const std::uint32_t colour = frame.pixels[i];
-            if (colour == 0 || bool(frame.unchanged[i]) != unchanged) continue;
-            if (unchanged && map.size() >= kMostColours && map.find(colour) == TColourIndexMap::kMissing) continue;
-            const std::uint32_t id = map.insert(colour, std::uint32_t(frame.colours.size()));
-            if (id == frame.colours.size()) frame.colours.push_back(colour);
-            frame.ids[i] = std::uint16_t(id);
+    std::vector<std::uint32_t> colours;
+    std::vector<std::uint8_t> required;
+    frame.ids.resize(frame.pixels.size());
+    std::size_t unchanged = 0;
+    for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
+        const std::uint32_t colour = frame.pixels[i];
+        if (colour == 0) {
+            frame.ids[i] = TOptimizedFrame::kClear;
+            frame.hasClear = true;
+            continue;
         }
-    };
-    assign(false);
-    frame.requiredColours = int(frame.colours.size());
+        const bool free = frame.unchanged[i] != 0;
+        unchanged += free;
+        std::uint32_t id = map.find(colour);
+        if (id == TColourIndexMap::kMissing) {
+            // Colours only unchanged pixels have, past what a table holds, go
+            // transparent.
+            if (free && colours.size() >= kMostColours) {
+                frame.ids[i] = TOptimizedFrame::kClear;
+                continue;
+            }
+            id = map.insert(colour, std::uint32_t(colours.size()));
+            colours.push_back(colour);
+            required.push_back(0);
+        }
+        required[id] |= !free;
+        frame.ids[i] = std::uint16_t(id);
+    }
+    std::vector<std::uint16_t> renumbered(colours.size());
+    frame.colours.clear();
+    for (int pass = 1; pass >= 0; --pass) {
+        for (std::size_t id = 0; id < colours.size(); ++id) {
+            if (required[id] != pass) continue;
+            renumbered[id] = std::uint16_t(frame.colours.size());
+            frame.colours.push_back(colours[id]);
+        }
+        if (pass == 1) frame.requiredColours = int(frame.colours.size());
+    }
     if (frame.requiredColours > 256) {
         throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
     }
-    assign(true);
-    frame.unchangedCount = std::size_t(std::count(frame.unchanged.begin(), frame.unchanged.end(), 1));
-    frame.hasUnchanged = frame.unchangedCount > 0;
-    frame.hasClear = std::find(frame.pixels.begin(), frame.pixels.end(), 0u) != frame.pixels.end();
+    for (std::uint16_t& id : frame.ids) {
+        if (id != TOptimizedFrame::kClear) id = renumbered[id];
+    }
+    frame.unchangedCount = unchanged;
+    frame.hasUnchanged = unchanged > 0;
     frame.pixels = {};
 }
 

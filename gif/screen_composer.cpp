@@ -15,11 +15,23 @@ int indexAt(const std::uint8_t* row, int x) {
     return (row[x >> 3] >> (7 - (x & 7))) & 1;
 }
 
-template <int Bits>
+// Without a transparent index every pixel is stored, which the compiler
+// keeps free of branches.
+template <int Bits, bool Transparent>
 void copyRow(const std::uint8_t* row, int fromX, int count, const std::uint32_t* colours, std::uint32_t* out) {
     for (int x = 0; x < count; ++x) {
         const std::uint32_t colour = colours[indexAt<Bits>(row, fromX + x)];
-        if (colour != 0) out[x] = colour;
+        if (!Transparent || colour != 0) out[x] = colour;
+    }
+}
+
+template <int Bits>
+void copyRow(const std::uint8_t* row, int fromX, int count, const std::uint32_t* colours, std::uint32_t* out,
+             bool transparent) {
+    if (transparent) {
+        copyRow<Bits, true>(row, fromX, count, colours, out);
+    } else {
+        copyRow<Bits, false>(row, fromX, count, colours, out);
     }
 }
 
@@ -74,6 +86,7 @@ void TGIFScreenComposer::drawMapped(const TDeviceIndependentBitmap& picture, QPo
         colours[i] = i == transparentIndex ? 0u : 0xFF000000u | std::uint32_t(q.rgbRed) << 16 |
                                                       std::uint32_t(q.rgbGreen) << 8 | q.rgbBlue;
     }
+    const bool transparent = transparentIndex >= 0 && transparentIndex < 256;
     const int bits = picture.GetColourBits();
     const int stride = ((picture.GetWidth() * bits + 31) / 32) * 4;
     const int height = std::abs(picture.GetHeight());
@@ -84,9 +97,9 @@ void TGIFScreenComposer::drawMapped(const TDeviceIndependentBitmap& picture, QPo
             picture.GetBits() + std::ptrdiff_t(picture.isTopDown() ? source : height - 1 - source) * stride;
         std::uint32_t* out = line(lastRect_.top() + y) + lastRect_.left();
         switch (bits) {
-        case 8: copyRow<8>(row, from.x(), lastRect_.width(), colours, out); break;
-        case 4: copyRow<4>(row, from.x(), lastRect_.width(), colours, out); break;
-        default: copyRow<1>(row, from.x(), lastRect_.width(), colours, out); break;
+        case 8: copyRow<8>(row, from.x(), lastRect_.width(), colours, out, transparent); break;
+        case 4: copyRow<4>(row, from.x(), lastRect_.width(), colours, out, transparent); break;
+        default: copyRow<1>(row, from.x(), lastRect_.width(), colours, out, transparent); break;
         }
     }
 }
