@@ -126,6 +126,35 @@ std::optional<ShownAnimation> composeWithGiflib(const QByteArray& gif) {
     return shown;
 }
 
+QStringList blockOrder(const QByteArray& gif) {
+    Input input{&gif};
+    int error = 0;
+    GifFileType* file = DGifOpen(&input, readInput, &error);
+    QStringList order;
+    if (!file) return order;
+    if (DGifSlurp(file) != GIF_OK) {
+        DGifCloseFile(file, &error);
+        return order;
+    }
+    const auto extensions = [&](const ExtensionBlock* blocks, int count) {
+        for (int i = 0; i < count; ++i) {
+            const ExtensionBlock& b = blocks[i];
+            if (b.Function == COMMENT_EXT_FUNC_CODE) {
+                order << QString::fromLatin1(reinterpret_cast<const char*>(b.Bytes), b.ByteCount);
+            } else if (b.Function == CONTINUE_EXT_FUNC_CODE && b.ByteCount == 3 && b.Bytes[0] == 1) {
+                order << QString("loop %1").arg(b.Bytes[1] | b.Bytes[2] << 8);
+            }
+        }
+    };
+    for (int i = 0; i < file->ImageCount; ++i) {
+        extensions(file->SavedImages[i].ExtensionBlocks, file->SavedImages[i].ExtensionBlockCount);
+        order << "image";
+    }
+    extensions(file->ExtensionBlocks, file->ExtensionBlockCount);
+    DGifCloseFile(file, &error);
+    return order;
+}
+
 ShownAnimation composeWithOurDecoder(const QByteArray& gif) {
     TMemoryStream in(gif);
     TZVQ_GIFDecompressor decoder;

@@ -5,14 +5,14 @@
 // here by the GIF rules independently of the library's own composer.
 #include <QByteArray>
 #include <QImage>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "gif/gif_types.h"
-
-class TDeviceIndependentBitmap;
+#include "imaging/device_independent_bitmap.h"
 
 // One screen as shown: 0xAARRGGBB words (0 where nothing shows), and for
 // how long, in milliseconds.
@@ -41,6 +41,10 @@ std::optional<ShownAnimation> composeWithGiflib(const QByteArray& gif);
 
 // The same through our decoder and the library's screen composer.
 ShownAnimation composeWithOurDecoder(const QByteArray& gif);
+
+// The file's comments, looping extensions ("loop N") and images ("image")
+// in the order giflib finds them; empty when giflib refuses the file.
+QStringList blockOrder(const QByteArray& gif);
 
 struct TestPicture {
     std::unique_ptr<TDeviceIndependentBitmap> dib;

@@ -28,43 +28,6 @@ int imageCount(const QByteArray& gif) {
     return count;
 }
 
-// The file's comments, looping extension and images in the order they
-// stand, as giflib reads them.
-QStringList blockOrder(const QByteArray& gif) {
-    struct Input {
-        const QByteArray* bytes;
-        qsizetype at = 0;
-    } input{&gif};
-    const auto read = [](GifFileType* file, GifByteType* out, int count) {
-        auto* from = static_cast<Input*>(file->UserData);
-        const int n = int(std::min<qsizetype>(count, from->bytes->size() - from->at));
-        std::memcpy(out, from->bytes->constData() + from->at, std::size_t(n));
-        from->at += n;
-        return n;
-    };
-    int error = 0;
-    GifFileType* file = DGifOpen(&input, read, &error);
-    QStringList order;
-    if (!file || DGifSlurp(file) != GIF_OK) return order;
-    const auto extensions = [&](const ExtensionBlock* blocks, int count) {
-        for (int i = 0; i < count; ++i) {
-            const ExtensionBlock& b = blocks[i];
-            if (b.Function == COMMENT_EXT_FUNC_CODE) {
-                order << QString::fromLatin1(reinterpret_cast<const char*>(b.Bytes), b.ByteCount);
-            } else if (b.Function == CONTINUE_EXT_FUNC_CODE && b.ByteCount == 3 && b.Bytes[0] == 1) {
-                order << QString("loop %1").arg(b.Bytes[1] | b.Bytes[2] << 8);
-            }
-        }
-    };
-    for (int i = 0; i < file->ImageCount; ++i) {
-        extensions(file->SavedImages[i].ExtensionBlocks, file->SavedImages[i].ExtensionBlockCount);
-        order << "image";
-    }
-    extensions(file->ExtensionBlocks, file->ExtensionBlockCount);
-    DGifCloseFile(file, &error);
-    return order;
-}
-
 }  // namespace
 
 // Every disposal, with and without see-through pixels, on one table and on

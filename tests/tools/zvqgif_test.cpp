@@ -149,8 +149,15 @@ TEST(ZvqgifTool, AnimateWritesOneFramePerPicture) {
     QStringList inputs;
     for (int i = 0; i < 3; ++i) inputs << writePicture(dir, QString("f%1.png").arg(i), qRgb(255, 0, 0));
     const QString gif = dir.filePath("anim.gif");
-    const ToolRun run = zvqgif(QStringList{"animate", gif, "--delay", "50", "--loop", "2", "--disposal", "background",
-                                           "--transparent", "ff0000"} + inputs);
+    const QStringList options{"--delay", "50", "--loop", "2", "--disposal", "background", "--transparent", "ff0000"};
+    // Optimised, the three same pictures are one frame of their time.
+    ASSERT_EQ(zvqgif(QStringList{"animate", gif} + options + inputs).exitCode, 0);
+    const ToolRun joined = zvqgif({"info", gif});
+    EXPECT_TRUE(joined.out.contains("loop-count 2")) << qPrintable(joined.out);
+    EXPECT_TRUE(joined.out.contains("graphics 1")) << qPrintable(joined.out);
+    EXPECT_TRUE(joined.out.contains("delay 150 ms")) << qPrintable(joined.out);
+    // Each picture whole, as given.
+    const ToolRun run = zvqgif(QStringList{"animate", gif, "--no-optimize"} + options + inputs);
     ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
     const ToolRun info = zvqgif({"info", gif});
     EXPECT_TRUE(info.out.contains("loop-count 2")) << qPrintable(info.out);

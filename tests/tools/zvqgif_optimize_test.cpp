@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "../gif/composed_animation.h"
+#include "gif/Zvqgif.h"
+#include "toolkit/streams.h"
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString err;
+};
+
+ToolRun zvqgif(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(ZVQGIF_PROGRAM), args);
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A square moving over a background: stripes of two colours, or a
+// gradient of thousands. Written as PNG files; their names in order.
+QStringList movingSquare(const QTemporaryDir& dir, bool gradient, std::vector<QImage>* frames = nullptr) {
+    QStringList names;
+    for (int i = 0; i < 5; ++i) {
+        QImage frame(60, 40, QImage::Format_RGB32);
+        for (int y = 0; y < 40; ++y) {
+            for (int x = 0; x < 60; ++x) {
+                frame.setPixel(x, y, gradient ? qRgb(x * 4, y * 6, (x + y) * 2) : (x / 5 + y / 4) % 2 ? qRgb(20, 90, 160) : qRgb(250, 240, 200));
+            }
+        }
+        for (int y = 12; y < 24; ++y) {
+            for (int x = 4 + 8 * i; x < 16 + 8 * i; ++x) frame.setPixel(x, y, qRgb(220, 30, 30));
+        }
+        names << dir.filePath(QStringLiteral("frame-%1.png").arg(i));
+        frame.save(names.back());
+        if (frames) frames->push_back(frame);
+    }
+    return names;
+}
+
+}  // namespace
+
+// Every frame as before, with its delay, in fewer bytes; a file the
+// optimiser cannot make smaller is left as it is.
+TEST(ZvqgifOptimize, RewritesAnyGifShowingTheSameFramesNeverLarger) {
+    QTemporaryDir dir;
+    for (int disposal = 0; disposal < 4; ++disposal) {
+        const QByteArray plain = plainFile(testPictures({TDisposalMethods(disposal), disposal % 2 == 1, disposal > 1, 7}));
+        writeAll(dir.filePath("plain.gif"), plain);
+        const ToolRun run = zvqgif({"optimize", dir.filePath("plain.gif"), dir.filePath("small.gif")});
+        ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+        const QByteArray small = readAll(dir.filePath("small.gif"));
+        EXPECT_LT(small.size(), plain.size());
+        EXPECT_EQ(joinedStills(composeWithOurDecoder(small)).frames, joinedStills(composeWithOurDecoder(plain)).frames);
+        // Once more: nothing left to gain, so the bytes stay.
+        ASSERT_EQ(zvqgif({"optimize", dir.filePath("small.gif"), dir.filePath("again.gif")}).exitCode, 0);
+        const QByteArray again = readAll(dir.filePath("again.gif"));
+        EXPECT_LE(again.size(), small.size());
+        if (again.size() == small.size()) {
+            EXPECT_EQ(again, small);
+        }
+    }
+    // The loop count and the comments, each where it stood.
+    TMemoryStream commented;
+    {
+        const std::vector<TestPicture> pictures = testPictures({});
+        TZVQ_GIFCompressor encoder;
+        encoder.OpenImageStream(&commented);
+        encoder.WriteLoopControl(3);
+        for (std::size_t i = 0; i < 3; ++i) {
+            encoder.WriteComment(QByteArray("before ") + char('0' + i));
+            encoder.WriteGIFGraphic(pictures[i].dib.get(), pictures[i].info);
+        }
+        encoder.WriteComment("at the end");
+        encoder.CloseImageStream();
+    }
+    writeAll(dir.filePath("commented.gif"), commented.bytes());
+    ASSERT_EQ(zvqgif({"optimize", dir.filePath("commented.gif"), dir.filePath("out.gif")}).exitCode, 0);
+    const QByteArray out = readAll(dir.filePath("out.gif"));
+    EXPECT_EQ(blockOrder(out), blockOrder(commented.bytes()));
+    EXPECT_EQ(blockOrder(out), QStringList({"loop 3", "before 0", "image", "before 1", "image", "before 2", "image", "at the end"}));
+    EXPECT_EQ(composeWithOurDecoder(out).frames, composeWithOurDecoder(commented.bytes()).frames);
+
+    writeAll(dir.filePath("broken.gif"), QByteArray("GIF89a\x02"));
+    const ToolRun broken = zvqgif({"optimize", dir.filePath("broken.gif"), dir.filePath("out.gif")});
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_TRUE(broken.err.startsWith("zvqgif: ")) << qPrintable(broken.err);
+}
+
+// Pictures of few colours come out exactly, optimised or not, on one
+// palette or one each; only the optimised file is cut to what changes.
+TEST(ZvqgifAnimate, OptimisesByDefaultAndKeepsFewColoursExactly) {
+    QTemporaryDir dir;
+    std::vector<QImage> frames;
+    const QStringList pictures = movingSquare(dir, false, &frames);
+    ShownAnimation expected{60, 40, {}};
+    for (const QImage& frame : frames) expected.frames.push_back(shownFrame(frame, 50));
+    std::map<QString, qsizetype> sizes;
+    for (const QStringList& options : {QStringList{}, QStringList{"--palette", "per-frame"}, QStringList{"--no-optimize"}}) {
+        const QString out = dir.filePath("out.gif");
+        const ToolRun run = zvqgif(QStringList{"animate", out, "--delay", "50", "--quality", "high"} + options + pictures);
+        ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+        const QByteArray bytes = readAll(out);
+        EXPECT_EQ(composeWithOurDecoder(bytes).frames, expected.frames) << qPrintable(options.join(' '));
+        sizes[options.join(' ')] = bytes.size();
+    }
+    EXPECT_LT(sizes[""], sizes["--no-optimize"] / 2);
+    EXPECT_EQ(zvqgif(QStringList{"animate", dir.filePath("x.gif"), "--palette", "some"} + pictures).exitCode, 2);
+}
+
+// On a background of thousands of colours, what does not move keeps its
+// colours from frame to frame: only the moving square is dithered anew.
+TEST(ZvqgifAnimate, StillPartsOfTrueColourClipsDoNotShimmer) {
+    QTemporaryDir dir;
+    const QStringList pictures = movingSquare(dir, true);
+    const QString out = dir.filePath("out.gif");
+    ASSERT_EQ(zvqgif(QStringList{"animate", out} + pictures).exitCode, 0);
+    const ShownAnimation shown = composeWithOurDecoder(readAll(out));
+    ASSERT_EQ(shown.frames.size(), 5u);
+    int differing = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 60; ++x) {
+            const bool square = y >= 12 && y < 24;
+            const std::size_t at = std::size_t(y * 60 + x);
+            if (!square) differing += shown.frames[4].pixels[at] != shown.frames[0].pixels[at];
+        }
+    }
+    EXPECT_EQ(differing, 0);
+}
