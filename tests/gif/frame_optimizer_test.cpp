@@ -67,6 +67,7 @@ TEST(FrameOptimizer, WritesTheSameBytesOnOneThreadAndOnMany) {
     const QByteArray once = optimized(plain, 1);
     EXPECT_EQ(optimized(plain, 2), once);
     EXPECT_EQ(optimized(plain, 5), once);
+    EXPECT_EQ(optimized(plain), once);  // one per core
 }
 
 // A frame that changes nothing waits with the one before, up to the

@@ -144,3 +144,28 @@ TEST(ZvqgifAnimate, StillPartsOfTrueColourClipsDoNotShimmer) {
     }
     EXPECT_EQ(differing, 0);
 }
+
+// On a background of thousands of colours, one palette for the clip and
+// one for each picture both keep every frame close to its picture (a few
+// levels of 255 on average, as dithering leaves them).
+TEST(ZvqgifAnimate, TrueColourClipsStayCloseOnEitherPalette) {
+    QTemporaryDir dir;
+    std::vector<QImage> frames;
+    const QStringList pictures = movingSquare(dir, true, &frames);
+    for (const char* palette : {"clip", "per-frame"}) {
+        const QString out = dir.filePath("out.gif");
+        ASSERT_EQ(zvqgif(QStringList{"animate", out, "--palette", palette} + pictures).exitCode, 0) << palette;
+        const ShownAnimation shown = composeWithOurDecoder(readAll(out));
+        ASSERT_EQ(shown.frames.size(), frames.size()) << palette;
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            double error = 0;
+            for (int y = 0; y < 40; ++y) {
+                for (int x = 0; x < 60; ++x) {
+                    const QRgb a = frames[i].pixel(x, y), b = shown.frames[i].pixels[std::size_t(y * 60 + x)];
+                    error += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+                }
+            }
+            EXPECT_LT(error / (60 * 40 * 3), 6.0) << palette << " frame " << i;
+        }
+    }
+}
