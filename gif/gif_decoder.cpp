@@ -123,11 +123,12 @@ void TZVQ_CustomGifDecompressor::readScreenDescriptor() {
     }
 }
 
-void TZVQ_CustomGifDecompressor::refuseIn87a(const char* blockName) const {
-    if (gifType_ == TGIFType::gt87a) {
-        throw EGIFError(QStringLiteral("Illegal block (%1) found in a GIF 87a data stream")
-                            .arg(QLatin1String(blockName)));
-    }
+void TZVQ_CustomGifDecompressor::refuseIn87a(const char* blockName) {
+    if (gifType_ != TGIFType::gt87a) return;
+    const QString message =
+        QStringLiteral("Illegal block (%1) found in a GIF 87a data stream").arg(QLatin1String(blockName));
+    if (!readsExtensionsIn87a_) throw EGIFError(message);
+    Warning(kWarningExtensionIn87a, message + QStringLiteral(", read as GIF 89a"));
 }
 
 // Reads blocks up to the next image, plain text or trailer, consuming its

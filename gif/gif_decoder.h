@@ -24,6 +24,10 @@ public:
     static constexpr int kWarningUnknownType = 4096;
     static constexpr int kWarningUnknownBlock = 4097;
     static constexpr int kWarningPlainTextLength = 4098;
+    // A GIF 89a block in a stream that says GIF87a, read as GIF 89a (only
+    // with setReadsExtensionsIn87a): "Illegal block (%s) found in a GIF 87a
+    // data stream, read as GIF 89a".
+    static constexpr int kWarningExtensionIn87a = 4099;
 
     // A decoder owned by a top-level window becomes the process-wide default
     // when there is none yet.
@@ -77,6 +81,13 @@ public:
     bool lastImageInterlaced() const { return lastInterlaced_; }
     int lastLocalColours() const { return lastLocalColours_; }
     int lastTransparentIndex() const { return lastTransparentIndex_; }
+    // Off (the default), a graphic control, comment, application extension
+    // or plain text block in a GIF87a stream is refused with EGIFError
+    // "Illegal block (%s) found in a GIF 87a data stream". On, it is read
+    // as GIF 89a with warning kWarningExtensionIn87a: some writers put
+    // "GIF87a" on any stream whose first frame needs nothing of 89a.
+    bool readsExtensionsIn87a() const { return readsExtensionsIn87a_; }
+    void setReadsExtensionsIn87a(bool value) { readsExtensionsIn87a_ = value; }
     // The most pixels one image, text grid or global frame may have.
     std::int64_t pixelLimit() const { return pixelLimit_; }
     void setPixelLimit(std::int64_t pixels) { pixelLimit_ = pixels; }
@@ -105,7 +116,7 @@ private:
     void ReadGIFHeader();
     void readScreenDescriptor();
     void IdentifyNextBlock();
-    void refuseIn87a(const char* blockName) const;
+    void refuseIn87a(const char* blockName);
     void ReadGraphicControl();
     void ReadComment();
     void ReadApplicationExtension();
@@ -145,6 +156,7 @@ private:
     bool opened_ = false;
     bool useGlobalFrame_ = false;
     bool clipToScreen_ = false;
+    bool readsExtensionsIn87a_ = false;
     std::int64_t pixelLimit_ = kDefaultPixelLimit;
     std::int64_t screenFramePixels_ = 0;  // handed out on the screen's frame since the stream opened
 };

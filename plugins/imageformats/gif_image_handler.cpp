@@ -66,6 +66,7 @@ bool drawsText() { return hasFonts(); }
 int countGraphics(const QByteArray& bytes) {
     TMemoryStream stream(bytes);
     TZVQ_GIFDecompressor decoder;
+    decoder.setReadsExtensionsIn87a(true);
     int count = 0;
     try {
         TGIFGraphicOutline outline;
@@ -110,6 +111,8 @@ bool GifImageHandler::openForReading() const {
     decoder_->setPixelLimit(decoderPixelLimit());
     // Only what lies on the screen is ever shown.
     decoder_->setClipToScreen(true);
+    // As browsers read them: GIF 89a blocks under a GIF87a header.
+    decoder_->setReadsExtensionsIn87a(true);
     decoder_->OnComment = [this](TObject*, const char* text) { comments_ << QString::fromUtf8(text); };
     try {
         decoder_->OpenImageStream(input_.get());

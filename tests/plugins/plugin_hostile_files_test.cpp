@@ -136,3 +136,21 @@ TEST(GifPluginHostileFiles, PlainTextIsDrawnInAGuiProgram) {
     EXPECT_EQ(reading.count, 2);
     EXPECT_EQ(reading.frames.size(), 2u);
 }
+
+TEST(GifPluginForeignFiles, FilesOtherProgramsWriteReadAsBrowsersShowThem) {
+    useOurPlugin();
+    const Reading plain = readAll(transparentThenPlainGif());
+    ASSERT_EQ(plain.frames.size(), 2u);
+    EXPECT_EQ(qAlpha(plain.frames[0].pixel(0, 0)), 0);
+    // No holes where the second image's pixels have the first one's
+    // transparent index.
+    EXPECT_EQ(plain.frames[1].pixel(0, 0), qRgb(0, 0, 255));
+
+    QByteArray old = gif87aWithControlBlocks();
+    QBuffer buffer(&old);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "gif");
+    std::vector<int> delays;
+    for (QImage image; reader.read(&image);) delays.push_back(reader.nextImageDelay());
+    EXPECT_EQ(delays, (std::vector<int>{0, 0, 200, 270, 90, 120}));
+}
