@@ -55,9 +55,10 @@ struct TFont {
 /// text placed by its top-left corner on an opaque box. Works over any
 /// QPaintDevice: images for the chart, the printer for the report.
 ///
-/// Every drawing operation raises Exception "Canvas does not allow drawing"
-/// when there is no device or Qt cannot paint on it. Where the program has
-/// no fonts (hasFonts() false) text operations draw nothing.
+/// Every drawing operation but MoveTo raises Exception "Canvas does not
+/// allow drawing" when there is no device or Qt cannot paint on it. Where
+/// the program has no fonts (hasFonts() false) text operations draw nothing
+/// and raise nothing.
 class TCanvas {
 public:
     /// A canvas over @p device, borrowed: it must outlive the canvas or be
