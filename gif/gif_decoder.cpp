@@ -69,7 +69,9 @@ std::uint16_t TZVQ_CustomGifDecompressor::ReadWord() {
 }
 
 void TZVQ_CustomGifDecompressor::GetDataBlock() {
-    dataBlock_->Clear();
+    // Emptied, its room kept: most frames bring a block or two.
+    dataBlock_->SetSize(0);
+    dataBlock_->SetPosition(0);
     std::uint8_t chunk[255];
     for (;;) {
         const std::uint8_t count = ReadByte();
