@@ -106,6 +106,14 @@ public:
     /// block was expected in the GIF stream, but not found". Abort raises
     /// Exception "User Abort" at the next progress report.
     std::unique_ptr<TZVQExtGraphic> ReadGIFGraphicFromStream(TStream* stream, TGIFGraphicControlInfo& info);
+    /// Where the blocks that lead to the next graphic begin in the stream:
+    /// after the screen descriptor, then after each graphic read or skipped.
+    std::int64_t nextGraphicAt() const { return blocksAt_; }
+    /// Goes on reading at a place nextGraphicAt() gave for this stream, as
+    /// though everything after it had not been read yet (a player that
+    /// steps back resumes at a frame it composed before). The header, the
+    /// screen and the loop count stay as they were read.
+    void resumeAt(std::int64_t position);
     /// Passes over the next graphic without decoding its pixels, as
     /// ReadGIFGraphicFromStream would read everything else about it (control
     /// data, comments, warnings); false at the trailer. Nothing is allocated
@@ -258,6 +266,7 @@ private:
     bool readsExtensionsIn87a_ = false;
     std::int64_t pixelLimit_ = kDefaultPixelLimit;
     std::int64_t screenFramePixels_ = 0;  // handed out on the screen's frame since the stream opened
+    std::int64_t blocksAt_ = 0;
 };
 
 /// The same decoder as it is offered to form designers.

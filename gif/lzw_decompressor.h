@@ -42,6 +42,10 @@ public:
     /// Rows are taken from the code stream at this width whatever the
     /// writer's width; pixels beyond the writer's row are dropped.
     void setRowWidth(int width) { rowWidth_ = width; }
+    /// The image's pixels, when the caller knows them: the codes are then
+    /// decoded a piece at a time however short the rows asked for, so that a
+    /// small image costs one pass of the decoding loop, not one a row.
+    void setPixelsExpected(std::int64_t pixels) { expected_ = pixels; }
     /// Up to `count` indices into `out` (nothing beyond); fewer only when the
     /// end code came first.
     int readIndices(std::uint8_t* out, int count);
@@ -69,6 +73,7 @@ private:
     // chunked copy's slack.
     static constexpr int kOutputSize = kPiece + kCodesPerCheck * (kMaxCodes + 1) + kSlack;
 
+    static std::unique_ptr<std::uint8_t[]> takeOutputBuffer();
     template <typename Sink>
     int drain(int count, Sink sink);
     void decodeAtLeast(int count);
@@ -95,6 +100,7 @@ private:
     bool endOfData_ = false;
     std::uint16_t previousCode_ = 0;
     int rowWidth_ = 0;
+    std::int64_t expected_ = 0;  // pixels the caller still expects
 
     // One code's string: its last chunk (bytes in string order, the first
     // in the lowest bits), and a link holding the code of what comes before

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "frame_checkpoints.h"
 #include "gif_frame_composer.h"
 
 class TIODeviceStream;
@@ -38,10 +39,14 @@ public:
     int nextImageDelay() const override;
     int currentImageNumber() const override;
     bool jumpToNextImage() override;
+    // Steps back from a screen kept on the way (every 16 frames or more,
+    // within Qt's allocation limit), not from the first frame.
+    bool jumpToImage(int imageNumber) override;
 
 private:
     bool openForReading() const;
     bool composeNext();
+    bool rewindTo(int frame);
     QString writerText(const QImage& image, const QString& key) const;
     void finishWriting();
 
@@ -54,6 +59,8 @@ private:
     mutable QStringList comments_;
     int current_ = -1;
     int currentDelay_ = 0;
+    mutable std::int64_t firstGraphicAt_ = 0;
+    mutable FrameCheckpoints checkpoints_;
 
     // Writing
     std::unique_ptr<TIODeviceStream> output_;

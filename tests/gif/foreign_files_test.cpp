@@ -98,12 +98,13 @@ TEST(ForeignFiles, TransparencyGoesWithTheOneGraphicAfterItsControlBlock) {
 TEST(ForeignFiles, AFlatGreyStaysFlatWhenWrittenGrey) {
     const std::unique_ptr<TDeviceIndependentBitmap> grey = flatPicture(QSize(16, 8), qRgb(101, 101, 101));
     const auto encoded = [&](bool interlace, bool dither) {
+        TMemoryStream out;
         TZVQ_GIFCompressor encoder;
         encoder.SetGrayscale(true);
         encoder.SetInterlace(interlace);
         encoder.SetFSDither(dither);
-        TMemoryStream out;
         encoder.SaveDIBToStream(grey.get(), &out);
+        encoder.CloseImageStream();
         return out.bytes();
     };
     // Row by row the grey palette is exact: no dithering, one grey level.
