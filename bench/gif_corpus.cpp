@@ -96,7 +96,9 @@ std::vector<std::string> gifPictureNames() {
         for (const PictureSize& size : kPictureSizes)
             names.push_back(std::string(kind) + "-" + size.name());
     }
-    names.push_back("animation-480x270");
+    for (const char* name : {"animation-480x270", "animation-480x270-O3", "terminal-640x400", "terminal-640x400-O3"}) {
+        names.push_back(name);
+    }
     return names;
 }
 

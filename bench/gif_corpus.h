@@ -22,6 +22,13 @@ struct GifFile {
     int height = 0;
     std::vector<GifFrameData> frames;
 
+    // Some frames cover only part of the screen.
+    bool hasDeltaFrames() const {
+        for (const GifFrameData& frame : frames) {
+            if (frame.width != width || frame.height != height) return true;
+        }
+        return false;
+    }
     // Pixels delivered: the screen once per frame.
     long long pixels() const { return static_cast<long long>(width) * height * std::ssize(frames); }
 };

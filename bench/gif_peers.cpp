@@ -33,10 +33,11 @@ struct GifCloser {
     void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
 };
 
-RgbaTable tableOf(const ColorMapObject* map) {
-    RgbaTable table;
-    table.fill(rgbaWord(0, 0, 0));
+const RgbaTable& tableOf(const ColorMapObject* map, RgbaTableCache& cache) {
     const int count = map ? std::min(map->ColorCount, 256) : 0;
+    if (!cache.changed(count ? map->Colors : nullptr, std::size_t(count) * sizeof(GifColorType))) return cache.table();
+    RgbaTable& table = cache.table();
+    table.fill(rgbaWord(0, 0, 0));
     for (int i = 0; i < count; ++i) {
         table[i] = rgbaWord(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue);
     }
@@ -63,12 +64,18 @@ int decodeWithGiflib(const GifFile& file, RgbaCanvas& canvas, const FrameDone& d
     if (!gif) throw std::runtime_error(std::string("giflib: ") + GifErrorString(error));
     if (DGifSlurp(gif.get()) != GIF_OK)
         throw std::runtime_error(std::string("giflib: ") + GifErrorString(gif->Error));
+    CanvasDisposal disposal;
+    disposal.start(canvas);
+    RgbaTableCache colours;
     for (int i = 0; i < gif->ImageCount; ++i) {
         const SavedImage& image = gif->SavedImages[i];
         const GifImageDesc& desc = image.ImageDesc;
-        const RgbaTable table = tableOf(desc.ColorMap ? desc.ColorMap : gif->SColorMap);
-        pasteIndices(image.RasterBits, desc.Width, desc.Height, desc.Width, table, desc.Left,
-                     desc.Top, canvas);
+        GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        DGifSavedExtensionToGCB(gif.get(), i, &control);
+        disposal.before(canvas, {desc.Left, desc.Top, desc.Width, desc.Height, control.DisposalMode});
+        const RgbaTable& table = tableOf(desc.ColorMap ? desc.ColorMap : gif->SColorMap, colours);
+        pasteIndicesOver(image.RasterBits, desc.Width, desc.Height, desc.Width, table, desc.Left,
+                         desc.Top, control.TransparentColor, canvas);
         if (done) done(canvas);
     }
     return gif->ImageCount;

@@ -8,6 +8,7 @@
 #include "bench/gif_corpus.h"
 #include "bench/gif_peers.h"
 #include "bench/our_gif_decoding.h"
+#include "bench/plugin_gif_decoding.h"
 #include "bench/summary.h"
 #include "toolkit/streams.h"
 
@@ -53,6 +54,7 @@ RgbaCanvas canvasFor(const GifFile& file) {
 
 struct Check {
     std::string ours;
+    std::string oursPlugin;
     std::vector<std::string> peersDiffering;
 };
 
@@ -78,7 +80,9 @@ Check checkPixels(const GifFile& file) {
             decodeWithWuffs(file, canvas, done);
         });
     }
-    peer("stb_image", [&](const FrameDone& done) { decodeWithStb(file, done); });
+    check.oursPlugin =
+        compareWithGiflib(reference, file, [&](const FrameDone& done) { decodeWithPlugin(file, true, done); });
+    if (!file.hasDeltaFrames()) peer("stb_image", [&](const FrameDone& done) { decodeWithStb(file, done); });
     peer("Qt", [&](const FrameDone& done) { decodeWithQt(file, done); });
     return check;
 }
@@ -105,9 +109,24 @@ std::string joined(const std::vector<std::string>& parts) {
 
 }  // namespace
 
+// Every frame through a Qt image-format plugin: ours against Qt's own,
+// with Wuffs's whole decode beside them.
+std::string pluginRow(const GifFile& file, const RecordingReporter& times, const Check& check) {
+    const auto ms = [&](const char* tool) { return times.milliseconds(std::string(tool) + "/" + file.name); };
+    const double ours = ms("gif_plugin_ours"), qt = ms("gif_plugin_qt"), wuffs = ms("gif_wuffs");
+    if (ours < 0 && qt < 0) return {};
+    const double pixels = double(file.pixels());
+    char row[256];
+    std::snprintf(row, sizeof row, "| %s | %zu | %s | %s | %s | %s | %s | %s |\n", file.name.c_str(),
+                  file.frames.size(), rate(pixels, ours).c_str(), rate(pixels, qt).c_str(), rate(pixels, wuffs).c_str(),
+                  ratio(ours, qt).c_str(), ratio(ours, wuffs).c_str(), check.oursPlugin.empty() ? "yes" : "NO");
+    return row;
+}
+
 bool printGifSummary(const RecordingReporter& times) {
     bool same = true;
     std::string rows;
+    std::string pluginRows;
     for (const GifFile& file : gifCorpus()) {
         const auto ms = [&](const char* tool) {
             return times.milliseconds(std::string(tool) + "/" + file.name);
@@ -115,13 +134,22 @@ bool printGifSummary(const RecordingReporter& times) {
         const double ours = ms("gif_ours"), lzw = ms("gif_ours_lzw"), wuffs = ms("gif_wuffs"),
                      giflib = ms("gif_giflib"), stb = ms("gif_stb"), qt = ms("gif_qt");
         // The check costs a decode by every tool: only for pictures this run timed.
-        if (ours < 0 && lzw < 0 && wuffs < 0 && giflib < 0 && stb < 0 && qt < 0) continue;
+        if (ours < 0 && lzw < 0 && wuffs < 0 && giflib < 0 && stb < 0 && qt < 0 && ms("gif_plugin_ours") < 0 &&
+            ms("gif_plugin_qt") < 0) {
+            continue;
+        }
         const Check check = checkPixels(file);
         if (!check.ours.empty()) {
             same = false;
             std::fprintf(stderr, "\n*** MISMATCH: our RGBA differs from giflib's on %s: %s ***\n\n",
                          file.name.c_str(), check.ours.c_str());
         }
+        if (!check.oursPlugin.empty()) {
+            same = false;
+            std::fprintf(stderr, "\n*** MISMATCH: our plugin's frames differ from giflib's on %s: %s ***\n\n",
+                         file.name.c_str(), check.oursPlugin.c_str());
+        }
+        pluginRows += pluginRow(file, times, check);
         const double pixels = double(file.pixels());
         char row[512];
         std::snprintf(
@@ -142,5 +170,11 @@ bool printGifSummary(const RecordingReporter& times) {
         "| picture | KB | ours | ours LZW only | Wuffs | giflib | stb_image | Qt | ours / Wuffs "
         "| ours / giflib | ours = giflib | peers differing from giflib |\n");
     std::printf("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|:-:|---|\n%s", rows.c_str());
+    if (!pluginRows.empty()) {
+        std::printf("\nEvery frame through a Qt image-format plugin's handler, composed on the screen (MP/s as "
+                    "above; Wuffs: its whole decode)\n\n");
+        std::printf("| picture | frames | our plugin | Qt's plugin | Wuffs | ours / Qt | ours / Wuffs | ours = giflib |\n");
+        std::printf("|---|--:|--:|--:|--:|--:|--:|:-:|\n%s", pluginRows.c_str());
+    }
     return same;
 }

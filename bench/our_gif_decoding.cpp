@@ -12,15 +12,24 @@
 
 namespace {
 
-RgbaTable tableOf(const TDeviceIndependentBitmap& dib) {
-    RgbaTable table;
-    table.fill(rgbaWord(0, 0, 0));
-    const TRGBQuad* colours = dib.GetColourTable();
-    const int count = colours ? std::min(dib.GetNumColours(), 256) : 0;
-    for (int i = 0; i < count; ++i)
-        table[i] = rgbaWord(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue);
-    return table;
-}
+// The colours of a bitmap, and its pixel pairs for 4-bit rows, kept from
+// frame to frame while the colour table stays the same.
+struct FrameColours {
+    RgbaTableCache cache;
+    std::array<std::uint64_t, 256> pairs;
+
+    const RgbaTable& of(const TDeviceIndependentBitmap& dib) {
+        const TRGBQuad* colours = dib.GetColourTable();
+        const int count = colours ? std::min(dib.GetNumColours(), 256) : 0;
+        if (!cache.changed(colours, std::size_t(count) * sizeof(TRGBQuad))) return cache.table();
+        RgbaTable& table = cache.table();
+        table.fill(rgbaWord(0, 0, 0));
+        for (int i = 0; i < count; ++i)
+            table[i] = rgbaWord(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue);
+        for (int byte = 0; byte < 256; ++byte) pairs[byte] = rgbaPair(table[byte >> 4], table[byte & 15]);
+        return table;
+    }
+};
 
 // One row of a 1- or 4-bit bitmap as a byte per pixel, leftmost pixel in
 // the high bits.
@@ -39,9 +48,8 @@ void unpackRow(const std::uint8_t* packed, int bits, int width, std::uint8_t* in
 // A 4-bit bitmap wholly inside the canvas: each byte's two pixels are
 // looked up and stored at once.
 void pasteNibbles(const std::uint8_t* topRow, int width, int height, std::int64_t stride,
-                  const RgbaTable& table, int left, int top, RgbaCanvas& canvas) {
-    std::array<std::uint64_t, 256> pairs;
-    for (int byte = 0; byte < 256; ++byte) pairs[byte] = rgbaPair(table[byte >> 4], table[byte & 15]);
+                  const RgbaTable& table, const std::array<std::uint64_t, 256>& pairs, int left, int top,
+                  RgbaCanvas& canvas) {
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* packed = topRow + y * stride;
         std::uint8_t* out = canvas.row(top + y) + 4 * left;
@@ -50,26 +58,44 @@ void pasteNibbles(const std::uint8_t* topRow, int width, int height, std::int64_
     }
 }
 
-void pasteBitmap(const TDeviceIndependentBitmap& dib, int left, int top, RgbaCanvas& canvas) {
+// The same with a transparent index: its pixels leave the canvas as it is.
+void pasteNibblesOver(const std::uint8_t* topRow, int width, int height, std::int64_t stride,
+                      const RgbaTable& table, int left, int top, int transparentIndex, RgbaCanvas& canvas) {
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* packed = topRow + y * stride;
+        std::uint8_t* out = canvas.row(top + y) + 4 * left;
+        for (int x = 0; x < width; ++x, out += 4) {
+            const int index = x & 1 ? packed[x >> 1] & 15 : packed[x >> 1] >> 4;
+            if (index != transparentIndex) std::memcpy(out, &table[index], 4);
+        }
+    }
+}
+
+void pasteBitmap(const TDeviceIndependentBitmap& dib, int left, int top, int transparentIndex,
+                 FrameColours& colours, RgbaCanvas& canvas) {
     const int width = dib.GetWidth(), height = dib.GetHeight();
     const int bits = bitsPerPixel(dib.GetDIBType());
-    const RgbaTable table = tableOf(dib);
+    const RgbaTable& table = colours.of(dib);
     // Bitmaps are stored bottom row first unless their height is negative.
     const std::int64_t stride = dibStride(bits, width) * (dib.isTopDown() ? 1 : -1);
     const std::uint8_t* topRow = dib.GetBits() + (dib.isTopDown() ? 0 : -stride * (height - 1));
     if (bits == 8) {
-        pasteIndices(topRow, width, height, stride, table, left, top, canvas);
+        pasteIndicesOver(topRow, width, height, stride, table, left, top, transparentIndex, canvas);
         return;
     }
-    if (bits == 4 && left >= 0 && top >= 0 && left + width <= canvas.width &&
-        top + height <= canvas.height) {
-        pasteNibbles(topRow, width, height, stride, table, left, top, canvas);
+    const bool inside = left >= 0 && top >= 0 && left + width <= canvas.width && top + height <= canvas.height;
+    if (bits == 4 && inside && transparentIndex < 0) {
+        pasteNibbles(topRow, width, height, stride, table, colours.pairs, left, top, canvas);
+        return;
+    }
+    if (bits == 4 && inside) {
+        pasteNibblesOver(topRow, width, height, stride, table, left, top, transparentIndex, canvas);
         return;
     }
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width));
     for (int y = 0; y < height; ++y) {
         unpackRow(topRow + y * stride, bits, width, row.data());
-        pasteIndices(row.data(), width, 1, 0, table, left, top + y, canvas);
+        pasteIndicesOver(row.data(), width, 1, 0, table, left, top + y, transparentIndex, canvas);
     }
 }
 
@@ -79,12 +105,17 @@ int decodeWithOurs(TMemoryStream& stream, RgbaCanvas& canvas, const FrameDone& d
     stream.SetPosition(0);
     TZVQ_GIFDecompressor decoder;
     TGIFGraphicControlInfo info;
+    CanvasDisposal disposal;
+    disposal.start(canvas);
+    FrameColours colours;
     int frames = 0;
     while (std::unique_ptr<TZVQExtGraphic> graphic =
                decoder.ReadGIFGraphicFromStream(&stream, info)) {
         const auto* dib = dynamic_cast<const TDeviceIndependentBitmap*>(graphic.get());
         if (!dib) continue;  // plain text: the corpus has none
-        pasteBitmap(*dib, info.Origin.x(), info.Origin.y(), canvas);
+        disposal.before(canvas, {info.Origin.x(), info.Origin.y(), dib->GetWidth(), std::abs(dib->GetHeight()),
+                                 int(info.DisposalMethod)});
+        pasteBitmap(*dib, info.Origin.x(), info.Origin.y(), decoder.lastTransparentIndex(), colours, canvas);
         ++frames;
         if (done) done(canvas);
     }

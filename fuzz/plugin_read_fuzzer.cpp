@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the Qt image-format plugin's reader in a
 // console program, as a file manager or a thumbnailer would: the frame
-// count, the size, every frame composed, the loop count, and reading again
-// after the end. Nothing may crash, abort (plain text without fonts) or
+// count, the size, every frame composed, the loop count, reading again
+// after the end, and stepping back. Nothing may crash, abort (plain text without fonts) or
 // touch memory outside its blocks; Qt's allocation limit bounds the screen.
 #include <QBuffer>
 #include <QCoreApplication>
@@ -37,5 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                std::size_t(handler.nextImageDelay());
     }
     sink = sink + std::size_t(handler.loopCount()) + std::size_t(handler.read(&frame));
+    // Stepping back, to the middle and to the start.
+    for (const int target : {handler.imageCount() / 2, 0}) {
+        if (handler.jumpToImage(target) && handler.read(&frame)) sink = sink + std::size_t(frame.width());
+    }
     return 0;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-// GIF: the LZW coder, the decoder, the encoder, the GIF picture and the plain
-// text graphic. Including this header registers GIF with the picture class.
+/// @file
+/// GIF: the LZW coder, the decoder, the encoder, the GIF picture and the plain
+/// text graphic. Including this header registers GIF with the picture class.
 #include "gif/gif_bitmap.h"
 #include "gif/gif_decoder.h"
 #include "gif/gif_encoder.h"

@@ -165,6 +165,7 @@ void TAnimatedImageList::checkSizes(TStream* stream) const {
     const std::int64_t start = stream->Position();
     const std::int64_t limit = decoder_->pixelLimit();
     TZVQ_GIFDecompressor scanner;
+    scanner.setReadsExtensionsIn87a(decoder_->readsExtensionsIn87a());
     std::int64_t pixels = 0;
     withCleanUp(
         [&] {

@@ -1,7 +1,10 @@
 #pragma once
 
-// Runs `action`, then `after`, also when `action` throws (the exception then
-// goes on).
+/// @file
+/// Clean-up that runs whether an action succeeds or throws.
+
+/// Runs `action`, then `after`, also when `action` throws (the exception then
+/// goes on).
 template <typename Action, typename After>
 void withCleanUp(Action action, After after) {
     try {

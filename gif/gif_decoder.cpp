@@ -52,6 +52,13 @@ void TZVQ_CustomGifDecompressor::CloseImageStream() {
     opened_ = false;
 }
 
+void TZVQ_CustomGifDecompressor::resumeAt(std::int64_t position) {
+    GetImageStream()->SetPosition(position);
+    pendingInfo_ = TGIFGraphicControlInfo{};
+    pendingTransparent_ = false;
+    IdentifyNextBlock();
+}
+
 bool TZVQ_CustomGifDecompressor::GetEOF() {
     return GetImageStream() && blockType_ == TGIFBlockTypes::gbTrailer;
 }
@@ -69,7 +76,9 @@ std::uint16_t TZVQ_CustomGifDecompressor::ReadWord() {
 }
 
 void TZVQ_CustomGifDecompressor::GetDataBlock() {
-    dataBlock_->Clear();
+    // Emptied, its room kept: most frames bring a block or two.
+    dataBlock_->SetSize(0);
+    dataBlock_->SetPosition(0);
     std::uint8_t chunk[255];
     for (;;) {
         const std::uint8_t count = ReadByte();
@@ -123,17 +132,19 @@ void TZVQ_CustomGifDecompressor::readScreenDescriptor() {
     }
 }
 
-void TZVQ_CustomGifDecompressor::refuseIn87a(const char* blockName) const {
-    if (gifType_ == TGIFType::gt87a) {
-        throw EGIFError(QStringLiteral("Illegal block (%1) found in a GIF 87a data stream")
-                            .arg(QLatin1String(blockName)));
-    }
+void TZVQ_CustomGifDecompressor::refuseIn87a(const char* blockName) {
+    if (gifType_ != TGIFType::gt87a) return;
+    const QString message =
+        QStringLiteral("Illegal block (%1) found in a GIF 87a data stream").arg(QLatin1String(blockName));
+    if (!readsExtensionsIn87a_) throw EGIFError(message);
+    Warning(kWarningExtensionIn87a, message + QStringLiteral(", read as GIF 89a"));
 }
 
 // Reads blocks up to the next image, plain text or trailer, consuming its
 // introducer. A stream that simply ends where a block should begin is taken
 // as ended: everything before it was whole.
 void TZVQ_CustomGifDecompressor::IdentifyNextBlock() {
+    blocksAt_ = GetImageStream()->Position();
     for (;;) {
         std::uint8_t introducer;
         if (GetImageStream()->Read(&introducer, 1) != 1) {

@@ -236,7 +236,8 @@ void TZVQ_CustomGifDecompressor::readImageRows(TDeviceIndependentBitmap* dib, co
     if (visible.isEmpty()) return;  // nothing of it to show; the data is skipped
     writer->SetClipRect(visible);
     decoder.setRowWidth(image.width());
-    std::vector<std::uint8_t> dropped(std::size_t(image.width()));
+    decoder.setPixelsExpected(std::int64_t(image.width()) * image.height());
+    std::vector<std::uint8_t> dropped;  // rows below the screen, read and let go
     const int visibleRows = visible.height();
     // A row that leaves the percentage where the last report left it cannot
     // make the engine report: only the first row and changes are reported.
@@ -245,6 +246,7 @@ void TZVQ_CustomGifDecompressor::readImageRows(TDeviceIndependentBitmap* dib, co
         writer->Reset(pass.first, pass.step);
         for (int row = pass.first; row < image.height(); row += pass.step) {
             if (row >= visibleRows) {
+                dropped.resize(std::size_t(image.width()));
                 if (decoder.readIndices(dropped.data(), image.width()) < image.width()) break;
                 continue;
             }

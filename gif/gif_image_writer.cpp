@@ -63,12 +63,15 @@ void TZVQ_CustomGifCompressor::countRow() {
     DoProgress();
 }
 
-// Grey pictures and interlaced dithered ones are converted whole first: error
-// diffusion has to run from top to bottom, which interlaced rows do not.
+// Row by row, pixels are dithered only when the palette cannot hold them
+// exactly; the grey palette holds every grey level it has, so a flat grey
+// stays flat. Paletted pictures made grey, and interlaced dithered ones, are
+// converted whole first, dithered: error diffusion has to run from top to
+// bottom, which interlaced rows do not.
 void TZVQ_CustomGifCompressor::writePixels(TDeviceIndependentBitmap* dib, TLogicalPalette* palette) {
-    const TDithererClass ditherer = fsDither_ && (grayscale_ || !palette->GetIsExact())
-                                        ? ditherClassOf<TFSDitherer>()
-                                        : ditherClassOf<TNoDither>();
+    const TDithererClass rowDitherer =
+        fsDither_ && !palette->GetIsExact() ? ditherClassOf<TFSDitherer>() : ditherClassOf<TNoDither>();
+    const TDithererClass convertDitherer = fsDither_ ? ditherClassOf<TFSDitherer>() : ditherClassOf<TNoDither>();
     rowsWritten_ = 0;
     rowsToWrite_ = std::abs(dib->GetHeight());
     if (paletteQuality_ == TGIFPaletteQuality::High && !grayscale_ && !isMapped(dib->GetDIBType())) {
@@ -82,11 +85,12 @@ void TZVQ_CustomGifCompressor::writePixels(TDeviceIndependentBitmap* dib, TLogic
     const bool convert = (grayscale_ && isMapped(dib->GetDIBType())) ||
                          (interlace_ && fsDither_ && (grayscale_ || !palette->GetIsExact()));
     if (!convert) {
-        writeRows(dib, palette, ditherer);
+        writeRows(dib, palette, rowDitherer);
         return;
     }
     rowsToWrite_ *= 2;
-    TDeviceIndependentBitmap converted(dib, TDIBFormat::dt8bit, palette, ditherer, [this](TObject*) { countRow(); });
+    TDeviceIndependentBitmap converted(dib, TDIBFormat::dt8bit, palette, convertDitherer,
+                                       [this](TObject*) { countRow(); });
     writeRows(&converted, palette, ditherClassOf<TNoDither>());
 }
 

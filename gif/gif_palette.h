@@ -4,9 +4,13 @@
 
 class TStream;
 
-// A colour table as GIF stores it: `count` red, green, blue triples.
+/// @file
+/// GIF colour tables.
+
+/// A colour table as GIF stores it: `count` red, green, blue triples.
 class TGIFPalette : public TLogicalPalette {
 public:
-    // A short stream raises EGIFError "Unexpected end of input stream".
+    /// Reads @p count entries from the stream's position.
+    /// A short stream raises EGIFError "Unexpected end of input stream".
     TGIFPalette(TStream* stream, int count);
 };

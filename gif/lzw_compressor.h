@@ -9,52 +9,64 @@
 
 class TDIBMappedReader;
 
-// Turns rows of colour indices into the LZW code stream of one GIF image:
-// the code-size byte, 255-byte data sub-blocks and the block terminator.
-// Rows form one continuous code stream. Output is gathered in memory and
-// reaches the stream in large writes.
+/// @file
+/// The LZW encoder of GIF image data.
+
+/// Turns rows of colour indices into the LZW code stream of one GIF image:
+/// the code-size byte, 255-byte data sub-blocks and the block terminator.
+/// Rows form one continuous code stream. Output is gathered in memory and
+/// reaches the stream in large writes; a stream that takes less raises its
+/// own error (EWriteError through TStream::WriteBuffer).
 class TZVQ_LZWCompressor : public TZVQ_LZWCommon {
 public:
-    // The string table: the code of the string (prefix code, pixel) at slot
-    // pixel * kColumn + prefix, 0 where there is none (no string has code
-    // 0). One load finds a string, without probing. A pixel's column keeps
-    // the strings it ends in code order, so strings made near one another
-    // share cache lines; columns are 64 slots longer than the codes, so that
-    // they do not all start in the same cache sets. The table takes just
-    // over 2 MiB; a clean one waits between images in each thread that
-    // codes them, so that its pages are touched once, not once per image.
+    /// The string table: the code of the string (prefix code, pixel) at slot
+    /// pixel * kColumn + prefix, 0 where there is none (no string has code
+    /// 0). One load finds a string, without probing. A pixel's column keeps
+    /// the strings it ends in code order, so strings made near one another
+    /// share cache lines; columns are 64 slots longer than the codes, so that
+    /// they do not all start in the same cache sets. The table takes just
+    /// over 2 MiB; a clean one waits between images in each thread that
+    /// codes them, so that its pages are touched once, not once per image.
     static constexpr int kColumn = kMaxCodes + 64;
+    /// The slots of the string table, a column for each pixel value.
     static constexpr int kTableSize = kColumn * 256;
 
-    // dtMonochrome, dt4bit and dt8bit take minimum code sizes 2, 4 and 8;
-    // any other format raises ELZWError before anything is written.
+    /// dtMonochrome, dt4bit and dt8bit take minimum code sizes 2, 4 and 8;
+    /// any other format raises ELZWError "Cannot write an image with more
+    /// than 256 colours as a GIF" before anything is written. The stream is
+    /// borrowed; std::bad_alloc when the string table cannot be had.
     TZVQ_LZWCompressor(TStream* stream, TDIBFormat format);
-    // Any minimum code size from 2 to 8 (1 is taken as 2), for images whose
-    // indices all lie below 2^size; others raise ELZWError "Unsupported
-    // Minimum Code Size - N" before anything is written.
+    /// Any minimum code size from 2 to 8 (1 is taken as 2), for images whose
+    /// indices all lie below 2^size; others raise ELZWError "Unsupported
+    /// Minimum Code Size - N" before anything is written. The stream is
+    /// borrowed.
     TZVQ_LZWCompressor(TStream* stream, int minimumCodeSize);
-    // Finishes the code stream when Finish was not called; a failure to
-    // write is lost here, so callers that care call Finish.
+    /// Finishes the code stream when Finish was not called; a failure to
+    /// write is lost here, so callers that care call Finish.
     ~TZVQ_LZWCompressor() override;
 
-    // Codes one row: as many pixels as the reader's row has.
+    /// Codes one row: as many pixels as the reader's row has (its indices
+    /// from the reader's position on). Always true.
     bool WriteRow(TDIBMappedReader* reader);
-    // Indices beyond the colours of the format are taken modulo their count.
+    /// Codes @p count more pixels of the image.
+    /// Indices beyond the colours of the format are taken modulo their count.
     void writeIndices(const std::uint8_t* indices, int count);
-    // Codes pixels that may each be shown by either of two indices (where
-    // both are the same, by that one alone): every string is extended by
-    // the alternative when the dictionary has it, else by the index, and a
-    // new string starts with the alternative. Frames whose unchanged pixels
-    // may be transparent pass the transparent index as the alternative
-    // there, so that strings run on through both.
+    /// Codes pixels that may each be shown by either of two indices (where
+    /// both are the same, by that one alone): every string is extended by
+    /// the alternative when the dictionary has it, else by the index, and a
+    /// new string starts with the alternative. Frames whose unchanged pixels
+    /// may be transparent pass the transparent index as the alternative
+    /// there, so that strings run on through both.
     void writeEitherIndices(const std::uint8_t* indices, const std::uint8_t* alternatives, int count);
-    // Writes the last prefix, the end code, the partial sub-block and the
-    // terminator, and hands everything still held to the stream.
+    /// Writes the last prefix, the end code, the partial sub-block and the
+    /// terminator, and hands everything still held to the stream. An image
+    /// without pixels gets the terminator alone. Only the first call writes.
     void Finish();
 
-    // The slot of (prefix, pixel) in the string table: it holds the
-    // string's code, or 0 when the string is not there yet.
+    /// The slot of (prefix, pixel) in the string table: it holds the
+    /// string's code, or 0 when the string is not there yet.
     int FindChildNode(std::uint16_t prefix, std::uint8_t pixel) const;
+    /// Adds a code of @p width bits to the code stream.
     void WriteBits(std::uint32_t code, int width);
 
 private:

@@ -34,13 +34,22 @@ void storeLittleEndian64(std::uint8_t* bytes, std::uint64_t value) {
     std::memcpy(bytes, &value, sizeof value);
 }
 
+// The output buffer of the last decoder of this thread: an animation's
+// frames each make a decoder, and most are small.
+thread_local std::unique_ptr<std::uint8_t[]> spareOutput;
+
 }  // namespace
+
+std::unique_ptr<std::uint8_t[]> TZVQ_LZWDecompressor::takeOutputBuffer() {
+    if (spareOutput) return std::move(spareOutput);
+    return std::make_unique_for_overwrite<std::uint8_t[]>(kOutputSize);
+}
 
 TZVQ_LZWDecompressor::TZVQ_LZWDecompressor(TStream* stream)
     : TZVQ_LZWCommon(stream, readCodeSizeByte(stream)),
       input_(stream),
       in_(input_.end()),
-      output_(std::make_unique_for_overwrite<std::uint8_t[]>(kOutputSize)) {
+      output_(takeOutputBuffer()) {
     for (int code = 0; code < clearCode_; ++code) setLiteral(code, std::uint8_t(code));
     if (endCode_ < kMaxCodes) {
         entries_[clearCode_].link = kNoString << 16;
@@ -49,6 +58,7 @@ TZVQ_LZWDecompressor::TZVQ_LZWDecompressor(TStream* stream)
 }
 
 TZVQ_LZWDecompressor::~TZVQ_LZWDecompressor() {
+    spareOutput = std::move(output_);
     try {
         input_.skipRest();
         input_.release();
@@ -331,7 +341,8 @@ std::uint8_t* TZVQ_LZWDecompressor::decodeCode(std::uint8_t* at) {
 // a piece of them), or the data ends.
 void TZVQ_LZWDecompressor::decodeAtLeast(int count) {
     std::uint8_t* const start = output_.get();
-    const std::uint8_t* const target = start + std::min(count, kPiece);
+    const std::int64_t wanted = std::max<std::int64_t>(count, expected_);
+    const std::uint8_t* const target = start + std::min<std::int64_t>(wanted, kPiece);
     std::uint8_t* at = start;
     while (at < target && !endOfData_) {
         if (!started_) {
@@ -359,6 +370,7 @@ int TZVQ_LZWDecompressor::drain(int count, Sink sink) {
         sink(output_.get() + outAt_, run);
         outAt_ += run;
         n += run;
+        expected_ -= run;
     }
     return n;
 }

@@ -8,36 +8,53 @@
 
 class TDIBMappedWriter;
 
-// Reads the LZW code stream of one GIF image (code-size byte, data
-// sub-blocks, terminator) back into rows of colour indices.
-//
-// Each code's string is kept as its length, its last chunk of up to eight
-// bytes and the code of everything before that chunk, so a long string is
-// copied eight bytes at a time instead of being walked byte by byte. Codes
-// are decoded into a buffer of the decoder's own, only as far as the pixels
-// asked for need, and handed out from there.
+/// @file
+/// The LZW decoder of GIF image data.
+
+/// Reads the LZW code stream of one GIF image (code-size byte, data
+/// sub-blocks, terminator) back into rows of colour indices.
+///
+/// Each code's string is kept as its length, its last chunk of up to eight
+/// bytes and the code of everything before that chunk, so a long string is
+/// copied eight bytes at a time instead of being walked byte by byte. Codes
+/// are decoded into a buffer of the decoder's own, only as far as the pixels
+/// asked for need, and handed out from there.
+///
+/// Reading raises EGIFError "Undefined symbol in LZW stream" for a code
+/// beyond the next free one, and ELZWError "Unexpected end of input stream"
+/// when the data ends (no end code) with no bit of the next code left; the
+/// last code of the data may be short of bits and is taken zero-padded. Data
+/// running past code 4095 without a clear code goes on with the full
+/// dictionary.
 class TZVQ_LZWDecompressor : public TZVQ_LZWCommon {
 public:
-    // Reads the minimum code size; raises ELZWError "Unexpected end of input
-    // stream" when it is missing.
+    /// Reads the minimum code size from the stream's position (the stream is
+    /// borrowed); raises ELZWError "Unexpected end of input stream" when it
+    /// is missing, and "Unsupported Minimum Code Size - %1" as TZVQ_LZWCommon.
     explicit TZVQ_LZWDecompressor(TStream* stream);
-    // Skips whatever is left of the image data, so that the stream stands
-    // after the image's block terminator.
+    /// Skips whatever is left of the image data, so that the stream stands
+    /// after the image's block terminator.
     ~TZVQ_LZWDecompressor() override;
 
-    // Fills the writer's current row; false when the end code came first or
-    // had already been seen (the pixels before it are written).
+    /// Fills the writer's current row; false when the end code came first or
+    /// had already been seen (the pixels before it are written).
     bool ReadRow(TDIBMappedWriter* writer);
-    // Rows are taken from the code stream at this width whatever the
-    // writer's width; pixels beyond the writer's row are dropped.
+    /// Rows are taken from the code stream at this width whatever the
+    /// writer's width; pixels beyond the writer's row are dropped.
     void setRowWidth(int width) { rowWidth_ = width; }
-    // Up to `count` indices into `out` (nothing beyond); fewer only when the
-    // end code came first.
+    /// The image's pixels, when the caller knows them: the codes are then
+    /// decoded a piece at a time however short the rows asked for, so that a
+    /// small image costs one pass of the decoding loop, not one a row.
+    void setPixelsExpected(std::int64_t pixels) { expected_ = pixels; }
+    /// Up to `count` indices into `out` (nothing beyond); fewer only when the
+    /// end code came first.
     int readIndices(std::uint8_t* out, int count);
-    // The next code of the given width (1 ... 16 bits).
+    /// The next code of the given width (1 ... 16 bits).
     std::uint16_t ReadBits(int width);
 
+    /// The end code has been read.
     bool endOfData() const { return endOfData_; }
+    /// The block terminator was met, or the stream ended inside the data.
     bool inputExhausted() const { return input_.exhausted(); }
 
 private:
@@ -56,6 +73,7 @@ private:
     // chunked copy's slack.
     static constexpr int kOutputSize = kPiece + kCodesPerCheck * (kMaxCodes + 1) + kSlack;
 
+    static std::unique_ptr<std::uint8_t[]> takeOutputBuffer();
     template <typename Sink>
     int drain(int count, Sink sink);
     void decodeAtLeast(int count);
@@ -82,6 +100,7 @@ private:
     bool endOfData_ = false;
     std::uint16_t previousCode_ = 0;
     int rowWidth_ = 0;
+    std::int64_t expected_ = 0;  // pixels the caller still expects
 
     // One code's string: its last chunk (bytes in string order, the first
     // in the lowest bits), and a link holding the code of what comes before

@@ -5,20 +5,25 @@
 class TDeviceIndependentBitmap;
 class TLogicalPalette;
 
-// A palette of at most `maximumColours` for a true-colour bitmap, built for
-// fidelity rather than speed: a picture with that many colours or fewer
-// gets exactly its own colours; otherwise median-cut boxes are coloured by
-// the weighted mean of their pixels and refined by k-means passes over the
-// colour histogram.
+/// @file
+/// The high-quality palette of the GIF encoder and the mapping of pixels onto it.
+
+/// A palette of at most `maximumColours` for a true-colour bitmap, built for
+/// fidelity rather than speed: a picture with that many colours or fewer
+/// gets exactly its own colours; otherwise median-cut boxes are coloured by
+/// the weighted mean of their pixels and refined by k-means passes over the
+/// colour histogram. The palette is the caller's; it is exact (GetIsExact)
+/// when it holds every colour of the picture.
 std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, int maximumColours);
 
-// The bitmap as 8-bit indices into `palette`, which must hold every colour
-// of the bitmap; its colour table is the palette.
+/// The bitmap as 8-bit indices into `palette`, which must hold every colour
+/// of the bitmap; its colour table is the palette. A new bitmap, the caller's.
 std::unique_ptr<TDeviceIndependentBitmap> indexedExactly(TDeviceIndependentBitmap* dib, TLogicalPalette* palette);
 
-// The bitmap as 8-bit indices into a palette of any colours, each pixel
-// taking the entry nearest by plain RGB distance (that PSNR measures) to
-// the centre of its cell of 4 x 4 x 4 values, with Floyd-Steinberg
-// dithering when `dither` is set; its colour table is the palette.
+/// The bitmap as 8-bit indices into a palette of any colours, each pixel
+/// taking the entry nearest by plain RGB distance (that PSNR measures) to
+/// the centre of its cell of 4 x 4 x 4 values, with Floyd-Steinberg
+/// dithering when `dither` is set; its colour table is the palette. A new
+/// bitmap, the caller's.
 std::unique_ptr<TDeviceIndependentBitmap> indexedFaithfully(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette,
                                                             bool dither);

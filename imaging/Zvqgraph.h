@@ -1,8 +1,9 @@
 #pragma once
 
-// The imaging core: device-independent bitmaps, pixel readers and writers,
-// logical palettes with nearest-colour search, the median-cut quantizer and
-// the ditherers.
+/// @file
+/// The imaging core: device-independent bitmaps, pixel readers and writers,
+/// logical palettes with nearest-colour search, the median-cut quantizer and
+/// the ditherers.
 #include "imaging/device_independent_bitmap.h"
 #include "imaging/dib_format.h"
 #include "imaging/ditherers.h"

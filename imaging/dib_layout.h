@@ -2,8 +2,12 @@
 
 #include <cstdint>
 
-// Little-endian access to the fields of a DIB block, which need not be
-// aligned for the type.
+/// @file
+/// Reading a block's header: its fields, its row stride and its layout.
+
+///@{
+/// Little-endian access to the fields of a DIB block, which need not be
+/// aligned for the type.
 inline std::uint32_t readLe32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
            std::uint32_t(p[3]) << 24;
@@ -19,23 +23,24 @@ inline void writeLe16(std::uint8_t* p, std::uint16_t v) {
     p[0] = std::uint8_t(v);
     p[1] = std::uint8_t(v >> 8);
 }
+///@}
 
-// Bytes of one row padded to a multiple of 4.
+/// Bytes of one row padded to a multiple of 4.
 inline std::int64_t dibStride(int bitCount, std::int64_t width) {
     return ((width * bitCount + 7) / 8 + 3) & ~std::int64_t(3);
 }
 
-// The parts of a block as its header describes them.
+/// The parts of a block as its header describes them.
 struct DibLayout {
-    int bitCount = 0;
-    std::uint32_t compression = 0;
-    std::uint32_t colours = 0;  // colour-table entries
-    int tableOffset = 0;
-    std::int64_t infoSize = 0;
-    std::int64_t stride = 0;
-    std::int64_t imageSize = 0;
+    int bitCount = 0;               ///< bits per pixel
+    std::uint32_t compression = 0;  ///< DibHeader::kRgb or DibHeader::kBitFields
+    std::uint32_t colours = 0;      ///< colour-table entries
+    int tableOffset = 0;            ///< where the colour table starts
+    std::int64_t infoSize = 0;      ///< where the pixel rows start
+    std::int64_t stride = 0;        ///< bytes of one row
+    std::int64_t imageSize = 0;     ///< bytes of all rows
 };
 
-// Raises EDIBError "Invalid DIB Header" unless the block holds the header,
-// masks, colour table and every pixel row that the header describes.
+/// Raises EDIBError "Invalid DIB Header" unless the block holds the header,
+/// masks, colour table and every pixel row that the header describes.
 DibLayout dibLayout(const std::uint8_t* block, std::int64_t blockSize);

@@ -4,9 +4,12 @@
 
 #include "toolkit/colors.h"
 
-// The twenty static colours that a palette display reserves for the system:
-// the sixteen basic colours with four pastel shades in the middle. Lookups
-// and conversions that need "the default palette" use this table.
+/// @file
+/// The default palette.
+
+/// The twenty static colours that a palette display reserves for the system:
+/// the sixteen basic colours with four pastel shades in the middle. Lookups
+/// and conversions that need "the default palette" use this table.
 inline constexpr std::array<TColor, 20> kDefaultPalette = {
     RGB(0, 0, 0),       RGB(128, 0, 0),     RGB(0, 128, 0),     RGB(128, 128, 0),
     RGB(0, 0, 128),     RGB(128, 0, 128),   RGB(0, 128, 128),   RGB(192, 192, 192),

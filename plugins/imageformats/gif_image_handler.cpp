@@ -26,6 +26,13 @@ std::int64_t decoderPixelLimit() {
     return megabytes > 0 ? std::int64_t(megabytes) * 1024 * 1024 / 4 : std::numeric_limits<std::int64_t>::max();
 }
 
+// What the screens kept for stepping back may take: Qt's allocation limit,
+// or 256 MB where it is lifted.
+std::int64_t checkpointBudget() {
+    const int megabytes = QImageReader::allocationLimit();
+    return std::int64_t(megabytes > 0 ? megabytes : 256) * 1024 * 1024;
+}
+
 // Plain text needs fonts, which only a GUI application has; browsers never
 // draw it, so a console program simply goes without.
 bool drawsText() { return hasFonts(); }
@@ -34,6 +41,7 @@ bool drawsText() { return hasFonts(); }
 int countGraphics(const QByteArray& bytes) {
     TMemoryStream stream(bytes);
     TZVQ_GIFDecompressor decoder;
+    decoder.setReadsExtensionsIn87a(true);
     int count = 0;
     try {
         TGIFGraphicOutline outline;
@@ -78,9 +86,13 @@ bool GifImageHandler::openForReading() const {
     decoder_->setPixelLimit(decoderPixelLimit());
     // Only what lies on the screen is ever shown.
     decoder_->setClipToScreen(true);
+    // As browsers read them: GIF 89a blocks under a GIF87a header.
+    decoder_->setReadsExtensionsIn87a(true);
     decoder_->OnComment = [this](TObject*, const char* text) { comments_ << QString::fromUtf8(text); };
     try {
         decoder_->OpenImageStream(input_.get());
+        firstGraphicAt_ = decoder_->nextGraphicAt();
+        checkpoints_.setBudget(checkpointBudget());
         failed_ = !composer_.start(decoder_->GetScreenWidth(), decoder_->GetScreenHeight());
     } catch (const Exception&) {
         failed_ = true;
@@ -100,6 +112,7 @@ bool GifImageHandler::composeNext() {
             composer_.add(graphic.get(), info, image ? decoder_->lastTransparentIndex() : -1);
             currentDelay_ = info.DelayTime;
             ++current_;
+            checkpoints_.offer(current_, composer_, decoder_->nextGraphicAt(), currentDelay_);
             return true;
         }
     } catch (const Exception&) {
@@ -121,6 +134,40 @@ bool GifImageHandler::read(QImage* image) {
 }
 
 bool GifImageHandler::jumpToNextImage() { return composeNext(); }
+
+// The next read() gives `imageNumber`: frames are composed up to the one
+// before it, from the nearest kept screen when it lies behind.
+bool GifImageHandler::jumpToImage(int imageNumber) {
+    if (imageNumber < 0 || imageNumber >= imageCount()) return false;
+    if (imageNumber <= current_ && !rewindTo(imageNumber - 1)) return false;
+    while (current_ < imageNumber - 1) {
+        if (!composeNext()) return false;
+    }
+    return true;
+}
+
+// The state after `frame` (-1: before the first) taken from the latest
+// kept screen at or before it, or from the start.
+bool GifImageHandler::rewindTo(int frame) {
+    if (composer_.screen().isNull()) return false;  // the screen itself was refused
+    try {
+        if (const FrameCheckpoints::Checkpoint* kept = checkpoints_.latestAtOrBefore(frame)) {
+            composer_ = kept->composer;
+            decoder_->resumeAt(kept->resumeAt);
+            current_ = kept->frame;
+            currentDelay_ = kept->delay;
+        } else {
+            composer_.start(decoder_->GetScreenWidth(), decoder_->GetScreenHeight());
+            decoder_->resumeAt(firstGraphicAt_);
+            current_ = -1;
+            currentDelay_ = 0;
+        }
+    } catch (const Exception&) {
+        return false;
+    }
+    failed_ = false;
+    return true;
+}
 
 int GifImageHandler::imageCount() const { return openForReading() || input_ ? imageCount_ : 0; }
 

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "frame_checkpoints.h"
 #include "gif_frame_composer.h"
 
 class GifFrameWriter;
@@ -13,8 +14,8 @@ class TZVQ_GIFDecompressor;
 // Reads GIFs frame by frame, each frame the logical screen as the frames so
 // far compose it (transparent where nothing was drawn), with its delay, the
 // loop count and the comments as the text "Comment"; writes every image it
-// is given as one more frame of an animation that is optimised when the
-// writer is done (see GifFrameWriter).
+// is given as one more frame of an animation optimised as the frames come
+// (see GifFrameWriter).
 //
 // Writing takes, from each image's text or the writer's (QImageWriter::
 // setText): "delay" in milliseconds, "disposal" (none, leave, background,
@@ -39,10 +40,14 @@ public:
     int nextImageDelay() const override;
     int currentImageNumber() const override;
     bool jumpToNextImage() override;
+    // Steps back from a screen kept on the way (every 16 frames or more,
+    // within Qt's allocation limit), not from the first frame.
+    bool jumpToImage(int imageNumber) override;
 
 private:
     bool openForReading() const;
     bool composeNext();
+    bool rewindTo(int frame);
     QString writerText(const QImage& image, const QString& key) const;
     void finishWriting();
 
@@ -55,6 +60,8 @@ private:
     mutable QStringList comments_;
     int current_ = -1;
     int currentDelay_ = 0;
+    mutable std::int64_t firstGraphicAt_ = 0;
+    mutable FrameCheckpoints checkpoints_;
 
     // Writing
     std::unique_ptr<GifFrameWriter> writer_;

@@ -77,3 +77,25 @@ inline QByteArray oneColourPictureGif(int side) {
     return gifHeader(side, side, 1) + imageDescriptor(0, 0, side, side) +
            densestImageData(std::int64_t(side) * side) + ";";
 }
+
+// Files other encoders write.
+
+// An animation under a "GIF87a" header whose later frames carry graphic
+// control blocks (delays 0, 0, 200, 270, 90 and 120 ms), as a writer does
+// that looks at the first frame alone to choose the version.
+inline QByteArray gif87aWithControlBlocks() {
+    QByteArray out = gifHeader(4, 4, 2, "GIF87a");
+    const int delays[] = {0, 0, 20, 27, 9, 12};
+    for (int i = 0; i < 6; ++i) {
+        if (i >= 2) out += graphicControl(1, false, false, delays[i], 0);
+        out += imageDescriptor(0, 0, 4, 4) + literalImageData(std::vector<int>(16, i % 4), 2);
+    }
+    return out + ";";
+}
+
+// A transparent image (index 0 see-through) followed by one without a
+// graphic control block, whose index 0 pixels are therefore solid.
+inline QByteArray transparentThenPlainGif() {
+    return gifHeader(2, 1, 2) + graphicControl(1, false, true, 10, 0) + imageDescriptor(0, 0, 2, 1) +
+           literalImageData({0, 1}, 2) + imageDescriptor(0, 0, 2, 1) + literalImageData({0, 2}, 2) + ";";
+}

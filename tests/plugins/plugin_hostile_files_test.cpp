@@ -136,3 +136,46 @@ TEST(GifPluginHostileFiles, PlainTextIsDrawnInAGuiProgram) {
     EXPECT_EQ(reading.count, 2);
     EXPECT_EQ(reading.frames.size(), 2u);
 }
+
+TEST(GifPluginForeignFiles, FilesOtherProgramsWriteReadAsBrowsersShowThem) {
+    useOurPlugin();
+    const Reading plain = readAll(transparentThenPlainGif());
+    ASSERT_EQ(plain.frames.size(), 2u);
+    EXPECT_EQ(qAlpha(plain.frames[0].pixel(0, 0)), 0);
+    // No holes where the second image's pixels have the first one's
+    // transparent index.
+    EXPECT_EQ(plain.frames[1].pixel(0, 0), qRgb(0, 0, 255));
+
+    QByteArray old = gif87aWithControlBlocks();
+    QBuffer buffer(&old);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "gif");
+    std::vector<int> delays;
+    for (QImage image; reader.read(&image);) delays.push_back(reader.nextImageDelay());
+    EXPECT_EQ(delays, (std::vector<int>{0, 0, 200, 270, 90, 120}));
+}
+
+TEST(GifPluginSeeking, SteppingBackGivesTheFramesReadForwards) {
+    useOurPlugin();
+    // 40 frames on a 6 x 4 screen, every disposal and transparency in turn.
+    QByteArray gif = gifHeader(6, 4, 2);
+    for (int i = 0; i < 40; ++i) {
+        gif += graphicControl(i % 4, false, i % 3 == 0, 10 + i, 0) + imageDescriptor(i % 5, i % 3, 2, 2) +
+               literalImageData({i % 4, 1, (i + 1) % 4, 2}, 2);
+    }
+    gif += ";";
+    const Reading forwards = readAll(gif);
+    ASSERT_EQ(forwards.frames.size(), 40u);
+
+    QBuffer buffer(&gif);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "gif");
+    for (int frame : {39, 38, 20, 17, 16, 15, 3, 0, 33, 1}) {
+        ASSERT_TRUE(reader.jumpToImage(frame)) << frame;
+        const QImage image = reader.read();
+        EXPECT_EQ(image, forwards.frames[std::size_t(frame)]) << "frame " << frame;
+        EXPECT_EQ(reader.nextImageDelay(), 10 * (10 + frame)) << frame;
+        EXPECT_EQ(reader.currentImageNumber(), frame);
+    }
+    EXPECT_FALSE(reader.jumpToImage(40));
+}

@@ -221,3 +221,35 @@ TEST(ZvqgifTool, ThePixelLimitIsAnOption) {
     TDeviceIndependentBitmap rendered(dir.filePath("text/frame-001.bmp"));
     EXPECT_EQ(rendered.GetWidth(), 16);
 }
+
+TEST(ZvqgifTool, FilesOtherProgramsWriteAndPicturesOfFewColours) {
+    QTemporaryDir dir;
+    const ToolRun info = zvqgif({"info", writeFile(dir, "old.gif", gif87aWithControlBlocks())});
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_TRUE(info.out.contains("graphics 6")) << qPrintable(info.out);
+    EXPECT_TRUE(info.err.contains("warning 4099: Illegal block (Graphic Control) found in a GIF 87a data stream, "
+                                  "read as GIF 89a"))
+        << qPrintable(info.err);
+
+    // A screenshot of 200 colours comes back exactly by default.
+    QImage shot(64, 40, QImage::Format_RGB32);
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            const int i = (x + 3 * y) % 200;
+            shot.setPixel(x, y, qRgb(i, 255 - i, i * 7 % 256));
+        }
+    }
+    const QString png = dir.filePath("shot.png");
+    ASSERT_TRUE(shot.save(png));
+    const QString gif = dir.filePath("shot.gif");
+    ASSERT_EQ(zvqgif({"encode", png, gif}).exitCode, 0);
+    TMemoryStream in;
+    in.LoadFromFile(gif);
+    TZVQ_GIFDecompressor decoder;
+    TGIFGraphicControlInfo control;
+    std::unique_ptr<TZVQExtGraphic> decoded = decoder.ReadGIFGraphicFromStream(&in, control);
+    const QImage pixels = static_cast<TDeviceIndependentBitmap*>(decoded.get())->toImage();
+    EXPECT_EQ(pixels, shot);
+    // The median cut is still there when asked for.
+    ASSERT_EQ(zvqgif({"encode", png, gif, "--quality", "standard"}).exitCode, 0);
+}

@@ -19,6 +19,8 @@ ViewerWindow::ViewerWindow(QColor background) {
 
     AnimatedImage1 = new TZVQ_AnimatedImage(this, QStringLiteral("AnimatedImage1"));
     AnimatedImage1->SetStretch(true);
+    // Files other programs write: GIF 89a blocks under a GIF87a header read.
+    AnimatedImage1->GetImages()->decoder()->setReadsExtensionsIn87a(true);
     StatusLine = new QLabel(this);
     StatusLine->setObjectName(QStringLiteral("StatusLine"));
     StatusLine->setTextFormat(Qt::PlainText);
@@ -57,6 +59,7 @@ void ViewerWindow::open(const QString& fileName) {
 void ViewerWindow::fitToScreenOf(const QString& fileName) {
     TFileStream file(fileName, TFileMode::OpenRead);
     TZVQ_GIFDecompressor decoder;
+    decoder.setReadsExtensionsIn87a(true);
     decoder.OpenImageStream(&file);
     const QSize screen(decoder.GetScreenWidth(), decoder.GetScreenHeight());
     decoder.CloseImageStream();

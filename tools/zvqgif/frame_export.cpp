@@ -15,6 +15,7 @@ int exportFrames(const QString& fileName, const QString& folder, bool globalFram
     TZVQ_GIFDecompressor decoder;
     decoder.SetUseGlobalFrame(globalFrame);
     decoder.setPixelLimit(pixelLimit);
+    decoder.setReadsExtensionsIn87a(true);
     decoder.OnWarning = [&](TObject*, int code, const QString& message) {
         err << "warning " << code << ": " << message << Qt::endl;
     };

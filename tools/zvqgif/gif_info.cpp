@@ -44,6 +44,7 @@ void printGifInfo(const QString& fileName, QTextStream& out, QTextStream& err) {
     TMemoryStream in;
     in.LoadFromFile(fileName);
     TZVQ_GIFDecompressor decoder;
+    decoder.setReadsExtensionsIn87a(true);
     QStringList comments;
     decoder.OnComment = [&](TObject*, const char* comment) { comments << fromCp1250(comment, std::strlen(comment)); };
     decoder.OnWarning = [&](TObject*, int code, const QString& message) {

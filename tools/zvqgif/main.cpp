@@ -119,7 +119,9 @@ int main(int argc, char** argv) {
         {"grayscale", "encode: write grey levels."},
         {"gif87a", "encode: write GIF87a (no comment, no transparency)."},
         {"comment", "encode: a comment block.", "TEXT"},
-        {"quality", "encode, animate: standard (median cut) or high.", "standard|high", "standard"},
+        // High by default: a picture of 256 colours or fewer keeps them exactly.
+        {"quality", "encode, animate: high (the default; exact for 256 colours or fewer) or standard (median cut).",
+         "standard|high", "high"},
         {"delay", "animate: delay of every frame in milliseconds.", "MS", "100"},
         {"loop", "animate: loop count written (0: for ever).", "N"},
         {"disposal", "animate: none, leave, background or previous.", "METHOD", "none"},
