@@ -8,6 +8,9 @@
 
 class TDeviceIndependentBitmap;
 
+/// @file
+/// True-colour clips mapped onto palettes for the frame optimiser.
+
 /// How the true-colour pictures of an animation get their colours.
 struct TGIFClipOptions {
     /// One palette for the whole clip, from the first picture and the
@@ -24,7 +27,9 @@ struct TGIFClipOptions {
 /// Pictures of one clip as 8-bit pictures on their palettes, and each
 /// one's transparent index (-1: none), the entry after its colours.
 struct TGIFIndexedClip {
+    /// The 8-bit pictures, in the order given.
     std::vector<std::unique_ptr<TDeviceIndependentBitmap>> pictures;
+    /// Each picture's transparent index, -1 for none.
     std::vector<int> transparentIndices;
 };
 

@@ -1,17 +1,22 @@
 #pragma once
 
-// Colours (non-zero 32-bit words) to small numbers, for the pixel loops of
-// the frame optimiser: open addressing that doubles when half full, with
-// the last colour looked up remembered, since neighbours often share one.
 #include <cstdint>
 #include <vector>
 
+/// @file
+/// A map of colours to small numbers for the frame optimiser's pixel loops.
+
+/// Colours (non-zero 32-bit words) to small numbers: open addressing that
+/// doubles when half full, with the last colour looked up remembered, since
+/// neighbours often share one.
 class TColourIndexMap {
 public:
+    /// What find() gives for a colour not in the map.
     static constexpr std::uint32_t kMissing = 0xFFFFFFFF;
 
     TColourIndexMap() : keys_(kStart, 0), values_(kStart, 0) {}
 
+    /// The colour's number, or kMissing.
     std::uint32_t find(std::uint32_t colour) const {
         if (colour == lastKey_) return lastValue_;
         for (std::uint32_t at = slotOf(colour);; at = (at + 1) & mask()) {
@@ -19,7 +24,7 @@ public:
             if (keys_[at] == 0) return kMissing;
         }
     }
-    // The colour's number, given `value` when it is new.
+    /// The colour's number, given @p value when it is new.
     std::uint32_t insert(std::uint32_t colour, std::uint32_t value) {
         if (colour == lastKey_) return lastValue_;
         std::uint32_t at = slotOf(colour);
@@ -31,6 +36,7 @@ public:
         if (++count_ * 2 > keys_.size()) grow();
         return remember(colour, value);
     }
+    /// How many colours the map holds.
     std::size_t size() const { return count_; }
 
 private:

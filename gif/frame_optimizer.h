@@ -7,6 +7,11 @@
 #include <vector>
 
 #include "gif/gif_types.h"
+#include "gif/pixel_limit.h"
+
+/// @file
+/// The frame optimiser: animations written as the smallest stream that
+/// shows their frames.
 
 class TDeviceIndependentBitmap;
 class TGIFScreenComposer;
@@ -41,9 +46,14 @@ class TGIFFrameOptimizer {
 public:
     /// The frames of a GIF stream as our reader shows them, each with its
     /// delay and the comments before it, and the loop count; plain text is
-    /// left out, as readers without fonts leave it. The decoder's faults
-    /// propagate (EGIFError, ELZWError), as do those of addFrame.
-    static std::unique_ptr<TGIFFrameOptimizer> CreateFromStream(TStream* gif);
+    /// left out, as readers without fonts leave it, and GIF 89a blocks under
+    /// a GIF87a header are read as browsers read them. The screen and every
+    /// image are held to @p pixelLimit before anything is allocated for
+    /// them (EGIFError "Image of %1 x %2 pixels is over the limit of %3
+    /// pixels"). The decoder's faults propagate (EGIFError, ELZWError), as
+    /// do those of addFrame.
+    static std::unique_ptr<TGIFFrameOptimizer> CreateFromStream(TStream* gif,
+                                                                std::int64_t pixelLimit = kDefaultPixelLimit);
 
     /// An animation on a screen of the given size (at least 1 x 1).
     TGIFFrameOptimizer(int screenWidth, int screenHeight);

@@ -3,13 +3,17 @@
 #include "gif/gif_decoder.h"
 #include "imaging/device_independent_bitmap.h"
 
-std::unique_ptr<TGIFFrameOptimizer> TGIFFrameOptimizer::CreateFromStream(TStream* gif) {
+std::unique_ptr<TGIFFrameOptimizer> TGIFFrameOptimizer::CreateFromStream(TStream* gif, std::int64_t pixelLimit) {
     TZVQ_GIFDecompressor decoder;
+    decoder.setPixelLimit(pixelLimit);
+    // The output is GIF 89a, which shows such blocks to every reader.
+    decoder.setReadsExtensionsIn87a(true);
     // Comments reach the handler as the decoder meets them, which is while
     // it reads the graphic before them.
     std::vector<QByteArray> comments;
     decoder.OnComment = [&](TObject*, const char* text) { comments.emplace_back(text); };
     decoder.OpenImageStream(gif);
+    checkPixelLimit(decoder.GetScreenWidth(), decoder.GetScreenHeight(), pixelLimit);
     auto optimizer = std::make_unique<TGIFFrameOptimizer>(decoder.GetScreenWidth(), decoder.GetScreenHeight());
     for (;;) {
         std::vector<QByteArray> before;

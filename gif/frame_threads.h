@@ -1,7 +1,6 @@
 #pragma once
 
-// Work spread over threads for the frame optimiser: each index is handled
-// by exactly one call, so results do not depend on the number of threads.
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <functional>
@@ -9,11 +8,17 @@
 #include <thread>
 #include <vector>
 
+/// @file
+/// Work spread over threads for the frame optimiser and the clip palette:
+/// each index is handled by exactly one call, so results do not depend on
+/// the number of threads.
+
+/// The cores the machine has, at least 1.
 inline int coreCount() { return std::max(1, int(std::thread::hardware_concurrency())); }
 
-// Calls `work(i)` for every i in [0, count) on up to `threads` threads, the
-// caller's among them; the first exception a call raises is raised again
-// once all have stopped.
+/// Calls `work(i)` for every i in [0, count) on up to @p threads threads,
+/// the caller's among them; the first exception a call raises is raised
+/// again once all have stopped.
 inline void runOnThreads(int count, int threads, const std::function<void(int)>& work) {
     std::atomic<int> nextIndex{0};
     std::exception_ptr failure;

@@ -1,7 +1,5 @@
 #pragma once
 
-// What the frame optimiser keeps of each frame between finding its
-// rectangle and writing it, and the steps that turn it into image data.
 #include <QByteArray>
 #include <QRect>
 #include <cstdint>
@@ -9,54 +7,70 @@
 
 #include "gif/gif_types.h"
 
-struct TOptimizedFrame {
-    static constexpr std::uint16_t kClear = 0xFFFF;  // a pixel that must be transparent
+/// @file
+/// What the frame optimiser keeps of each frame between finding its
+/// rectangle and writing it, and the steps that turn it into image data.
 
+/// One frame of TGIFFrameOptimizer on its way to the stream.
+struct TOptimizedFrame {
+    /// An id of a pixel that must be transparent.
+    static constexpr std::uint16_t kClear = 0xFFFF;
+
+    /// The rectangle written, on the screen.
     QRect rect;
+    /// Delay, disposal and user input of the frame (its origin is rect's).
     TGIFGraphicControlInfo info;
+    /// Comments written before the frame.
     std::vector<QByteArray> comments;
-    // Set for a background disposal: the frame declares a transparent index
-    // even if none of its pixels needs it.
+    /// Set for a background disposal: the frame declares a transparent index
+    /// even if none of its pixels needs it.
     bool declaresTransparency = false;
 
-    // The rectangle's pixels, rows top-down: a colour (0xFFRRGGBB), or 0
-    // where the screen is to be transparent; and 1 where the pixel already
-    // shows, so that it may be coded transparent as well.
+    /// The rectangle's pixels, rows top-down: a colour (0xFFRRGGBB), or 0
+    /// where the screen is to be transparent.
     std::vector<std::uint32_t> pixels;
+    /// 1 where the pixel already shows, so that it may be coded transparent
+    /// as well.
     std::vector<std::uint8_t> unchanged;
 
-    // Its colours: those it must draw, then those only its unchanged pixels
-    // have; each pixel as its colour's place in `colours`, or kClear.
+    /// Its colours: those it must draw, then those only its unchanged pixels
+    /// have.
     std::vector<std::uint32_t> colours;
+    /// How many of `colours` come first as the ones it must draw.
     int requiredColours = 0;
+    /// Each pixel as its colour's place in `colours`, or kClear.
     std::vector<std::uint16_t> ids;
+    /// Whether any pixel already shows.
     bool hasUnchanged = false;
+    /// How many pixels already show.
     std::size_t unchangedCount = 0;
+    /// Whether any pixel must be transparent.
     bool hasClear = false;
 
-    // As coded: its own colour table (empty: the global one), the
-    // transparent index (-1: none) and the LZW data with its code size
-    // byte, sub-blocks and terminator.
+    /// As coded: its own colour table (empty: the global one).
     std::vector<std::uint32_t> localTable;
+    /// As coded: the transparent index (-1: none).
     int transparentIndex = -1;
+    /// As coded: the LZW data with its code size byte, sub-blocks and
+    /// terminator.
     QByteArray data;
 };
 
-// The global colour table, entries 0xFFRRGGBB. It has no transparent
-// entry: each frame takes as its transparent index one that it does not
-// draw with.
+/// The global colour table. It has no transparent entry: each frame takes
+/// as its transparent index one that it does not draw with.
 struct TGlobalTable {
+    /// Entries as 0xFFRRGGBB.
     std::vector<std::uint32_t> colours;
 };
 
-// Lists the frame's colours and ids, and frees its pixels. A frame whose
-// changed pixels have more than 256 colours raises EGIFError.
+/// Lists the frame's colours and ids, and frees its pixels. A frame whose
+/// changed pixels have more than 256 colours raises EGIFError.
 void collectColours(TOptimizedFrame& frame);
-// The table the frames share: every colour when all fit, else those most
-// frames use; ordered by how many frames use them, so that frames of few
-// colours get small indices and a small code size.
+/// The table the frames share: every colour when all fit, else those most
+/// frames use; ordered by how many frames use them, so that frames of few
+/// colours get small indices and a small code size.
 TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames);
-// Codes the frame with the global table and with a table of its own, each
-// with its unchanged pixels in their colours and free to be transparent,
-// and keeps the smallest.
+/// Codes the frame with the global table and with a table of its own, each
+/// with its unchanged pixels in their colours and free to be transparent,
+/// and keeps the smallest.
 void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global);

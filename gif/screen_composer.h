@@ -8,6 +8,9 @@
 
 class TDeviceIndependentBitmap;
 
+/// @file
+/// The logical screen as readers show it, composed graphic by graphic.
+
 /// A logical screen composed graphic by graphic by the GIF89a rules, as
 /// readers show it: the screen starts transparent, transparent pixels leave
 /// it as it is, and each graphic's disposal is carried out before the next
@@ -28,10 +31,15 @@ public:
     /// the screen that may have changed.
     QRect add(const TDeviceIndependentBitmap& picture, const TGIFGraphicControlInfo& info, int transparentIndex);
 
+    /// The screen's width.
     int width() const { return width_; }
+    /// The screen's height.
     int height() const { return height_; }
+    /// The whole screen, at 0, 0.
     QRect rect() const { return QRect(0, 0, width_, height_); }
+    /// Row @p y (0 at the top) of the screen's pixels.
     const std::uint32_t* row(int y) const { return screen_.data() + std::size_t(y) * std::size_t(width_); }
+    /// Every pixel, rows top-down.
     const std::vector<std::uint32_t>& pixels() const { return screen_; }
 
 private:

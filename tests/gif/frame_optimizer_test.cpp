@@ -7,6 +7,7 @@
 #include "composed_animation.h"
 #include "gif/Zvqgif.h"
 #include "gif/frame_optimizer.h"
+#include "hostile_gifs.h"
 #include "imaging/Zvqgraph.h"
 #include "test_support.h"
 #include "toolkit/streams.h"
@@ -146,4 +147,23 @@ TEST(FrameOptimizer, TakesTrueColourPicturesOfFewColoursAndRefusesMore) {
     optimizer.addFrame(many, {});
     expectThrowWithMessage<EGIFError>([&] { optimizer.write(&out); },
                                       QStringLiteral("Cannot write a frame that changes more than 256 colours"));
+}
+
+// Files as other programs write them read as browsers show them; a screen
+// that a few bytes declare is refused before it is allocated.
+TEST(FrameOptimizer, ReadsFilesOtherProgramsWriteAndHoldsScreensToTheLimit) {
+    const QByteArray old = gif87aWithControlBlocks();
+    const std::optional<ShownAnimation> shown = composeWithGiflib(old);
+    ASSERT_TRUE(shown.has_value());
+    const std::optional<ShownAnimation> again = composeWithGiflib(optimized(old));
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(joinedStills(*again).frames, joinedStills(*shown).frames);
+    EXPECT_EQ(again->frames.back().delay, 120);
+
+    TMemoryStream huge(hugeScreenGif());
+    expectThrowWithMessage<EGIFError>([&] { TGIFFrameOptimizer::CreateFromStream(&huge); },
+                                      QStringLiteral("Image of 65535 x 65535 pixels is over the limit of 67108864 pixels"));
+    TMemoryStream small(plainFile(testPictures({})));
+    expectThrowWithMessage<EGIFError>([&] { TGIFFrameOptimizer::CreateFromStream(&small, 1000); },
+                                      QStringLiteral("Image of 40 x 30 pixels is over the limit of 1000 pixels"));
 }

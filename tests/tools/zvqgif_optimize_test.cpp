@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "../gif/composed_animation.h"
+#include "../gif/hostile_gifs.h"
 #include "gif/Zvqgif.h"
 #include "toolkit/streams.h"
 
@@ -98,6 +99,11 @@ TEST(ZvqgifOptimize, RewritesAnyGifShowingTheSameFramesNeverLarger) {
     EXPECT_EQ(blockOrder(out), QStringList({"loop 3", "before 0", "image", "before 1", "image", "before 2", "image", "at the end"}));
     EXPECT_EQ(composeWithOurDecoder(out).frames, composeWithOurDecoder(commented.bytes()).frames);
 
+    writeAll(dir.filePath("huge.gif"), hugeScreenGif());
+    const ToolRun huge = zvqgif({"optimize", dir.filePath("huge.gif"), dir.filePath("out.gif")});
+    EXPECT_EQ(huge.exitCode, 1);
+    EXPECT_TRUE(huge.err.contains("over the limit of 67108864 pixels")) << qPrintable(huge.err);
+    EXPECT_EQ(zvqgif({"optimize", dir.filePath("plain.gif"), dir.filePath("out.gif"), "--pixel-limit", "1000"}).exitCode, 1);
     writeAll(dir.filePath("broken.gif"), QByteArray("GIF89a\x02"));
     const ToolRun broken = zvqgif({"optimize", dir.filePath("broken.gif"), dir.filePath("out.gif")});
     EXPECT_EQ(broken.exitCode, 1);

@@ -20,7 +20,7 @@ const char* const kUsageText =
     "       zvqgif decode FILE.gif OUTDIR [--global-frame] [--pixel-limit N]\n"
     "       zvqgif encode IN OUT.gif [--interlace] [--no-dither] [--grayscale] [--gif87a]\n"
     "                     [--comment TEXT] [--quality standard|high]\n"
-    "       zvqgif optimize IN.gif OUT.gif\n"
+    "       zvqgif optimize IN.gif OUT.gif [--pixel-limit N]\n"
     "       zvqgif animate OUT.gif [--delay MS] [--loop N] [--disposal none|leave|background|previous]\n"
     "                      [--transparent RRGGBB] [--quality standard|high] [--no-dither]\n"
     "                      [--palette clip|per-frame] [--no-optimize] IN...\n";
@@ -80,7 +80,7 @@ int run(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
         options.quality = quality(parser);
         encodePicture(args[1], args[2], options);
     } else if (command == "optimize" && args.size() == 3) {
-        optimizeGif(args[1], args[2]);
+        optimizeGif(args[1], args[2], pixelLimit(parser));
     } else if (command == "animate" && args.size() >= 3) {
         AnimateOptions options;
         options.delay = number(parser, "delay");
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     parser.addOptions({
         {"global-frame", "decode: every graphic on the whole screen."},
-        {"pixel-limit", "decode: the most pixels one graphic or screen may have.", "N",
+        {"pixel-limit", "decode, optimize: the most pixels one graphic or screen may have.", "N",
          QString::number(kDefaultPixelLimit)},
         {"interlace", "encode: write interlaced rows."},
         {"no-dither", "encode, animate: map colours without dithering."},
