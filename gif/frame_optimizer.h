@@ -118,8 +118,8 @@ private:
     std::vector<QByteArray> comments_;     // for the next frame
     std::optional<int> loopCount_;
     int threadCount_ = 0;
-    // Written while frames come: the encoder writes into streamOut_, whose
-    // bytes are passed on to the caller's stream.
+    // The encoder writes only into streamOut_, whose bytes are passed on to
+    // the caller's stream; declared before the encoder, it outlives it.
     std::unique_ptr<TMemoryStream> streamOut_;
     std::unique_ptr<TZVQ_GIFCompressor> streamEncoder_;
     std::unique_ptr<TGlobalTable> streamGlobal_;

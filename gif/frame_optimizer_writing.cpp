@@ -65,10 +65,18 @@ void TGIFFrameOptimizer::write(TStream* stream) {
     runOnThreads(int(frames.size()), threads(), [&](int i) { collectColours(*frames[std::size_t(i)]); });
     const TGlobalTable global = chooseGlobalTable(frames);
     runOnThreads(int(frames.size()), threads(), [&](int i) { codeFrame(*frames[std::size_t(i)], global); });
-    startStream(global, stream);
-    for (const TOptimizedFrame* frame : frames) writeFrame(*frame);
+    // The encoder writes only into a stream of the optimiser's own, so that
+    // when the caller's stream fails, the trailer its destructor writes
+    // does not go to a stream that may be gone by then.
+    streamOut_ = std::make_unique<TMemoryStream>();
+    startStream(global, streamOut_.get());
+    for (const TOptimizedFrame* frame : frames) {
+        writeFrame(*frame);
+        passOn(stream);
+    }
     for (const QByteArray& comment : comments_) streamEncoder_->WriteComment(comment);
     streamEncoder_->CloseImageStream();
+    passOn(stream);
     reset();
 }
 

@@ -50,9 +50,17 @@ std::unique_ptr<TDeviceIndependentBitmap> bitmapFor(const QImage& image) {
 
 GifFrameWriter::GifFrameWriter(QIODevice* device) : device_(device) {
     if (!device->isSequential()) lastFrameAt_ = device->pos();
+    closing_ = QObject::connect(device, &QIODevice::aboutToClose, [this] {
+        try {
+            finish();
+        } catch (...) {
+            // Qt's signal cannot carry the fault; the device is going.
+        }
+    });
 }
 
 GifFrameWriter::~GifFrameWriter() {
+    QObject::disconnect(closing_);
     try {
         finish();
     } catch (...) {
@@ -95,6 +103,10 @@ void GifFrameWriter::add(const QImage& image, const TGIFGraphicControlInfo& info
 }
 
 void GifFrameWriter::finish() {
-    if (!pendingTail_.isEmpty()) device_->write(pendingTail_);
+    if (device_ && device_->isOpen() && !pendingTail_.isEmpty()) {
+        device_->write(pendingTail_);
+        // A file device drops what it holds unwritten as it closes.
+        if (auto* file = qobject_cast<QFileDevice*>(device_.data())) file->flush();
+    }
     pendingTail_.clear();
 }

@@ -29,6 +29,27 @@ int imageCount(const QByteArray& gif) {
     return count;
 }
 
+// A device that fills up after `room` bytes, and counts the writes tried
+// once it is full (the one that fills it is not among them).
+class FullStream : public TStream {
+public:
+    explicit FullStream(std::int64_t room) : room_(room) {}
+    int writesWhenFull = 0;
+    std::int64_t Read(void*, std::int64_t) override { return 0; }
+    std::int64_t Write(const void*, std::int64_t count) override {
+        if (room_ == 0) ++writesWhenFull;
+        const std::int64_t taken = std::min(count, room_);
+        room_ -= taken;
+        return taken;
+    }
+    std::int64_t Seek(std::int64_t, TSeekOrigin) override { return 0; }
+    std::int64_t Size() override { return 0; }
+    void SetSize(std::int64_t) override {}
+
+private:
+    std::int64_t room_;
+};
+
 }  // namespace
 
 // Every disposal, with and without see-through pixels, on one table and on
@@ -166,4 +187,18 @@ TEST(FrameOptimizer, ReadsFilesOtherProgramsWriteAndHoldsScreensToTheLimit) {
     TMemoryStream small(plainFile(testPictures({})));
     expectThrowWithMessage<EGIFError>([&] { TGIFFrameOptimizer::CreateFromStream(&small, 1000); },
                                       QStringLiteral("Image of 40 x 30 pixels is over the limit of 1000 pixels"));
+}
+
+// A stream that fails part way raises its error, and nothing more is
+// written to it afterwards, not even when the optimiser goes: the caller
+// may let the stream go first.
+TEST(FrameOptimizer, AStreamThatFailsIsLeftAlone) {
+    const QByteArray plain = plainFile(testPictures({}));
+    FullStream full(100);
+    {
+        TMemoryStream in(plain);
+        const std::unique_ptr<TGIFFrameOptimizer> optimizer = TGIFFrameOptimizer::CreateFromStream(&in);
+        expectThrowWithMessage<EWriteError>([&] { optimizer->write(&full); }, QStringLiteral("Stream write error"));
+    }
+    EXPECT_EQ(full.writesWhenFull, 0);
 }

@@ -8,6 +8,11 @@
 #include <QPluginLoader>
 #include <QImageWriter>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include "../gif/composed_animation.h"
 #include "imaging/device_independent_bitmap.h"
@@ -180,4 +185,24 @@ TEST(OptimizedGifReaders, WriterOptimisesAndKeepsTheFileWholeAfterEveryFrame) {
         for (const QImage& frame : frames) ASSERT_TRUE(writer.write(frame));
     }
     EXPECT_EQ(pipe.bytes, written);
+
+    // A named pipe that QImageWriter opens itself, and deletes before the
+    // plugin's handler: the last frame goes out as it closes.
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QByteArray piped;
+    std::thread reader([&] {
+        QFile in(fifo);
+        if (in.open(QIODevice::ReadOnly)) piped = in.readAll();
+    });
+    {
+        QImageWriter writer(fifo, "gif");
+        writer.setText("loop", "0");
+        for (const QImage& frame : frames) EXPECT_TRUE(writer.write(frame));
+    }
+    // Lets the reader go should the writer never have opened the pipe.
+    const int release = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+    if (release >= 0) ::close(release);
+    reader.join();
+    EXPECT_EQ(piped, written);
 }
