@@ -55,6 +55,8 @@ bool run(const QStringList& args) {
 }
 
 QString output(const QString& clip, const QString& tool) { return setup_.work + "/" + clip + "." + tool + ".gif"; }
+// The true-colour files apart from the lossless ones of the same clip.
+QString trueColourOutput(const QString& clip, const QString& tool) { return output(clip + "-truecolour", tool); }
 
 QStringList losslessCommand(const LosslessClip& clip, const QString& tool) {
     const QString out = output(clip.name, tool);
@@ -64,7 +66,7 @@ QStringList losslessCommand(const LosslessClip& clip, const QString& tool) {
 }
 
 QStringList trueColourCommand(const TrueColourClip& clip, const QString& tool) {
-    const QString out = output(clip.clip.name, tool);
+    const QString out = trueColourOutput(clip.clip.name, tool);
     if (tool == "ffmpeg") {
         return {"/usr/bin/ffmpeg", "-v", "error", "-y", "-framerate", QString::number(1000 / clip.clip.delay), "-i",
                 clip.folder + "/frame-%03d.png", "-lavfi",
@@ -199,7 +201,7 @@ bool printOptimizeSummary() {
     for (const TrueColourClip& clip : trueColour_) {
         const std::string base = "truecolour/" + clip.clip.name.toStdString() + "/";
         for (const QString tool : {"ours", "ours-nodither", "ffmpeg"}) {
-            const QString file = output(clip.clip.name, tool);
+            const QString file = trueColourOutput(clip.clip.name, tool);
             std::printf("| %s | %s | %lld | %.2f | %.0f | %.1f× |\n", qPrintable(clip.clip.name), qPrintable(tool), bytesOf(file),
                         clipPsnr(file, clip.clip), timeOf(base + tool.toStdString()),
                         timeOf(base + "ffmpeg") / timeOf(base + tool.toStdString()));
