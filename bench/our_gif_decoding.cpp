@@ -17,6 +17,19 @@ namespace {
 struct FrameColours {
     RgbaTableCache cache;
     std::array<std::uint64_t, 256> pairs;
+    // For each byte of two pixels, all ones over the pixels that are drawn
+    // (not of the transparent index `maskedIndex`).
+    std::array<std::uint64_t, 256> opaque;
+    int maskedIndex = -2;
+
+    const std::array<std::uint64_t, 256>& opaqueWith(int transparentIndex) {
+        if (transparentIndex == maskedIndex) return opaque;
+        maskedIndex = transparentIndex;
+        const std::uint32_t ones = 0xFFFFFFFFu;
+        for (int byte = 0; byte < 256; ++byte)
+            opaque[byte] = rgbaPair((byte >> 4) == transparentIndex ? 0 : ones, (byte & 15) == transparentIndex ? 0 : ones);
+        return opaque;
+    }
 
     const RgbaTable& of(const TDeviceIndependentBitmap& dib) {
         const TRGBQuad* colours = dib.GetColourTable();
@@ -58,16 +71,23 @@ void pasteNibbles(const std::uint8_t* topRow, int width, int height, std::int64_
     }
 }
 
-// The same with a transparent index: its pixels leave the canvas as it is.
+// The same with a transparent index: its pixels leave the canvas as it is,
+// two pixels blended at a time under the byte's mask.
 void pasteNibblesOver(const std::uint8_t* topRow, int width, int height, std::int64_t stride,
-                      const RgbaTable& table, int left, int top, int transparentIndex, RgbaCanvas& canvas) {
+                      const RgbaTable& table, FrameColours& colours, int left, int top, int transparentIndex,
+                      RgbaCanvas& canvas) {
+    const std::array<std::uint64_t, 256>& opaque = colours.opaqueWith(transparentIndex);
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* packed = topRow + y * stride;
         std::uint8_t* out = canvas.row(top + y) + 4 * left;
-        for (int x = 0; x < width; ++x, out += 4) {
-            const int index = x & 1 ? packed[x >> 1] & 15 : packed[x >> 1] >> 4;
-            if (index != transparentIndex) std::memcpy(out, &table[index], 4);
+        for (int x = 0; x + 1 < width; x += 2, ++packed, out += 8) {
+            std::uint64_t under;
+            std::memcpy(&under, out, 8);
+            const std::uint64_t mask = opaque[*packed];
+            const std::uint64_t blended = (colours.pairs[*packed] & mask) | (under & ~mask);
+            std::memcpy(out, &blended, 8);
         }
+        if ((width & 1) && (*packed >> 4) != transparentIndex) std::memcpy(out, &table[*packed >> 4], 4);
     }
 }
 
@@ -89,7 +109,7 @@ void pasteBitmap(const TDeviceIndependentBitmap& dib, int left, int top, int tra
         return;
     }
     if (bits == 4 && inside) {
-        pasteNibblesOver(topRow, width, height, stride, table, left, top, transparentIndex, canvas);
+        pasteNibblesOver(topRow, width, height, stride, table, colours, left, top, transparentIndex, canvas);
         return;
     }
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width));

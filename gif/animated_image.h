@@ -150,6 +150,7 @@ protected:
     virtual void ImageDeleted(TObject* sender, int index);
 
 private:
+    std::int64_t drawingLimit() const;
     void CreateBitmaps();
     void LoadImage(int index);
     std::unique_ptr<TBitmap> CreateMask(const TBitmap* frame, TColor transparent) const;

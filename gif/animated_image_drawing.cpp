@@ -24,11 +24,13 @@ std::unique_ptr<TBitmap> bitmapOf(const QImage& image) {
 
 // --- Bitmaps and frame caches --------------------------------------------------------
 
+// Two 32-bit bitmaps of the drawing size: half the limit's pixels at most,
+// 256 MiB at the default.
+std::int64_t TCustomZVQAnimatedImage::drawingLimit() const { return images_->decoder()->pixelLimit() / 2; }
+
 void TCustomZVQAnimatedImage::CreateBitmaps() {
     const QSize size = stretch_ ? this->size() : QSize(images_->GetWidth(), images_->GetHeight());
-    // Two 32-bit bitmaps of the drawing size: half the limit's pixels at
-    // most, 256 MiB at the default.
-    checkPixelLimit(size.width(), size.height(), images_->decoder()->pixelLimit() / 2);
+    checkPixelLimit(size.width(), size.height(), drawingLimit());
     snapshot_ = TZVQExtGraphic::CreateBitmap(size.width(), size.height());
     composition_ = TZVQExtGraphic::CreateBitmap(size.width(), size.height());
     currentMask_ = std::make_unique<TBitmap>();
@@ -203,7 +205,11 @@ void TCustomZVQAnimatedImage::drawFrame(int frame, bool seeThrough) {
 // composed again (new bitmaps, a change of transparency) shows the frame on
 // show, or the current one before any.
 void TCustomZVQAnimatedImage::Paint() {
-    if (stretch_ && snapshot_->Image().size() != size()) ResetImages();
+    // A control grown past what its bitmaps may take goes on showing the
+    // picture at the size it had: an exception must not leave a paint event.
+    if (stretch_ && snapshot_->Image().size() != size() &&
+        std::int64_t(width()) * height() <= drawingLimit())
+        ResetImages();
     const QRect clip = ClipRect().intersected(imageRect_);
     if (clip.isEmpty() || snapshot_->Empty()) return;
     // The canvas holds what the parent painted under the control.

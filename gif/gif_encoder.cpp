@@ -1,5 +1,6 @@
 #include "gif/gif_encoder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -146,6 +147,17 @@ void TZVQ_CustomGifCompressor::WriteColourTable(const TLogicalPalette* palette, 
     GetImageStream()->WriteBuffer(table.constData(), table.size());
 }
 
+// Sizes and positions are 16-bit fields: a graphic (or the screen it would
+// make) that they cannot hold is refused before any of its blocks is written.
+void TZVQ_CustomGifCompressor::checkFieldsHold(QPoint origin, int width, int height) const {
+    const auto word = [](int value) { return value >= 0 && value <= 0xFFFF; };
+    const bool frame = globalFrame_->UseGlobalFrame;
+    const bool screenFits = screenDescriptorWritten_ || !frame || (word(globalFrame_->Width) && word(globalFrame_->Height));
+    if (screenFits && word(origin.x()) && word(origin.y()) && word(width) && word(height)) return;
+    throw EGIFError(QStringLiteral("A GIF cannot hold an image of %1 x %2 pixels at (%3, %4)")
+                        .arg(width).arg(height).arg(origin.x()).arg(origin.y()));
+}
+
 void TZVQ_CustomGifCompressor::WriteLogicalScreenDescriptor(int width, int height, int resolution,
                                                             std::uint8_t aspect) {
     const int count = globalPalette_->GetCount();
@@ -166,8 +178,10 @@ void TZVQ_CustomGifCompressor::WriteGraphicControlExtension(const TGIFGraphicCon
     refuseIn87a("Graphic Control");
     const std::uint8_t packed = std::uint8_t((transparent ? 1 : 0) | ((int(info.DisposalMethod) * 4) & 0x1C) |
                                              (info.UserInput ? 2 : 0));
-    const std::uint8_t block[8] = {0x21, 0xF9, 4, packed, std::uint8_t((info.DelayTime / 10) & 0xFF),
-                                   std::uint8_t(((info.DelayTime / 10) >> 8) & 0xFF), std::uint8_t(index), 0};
+    // A delay longer than the field holds is kept as the longest it can say.
+    const int hundredths = std::clamp(info.DelayTime / 10, 0, 0xFFFF);
+    const std::uint8_t block[8] = {0x21, 0xF9, 4, packed, std::uint8_t(hundredths & 0xFF),
+                                   std::uint8_t(hundredths >> 8), std::uint8_t(index), 0};
     GetImageStream()->WriteBuffer(block, sizeof block);
 }
 
@@ -196,7 +210,8 @@ void TZVQ_CustomGifCompressor::WriteApplicationExtension(const TAppID& appId, co
 }
 
 void TZVQ_CustomGifCompressor::WriteLoopControl(int count) {
-    const std::uint8_t data[3] = {1, std::uint8_t(count & 0xFF), std::uint8_t((count >> 8) & 0xFF)};
+    count = std::clamp(count, 0, 0xFFFF);
+    const std::uint8_t data[3] = {1, std::uint8_t(count & 0xFF), std::uint8_t(count >> 8)};
     WriteApplicationExtension("NETSCAPE", "2.0", data, 3);
 }
 
@@ -234,6 +249,7 @@ void TZVQ_CustomGifCompressor::writeLeadingBlocks(const TGIFGraphicControlInfo& 
 
 void TZVQ_CustomGifCompressor::WritePlainText(TPlainText* text, const TGIFGraphicControlInfo& info) {
     refuseIn87a("Plain Text");
+    checkFieldsHold(info.Origin, text->GetWidth(), text->GetHeight());
     if (globalPalette_->GetCount() == 0) throw EGIFError(QStringLiteral("A Global Palette has not been defined"));
     if (!screenDescriptorWritten_) {
         const bool frame = globalFrame_->UseGlobalFrame;

@@ -184,6 +184,7 @@ public:
     ///@}
 
 private:
+    void checkFieldsHold(QPoint origin, int width, int height) const;
     void writeHeader();
     void writeExtension(const QByteArray& block);
     static QByteArray dataBlocks(const void* data, int length);

@@ -34,7 +34,9 @@ public:
 /// Writing: "Cannot change the GIF type while writing a GIF Stream",
 /// "Cannot create a GIF Stream of unknown type", "A %1 block cannot be
 /// encoded under GIF 87a", "Unrecognised graphic type", "A Global Palette
-/// has not been defined" and "Unable to write complete image to stream".
+/// has not been defined", "Unable to write complete image to stream" and,
+/// for sizes or positions past the 16 bits of their fields, "A GIF cannot
+/// hold an image of %1 x %2 pixels at (%3, %4)".
 class EGIFError : public Exception {
 public:
     /// An error with the fixed text @p message.

@@ -32,6 +32,7 @@ std::unique_ptr<TLogicalPalette> TZVQ_CustomGifCompressor::paletteFor(TDeviceInd
 }
 
 void TZVQ_CustomGifCompressor::WriteDIB(TDeviceIndependentBitmap* dib, const TGIFGraphicControlInfo& info) {
+    checkFieldsHold(info.Origin, dib->GetWidth(), dib->GetHeight());
     std::unique_ptr<TLogicalPalette> palette = paletteFor(dib);
     if (globalPalette_->GetCount() == 0) globalPalette_->Assign(palette.get());
     if (!screenDescriptorWritten_) {

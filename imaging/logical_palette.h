@@ -57,7 +57,9 @@ struct TBestColourList {
 /// The cache belongs to the entries it was filled for: operations that
 /// replace the entries without Clear or Assign (ReAlloc, the Copy... and
 /// Set... operations, SetupGrayscalePalette) keep it, and a caller that
-/// changes entries under a cache calls FreeCache first.
+/// changes entries under a cache calls FreeCache first. A cached answer past
+/// the entries there are now is never used: the cache is emptied and the
+/// cell looked up again.
 ///
 /// An index outside the entries raises ELogPalError "Invalid palette index
 /// (%1)", %1 the index; GetRGBColours and GetPalEntry raise the same text as
@@ -174,7 +176,7 @@ public:
     std::uint8_t GetNearestIndex(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
         if (cache_) {
             const std::uint16_t known = cache_[cellIndex(red >> 3, green >> 2, blue >> 3)];
-            if (known != 0) return std::uint8_t(known - 1);
+            if (known != 0 && known <= count_) return std::uint8_t(known - 1);
         }
         return nearestSlow(red, green, blue);
     }
@@ -187,7 +189,7 @@ public:
         blue = blue < 0 ? 0 : blue > 255 ? 255 : blue;
         if (cache_) {
             const std::uint16_t known = cache_[cellIndex(red >> 3, green >> 2, blue >> 3)];
-            if (known != 0) {
+            if (known != 0 && known <= count_) {
                 const TPaletteEntry& e = entries_[known - 1];
                 redError = red - e.peRed;
                 greenError = green - e.peGreen;
@@ -227,6 +229,7 @@ private:
     const TPaletteEntry& entry(int index) const;
     TPaletteEntry& entry(int index);
     std::uint8_t nearestSlow(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+    void forgetStaleCache(int cell);
     int resolveSlow(int red, int green, int blue, int& redError, int& greenError, int& blueError);
 
     std::uint16_t version_ = 0x300;

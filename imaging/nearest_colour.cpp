@@ -37,6 +37,12 @@ void TLogicalPalette::InitCache() {
 
 void TLogicalPalette::FreeCache() { cache_.reset(); }
 
+// A cell naming an entry past the count was filled for entries since
+// replaced (ReAlloc keeps the cache): nothing in it can be trusted.
+void TLogicalPalette::forgetStaleCache(int cell) {
+    if (cache_[cell] > count_) std::fill_n(cache_.get(), kCacheCells, std::uint16_t(0));
+}
+
 void TLogicalPalette::copyCacheFrom(const TLogicalPalette& other) {
     if (!other.cache_ || &other == this) return;
     InitCache();
@@ -47,6 +53,7 @@ std::uint8_t TLogicalPalette::nearestSlow(std::uint8_t red, std::uint8_t green, 
     if (count_ == 0) return 0;
     const int r = red >> 3, g = green >> 2, b = blue >> 3;
     if (cache_) {
+        forgetStaleCache(cellIndex(r, g, b));
         FillInverseColourMap(r, g, b);
         return std::uint8_t(cache_[cellIndex(r, g, b)] - 1);
     }
@@ -63,6 +70,7 @@ int TLogicalPalette::resolveSlow(int red, int green, int blue, int& redError, in
     }
     InitCache();
     const int cell = cellIndex(red >> 3, green >> 2, blue >> 3);
+    forgetStaleCache(cell);
     if (cache_[cell] == 0) FillInverseColourMap(red >> 3, green >> 2, blue >> 3);
     const int index = cache_[cell] - 1;
     const TPaletteEntry& e = entries_[std::size_t(index)];

@@ -22,6 +22,8 @@ public:
     // `transparentIndex` is -1 when the graphic has no transparent pixels.
     void add(TZVQExtGraphic* graphic, const TGIFGraphicControlInfo& info, int transparentIndex);
     const QImage& screen() const { return screen_; }
+    // The screen's pixels the last graphic covered.
+    std::int64_t lastPixels() const { return std::int64_t(lastRect_.width()) * lastRect_.height(); }
 
 private:
     void dispose();

@@ -112,7 +112,7 @@ bool GifImageHandler::composeNext() {
             composer_.add(graphic.get(), info, image ? decoder_->lastTransparentIndex() : -1);
             currentDelay_ = info.DelayTime;
             ++current_;
-            checkpoints_.offer(current_, composer_, decoder_->nextGraphicAt(), currentDelay_);
+            checkpoints_.offer(current_, composer_, decoder_->nextGraphicAt(), currentDelay_, composer_.lastPixels());
             return true;
         }
     } catch (const Exception&) {

@@ -195,11 +195,7 @@ TEST_F(OperatorArchive, ADamagedArchiveFoundByTheWindowIsToldAtOnce) {
     garbage.close();
 
     start(kSensorA);
-    form->show();
-    form->Timer6Timer();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    showActive();
     QTest::keyClick(form.get(), Qt::Key_F3);
     ASSERT_NE(form->archiveWindow(), nullptr);
     ASSERT_EQ(messages.size(), 1) << "said as the window opens, not with the next read";

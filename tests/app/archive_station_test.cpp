@@ -158,11 +158,7 @@ TEST_F(StationArchive, ADamagedArchiveIsSetAsideAndTheMessageSaysWhere) {
 
 TEST_F(StationArchive, TheWindowOpensTheArchiveFromF3AndItsContextMenu) {
     start(kSensorA);
-    form->show();
-    form->Timer6Timer();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    showActive();
     EXPECT_EQ(form->contextMenuPolicy(), Qt::ActionsContextMenu);
     EXPECT_TRUE(form->actions().contains(form->ArchiveAction));
     EXPECT_EQ(form->ArchiveAction->text(), QString::fromUtf8("Archiwum odczytów"));

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstdlib>
 #include <dlfcn.h>
 
@@ -75,6 +76,14 @@ void StationTest::attachSensor(const std::string& scenario) {
     setScenario(scenario);
     poll();
     ASSERT_TRUE(form->Button1->isEnabled()) << "the tester is identified again";
+}
+
+void StationTest::showActive() {
+    form->show();
+    form->Timer6Timer();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
 }
 
 void StationTest::read() {

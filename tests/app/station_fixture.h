@@ -31,6 +31,9 @@ protected:
     // simulator takes the new scenario at the station's next poll, which
     // finds the tester afresh and identifies it.
     void attachSensor(const std::string& scenario);
+    // Shows the window, laid out as after start-up, and makes it the active
+    // one, so that keys reach it.
+    void showActive();
 
     // Transcript lines of the calls made (comments left out), and the bytes
     // written, one "02", "0B", "49 00" ... per write.

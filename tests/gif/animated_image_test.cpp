@@ -5,6 +5,7 @@
 #include <QMimeData>
 
 #include "animation_fixture.h"
+#include "gif/gif_decoder.h"
 #include "gif_bytes.h"
 #include "toolkit/clipboard.h"
 
@@ -105,6 +106,22 @@ TEST(AnimatedImagePlacement, StretchFollowsTheControlsSizeAndFillsItWhenCentred)
     const QImage shown = p.screen();
     EXPECT_EQ(pixelAt(shown, 149, 49), kGreen);
     EXPECT_EQ(pixelAt(shown, 150, 49), AnimationWindow::kParentColour);
+}
+
+TEST(AnimatedImagePlacement, AStretchedControlGrownPastTheLimitKeepsItsPicture) {
+    Playback p(QSize(200, 200));
+    p.control->resize(100, 100);
+    p.control->SetStretch(true);
+    p.images()->decoder()->setPixelLimit(40000);  // bitmaps of 20000 pixels at most
+    fill(p.images(), QSize(50, 25), {kGreen});
+    p.show();
+    p.control->resize(150, 150);
+    p.settle();  // painting must not raise
+    EXPECT_DOUBLE_EQ(p.control->horizontalScale(), 2.0);
+    EXPECT_EQ(pixelAt(p.screen(), 99, 99), kGreen);
+    p.control->resize(120, 120);
+    p.settle();
+    EXPECT_DOUBLE_EQ(p.control->horizontalScale(), 120.0 / 50);
 }
 
 TEST(AnimatedImagePlacement, TurningStretchOffBringsBackTheScreensOwnSize) {

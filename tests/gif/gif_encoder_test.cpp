@@ -314,3 +314,28 @@ TEST(GifEncoder, EngineSavesToFilesWithProgress) {
     EXPECT_EQ(decodeFirst(in.bytes())->GetWidth(), 40);
     QFile::remove(path);
 }
+
+TEST(GifEncoder, FieldsPastSixteenBitsAreRefusedOrHeldAtTheirLongest) {
+    TMemoryStream out;  // outlives the encoder, which closes the stream it has open
+    TZVQ_GIFCompressor encoder;
+    TDeviceIndependentBitmap wide(TDIBFormat::dtMonochrome, 70000, 1);
+    expectThrowWithMessage<EGIFError>([&] { encoder.SaveDIBToStream(&wide, &out); },
+                                      QStringLiteral("A GIF cannot hold an image of 70000 x 1 pixels at (0, 0)"));
+    EXPECT_EQ(out.Size(), 6);  // the header alone: nothing of the image was written
+
+    auto dib = paletted(TDIBFormat::dtMonochrome, 2, 2, {qRgb(0, 0, 0), qRgb(255, 255, 255)}, 1);
+    TGIFGraphicControlInfo info;
+    info.Origin = QPoint(65536, 0);
+    expectThrowWithMessage<EGIFError>([&] { encoder.WriteGIFGraphic(dib.get(), info); },
+                                      QStringLiteral("A GIF cannot hold an image of 2 x 2 pixels at (65536, 0)"));
+    info.Origin = QPoint(0, 0);
+    info.DelayTime = 1000000;  // longer than 65535 hundredths of a second
+    encoder.WriteGIFGraphic(dib.get(), info);
+    encoder.CloseImageStream();
+
+    TZVQ_GIFDecompressor decoder;
+    TMemoryStream in(out.bytes());
+    TGIFGraphicControlInfo back;
+    ASSERT_NE(decoder.ReadGIFGraphicFromStream(&in, back), nullptr);
+    EXPECT_EQ(back.DelayTime, 655350);
+}

@@ -237,6 +237,23 @@ TEST(LogicalPalette, AssignCopiesEntriesAndDropsCache) {
         QStringLiteral("Cannot assign a TLogicalPalette to a TDeviceIndependentBitmap"));
 }
 
+TEST(LogicalPalette, ACacheKeptOverFewerEntriesNeverAnswersPastThem) {
+    // ReAlloc and the Copy... operations keep the cache: answers it holds
+    // for entries that are gone must not be used (nor read).
+    TLogicalPalette palette(TDefaultPalettes::dpGrayscale);
+    int error[3];
+    for (int level = 0; level < 256; level += 8) palette.ResolveColours(level, level, level, error[0], error[1], error[2]);
+    ASSERT_TRUE(palette.hasCache());
+    const TColorTable two{qRgb(0, 0, 0), qRgb(250, 250, 250)};
+    palette.CopyFromHPalette(&two);
+    ASSERT_TRUE(palette.hasCache());
+    EXPECT_EQ(palette.GetNearestIndex(240, 240, 240), 1);
+    EXPECT_EQ(palette.ResolveColours(248, 248, 248, error[0], error[1], error[2]), 1);
+    EXPECT_EQ(error[0], -2);
+    EXPECT_EQ(palette.ResolveColours(16, 16, 16, error[0], error[1], error[2]), 0);
+    EXPECT_EQ(error[2], 16);
+}
+
 TEST(LogicalPalette, BuiltFromAListOfColoursKeepsTheirOrder) {
     const TLogicalPalette palette{RGB(255, 0, 0), RGB(0, 128, 0), clBlue, RGB(1, 2, 3)};
     ASSERT_EQ(palette.GetCount(), 4);

@@ -179,3 +179,29 @@ TEST(GifPluginSeeking, SteppingBackGivesTheFramesReadForwards) {
     }
     EXPECT_FALSE(reader.jumpToImage(40));
 }
+
+TEST(GifPluginSeeking, StepsBackRightWhenTheKeptScreensOutgrowTheirBudget) {
+    useOurPlugin();
+    // 100 full-screen frames, frame k all of colour (k, 2k, 255 - k): six
+    // screens of 256 KB would be kept, and 1 MB holds four.
+    QByteArray gif = gifHeader(256, 256, 1);
+    for (int k = 0; k < 100; ++k) {
+        QByteArray descriptor = imageDescriptor(0, 0, 256, 256);
+        descriptor[descriptor.size() - 1] = char(0x80);  // a local table of two entries
+        const char table[6] = {char(k), char(2 * k), char(255 - k), 0, 0, 0};
+        descriptor.append(table, 6);
+        gif += graphicControl(0, false, false, 1, 0) + descriptor + densestImageData(256 * 256);
+    }
+    gif += ";";
+    const AllocationLimit limit(1);
+    QBuffer buffer(&gif);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "gif");
+    for (int frame : {99, 80, 79, 50, 47, 20, 15, 5, 0, 64, 98}) {
+        ASSERT_TRUE(reader.jumpToImage(frame)) << frame;
+        const QImage image = reader.read();
+        ASSERT_FALSE(image.isNull()) << frame;
+        EXPECT_EQ(image.pixel(255, 255), qRgb(frame, 2 * frame, 255 - frame)) << "frame " << frame;
+        EXPECT_EQ(reader.currentImageNumber(), frame);
+    }
+}
