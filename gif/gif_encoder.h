@@ -93,11 +93,14 @@ public:
     /// coded already, written as the other graphics are but for the pixels:
     /// @p local is its own colour table (null: the global one), and
     /// @p transparentIndex -1 for none. A stream without a screen descriptor
-    /// gets one first, of the global frame's size.
+    /// gets one first, of the global frame's size. An image or screen that
+    /// GIF's 16-bit fields cannot hold raises EGIFError "A GIF cannot hold
+    /// an image of %1 x %2 pixels at (%3, %4)" before anything is written.
     void WriteCodedImage(const TGIFGraphicControlInfo& info, int transparentIndex, QSize size,
                          const TLogicalPalette* local, const QByteArray& data);
     /// The logical screen descriptor of the global frame's size, with the
-    /// global palette and the blocks held for after it, unless written.
+    /// global palette and the blocks held for after it, unless written; a
+    /// size past 65535 raises EGIFError as WriteCodedImage does.
     void WriteScreen();
     /// A comment block. Under GIF 87a it raises EGIFError "A Comment block
     /// cannot be encoded under GIF 87a".

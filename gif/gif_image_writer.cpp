@@ -49,6 +49,7 @@ void TZVQ_CustomGifCompressor::WriteDIB(TDeviceIndependentBitmap* dib, const TGI
 
 void TZVQ_CustomGifCompressor::WriteCodedImage(const TGIFGraphicControlInfo& info, int transparentIndex, QSize size,
                                                const TLogicalPalette* local, const QByteArray& data) {
+    checkFieldsHold(info.Origin, size.width(), size.height());
     WriteScreen();
     writeLeadingBlocks(info, transparentIndex >= 0, std::max(transparentIndex, 0));
     WriteImageDescriptor(info.Origin, size.width(), size.height(), local);
@@ -56,7 +57,9 @@ void TZVQ_CustomGifCompressor::WriteCodedImage(const TGIFGraphicControlInfo& inf
 }
 
 void TZVQ_CustomGifCompressor::WriteScreen() {
-    if (!screenDescriptorWritten_) WriteLogicalScreenDescriptor(globalFrame_->Width, globalFrame_->Height, 8, 0);
+    if (screenDescriptorWritten_) return;
+    checkFieldsHold(QPoint(), globalFrame_->Width, globalFrame_->Height);
+    WriteLogicalScreenDescriptor(globalFrame_->Width, globalFrame_->Height, 8, 0);
 }
 
 void TZVQ_CustomGifCompressor::countRow() {

@@ -202,3 +202,14 @@ TEST(FrameOptimizer, AStreamThatFailsIsLeftAlone) {
     }
     EXPECT_EQ(full.writesWhenFull, 0);
 }
+
+// A screen wider than a file can say is refused, with nothing written.
+TEST(FrameOptimizer, RefusesAScreenAFileCannotHold) {
+    TDeviceIndependentBitmap wide(TDIBFormat::dt24bit, 70000, 2);
+    TGIFFrameOptimizer optimizer(70000, 2);
+    optimizer.addFrame(wide, {});
+    TMemoryStream out;
+    expectThrowWithMessage<EGIFError>([&] { optimizer.write(&out); },
+                                      QStringLiteral("A GIF cannot hold an image of 70000 x 2 pixels at (0, 0)"));
+    EXPECT_EQ(out.Size(), 0);
+}
