@@ -4,23 +4,16 @@
 #include <algorithm>
 
 #include "imaging/device_independent_bitmap.h"
+#include "imaging/dib_layout.h"
 
 namespace {
-
-// The colour-table index of pixel x in a row of 1, 4 or 8 bits a pixel.
-template <int Bits>
-int indexAt(const std::uint8_t* row, int x) {
-    if constexpr (Bits == 8) return row[x];
-    if constexpr (Bits == 4) return (row[x >> 1] >> (x & 1 ? 0 : 4)) & 0x0F;
-    return (row[x >> 3] >> (7 - (x & 7))) & 1;
-}
 
 // Without a transparent index every pixel is stored, which the compiler
 // keeps free of branches.
 template <int Bits, bool Transparent>
 void copyRow(const std::uint8_t* row, int fromX, int count, const std::uint32_t* colours, std::uint32_t* out) {
     for (int x = 0; x < count; ++x) {
-        const std::uint32_t colour = colours[indexAt<Bits>(row, fromX + x)];
+        const std::uint32_t colour = colours[dibIndexAt<Bits>(row, fromX + x)];
         if (!Transparent || colour != 0) out[x] = colour;
     }
 }

@@ -30,6 +30,15 @@ inline std::int64_t dibStride(int bitCount, std::int64_t width) {
     return ((width * bitCount + 7) / 8 + 3) & ~std::int64_t(3);
 }
 
+/// The colour-table index of pixel @p x in a row of 1, 4 or 8 bits a pixel
+/// (@p Bits), the first pixel in the high bits of a byte.
+template <int Bits>
+int dibIndexAt(const std::uint8_t* row, int x) {
+    if constexpr (Bits == 8) return row[x];
+    if constexpr (Bits == 4) return (row[x >> 1] >> (x & 1 ? 0 : 4)) & 0x0F;
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
 /// The parts of a block as its header describes them.
 struct DibLayout {
     int bitCount = 0;               ///< bits per pixel

@@ -5,17 +5,10 @@
 #include <functional>
 
 #include "imaging/device_independent_bitmap.h"
+#include "imaging/dib_layout.h"
 #include "toolkit/bitmap.h"
 
 namespace {
-
-// The colour-table index of pixel x in a row of 1, 4 or 8 bits a pixel.
-template <int Bits>
-int indexAt(const std::uint8_t* row, int x) {
-    if constexpr (Bits == 8) return row[x];
-    if constexpr (Bits == 4) return (row[x >> 1] >> (x & 1 ? 0 : 4)) & 0x0F;
-    return (row[x >> 3] >> (7 - (x & 7))) & 1;
-}
 
 // Rows [0, rows) of the bitmap, columns [fromX, fromX + count), onto the
 // screen lines that `line` gives; transparent pixels are left out.
@@ -29,7 +22,7 @@ void copyIndices(const TDeviceIndependentBitmap& dib, const QRgb* colours, int f
         const std::uint8_t* row = dib.GetBits() + std::ptrdiff_t(topDown ? y : height - 1 - y) * stride;
         QRgb* out = line(y);
         for (int x = 0; x < count; ++x) {
-            const int index = indexAt<Bits>(row, fromX + x);
+            const int index = dibIndexAt<Bits>(row, fromX + x);
             if (index != transparentIndex) out[x] = colours[index];
         }
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "giflib_peer.h"
 #include "gif/Zvqgif.h"
 #include "gif/frame_optimizer.h"
 #include "gif/screen_composer.h"
@@ -12,19 +13,6 @@
 #include "toolkit/streams.h"
 
 namespace {
-
-struct Input {
-    const QByteArray* bytes;
-    qsizetype at = 0;
-};
-
-int readInput(GifFileType* gif, GifByteType* out, int count) {
-    auto* input = static_cast<Input*>(gif->UserData);
-    const int n = int(std::min<qsizetype>(count, input->bytes->size() - input->at));
-    std::memcpy(out, input->bytes->constData() + input->at, std::size_t(n));
-    input->at += n;
-    return n;
-}
 
 // A small deterministic generator, the same on every platform.
 struct Random {
@@ -92,9 +80,9 @@ ShownFrame shownFrame(const QImage& image, int delay) {
 }
 
 std::optional<ShownAnimation> composeWithGiflib(const QByteArray& gif) {
-    Input input{&gif};
+    GiflibInput input{&gif};
     int error = 0;
-    GifFileType* file = DGifOpen(&input, readInput, &error);
+    GifFileType* file = DGifOpen(&input, readGiflibInput, &error);
     if (!file) return std::nullopt;
     if (DGifSlurp(file) != GIF_OK) {
         DGifCloseFile(file, &error);
@@ -127,9 +115,9 @@ std::optional<ShownAnimation> composeWithGiflib(const QByteArray& gif) {
 }
 
 QStringList blockOrder(const QByteArray& gif) {
-    Input input{&gif};
+    GiflibInput input{&gif};
     int error = 0;
-    GifFileType* file = DGifOpen(&input, readInput, &error);
+    GifFileType* file = DGifOpen(&input, readGiflibInput, &error);
     QStringList order;
     if (!file) return order;
     if (DGifSlurp(file) != GIF_OK) {

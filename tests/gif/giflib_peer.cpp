@@ -43,19 +43,6 @@ int appendOutput(GifFileType* gif, const GifByteType* bytes, int count) {
     return count;
 }
 
-struct Input {
-    const QByteArray* bytes;
-    qsizetype at = 0;
-};
-
-int readInput(GifFileType* gif, GifByteType* out, int count) {
-    auto* input = static_cast<Input*>(gif->UserData);
-    const int n = int(std::min<qsizetype>(count, input->bytes->size() - input->at));
-    std::memcpy(out, input->bytes->constData() + input->at, std::size_t(n));
-    input->at += n;
-    return n;
-}
-
 bool putImage(GifFileType* gif, const PeerFile::Image& image) {
     const PeerImage& p = image.picture;
     const MapPtr local = image.localTable ? makeMap(p.colours) : nullptr;
@@ -77,6 +64,14 @@ bool putImage(GifFileType* gif, const PeerFile::Image& image) {
 
 }  // namespace
 
+int readGiflibInput(GifFileType* gif, GifByteType* out, int count) {
+    auto* input = static_cast<GiflibInput*>(gif->UserData);
+    const int n = int(std::min<qsizetype>(count, input->bytes->size() - input->at));
+    std::memcpy(out, input->bytes->constData() + input->at, std::size_t(n));
+    input->at += n;
+    return n;
+}
+
 QByteArray encodeWithGiflib(const PeerFile& file) {
     QByteArray out;
     int error = 0;
@@ -92,9 +87,9 @@ QByteArray encodeWithGiflib(const PeerFile& file) {
 }
 
 std::optional<std::vector<PeerImage>> decodeWithGiflib(const QByteArray& bytes) {
-    Input input{&bytes};
+    GiflibInput input{&bytes};
     int error = 0;
-    GifFileType* gif = DGifOpen(&input, readInput, &error);
+    GifFileType* gif = DGifOpen(&input, readGiflibInput, &error);
     if (!gif) return std::nullopt;
     std::optional<std::vector<PeerImage>> images;
     if (DGifSlurp(gif) == GIF_OK) {

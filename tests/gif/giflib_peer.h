@@ -9,6 +9,16 @@
 // giflib as a reference: it writes the files our decoder reads and reads
 // the data our coder writes, all in memory.
 
+struct GifFileType;
+
+// Bytes in memory for giflib to read from the start:
+// DGifOpen(&input, readGiflibInput, &error).
+struct GiflibInput {
+    const QByteArray* bytes;
+    qsizetype at = 0;
+};
+int readGiflibInput(GifFileType* gif, unsigned char* out, int count);
+
 // One image of a file: where it stands on the screen, its colour table as
 // red, green, blue triples (the global one when it has none of its own) and
 // its colour indices, rows top-down.
