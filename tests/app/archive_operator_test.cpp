@@ -188,12 +188,7 @@ TEST_F(OperatorArchive, AReadWhoseLogNeverArrivesStoresDashesForWhatItDidNotRece
 }
 
 TEST_F(OperatorArchive, ADamagedArchiveFoundByTheWindowIsToldAtOnce) {
-    QFile garbage(archivePath());
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-    const QByteArray junk(8192, '\x5A');
-    garbage.write(junk);
-    garbage.close();
-
+    wreckArchive();
     start(kSensorA);
     showActive();
     QTest::keyClick(form.get(), Qt::Key_F3);
@@ -202,12 +197,7 @@ TEST_F(OperatorArchive, ADamagedArchiveFoundByTheWindowIsToldAtOnce) {
     EXPECT_TRUE(messages[0].startsWith(
         QString::fromUtf8("INFO: Plik archiwum był uszkodzony. Odłożono go jako\n")))
         << messages[0].toStdString();
-    const QString setAside = messages[0].section('\n', 1, 1);
-    EXPECT_TRUE(setAside.startsWith(archivePath() + QStringLiteral(".damaged-")))
-        << messages[0].toStdString();
-    QFile old(setAside);
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), junk) << "set aside untouched";
+    expectSetAsideUntouched(messages[0]);
     EXPECT_EQ(in<QLabel>(form->archiveWindow(), "ArchiveCount")->text(),
               QString::fromUtf8("Odczytów: 0"));
 

@@ -2,6 +2,7 @@
 
 // The archive through the real window and the simulated tester: two sensors
 // to read, the reads an archive holds, and the window's commands.
+#include <QFile>
 #include <QPrinter>
 #include <QProcess>
 #include <QTableView>
@@ -46,11 +47,29 @@ inline QString pdfText(const QString& file) {
 
 class StationArchive : public StationTest {
 protected:
+    inline static const QByteArray kJunk = QByteArray(8192, '\x5A');
+
     // Reads one sensor after another, each with its own scenario.
     void readSensor(const std::string& scenario) {
         start(scenario);
         identify();
         read();
+    }
+
+    // Puts bytes that are no archive where the station keeps its archive.
+    void wreckArchive() {
+        QFile garbage(archivePath());
+        ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+        garbage.write(kJunk);
+    }
+
+    // The message names where the wrecked file went, and it went untouched.
+    void expectSetAsideUntouched(const QString& message) {
+        const QString setAside = message.section('\n', 1, 1);
+        EXPECT_TRUE(setAside.startsWith(archivePath() + QStringLiteral(".damaged-"))) << message.toStdString();
+        QFile old(setAside);
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), kJunk) << "set aside untouched";
     }
 
     void printTo(const QString& file) {

@@ -140,19 +140,10 @@ TEST_F(StationArchive, AStoreThatFailsKeepsTheReadOnScreenAndStoresItWithTheNext
 }
 
 TEST_F(StationArchive, ADamagedArchiveIsSetAsideAndTheMessageSaysWhere) {
-    QFile garbage(archivePath());
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-    const QByteArray junk = QByteArray(8192, '\x5A');
-    garbage.write(junk);
-    garbage.close();
+    wreckArchive();
     readSensor(kSensorA);
     ASSERT_EQ(messages.size(), 1);
-    const QString setAside = messages[0].section('\n', 1, 1);
-    EXPECT_TRUE(setAside.startsWith(archivePath() + QStringLiteral(".damaged-")))
-        << messages[0].toStdString();
-    QFile old(setAside);
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), junk) << "set aside untouched";
+    expectSetAsideUntouched(messages[0]);
     EXPECT_EQ(storedReads(archivePath()).size(), 1u);
 }
 
