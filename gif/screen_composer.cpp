@@ -63,14 +63,15 @@ QRect TGIFScreenComposer::add(const TDeviceIndependentBitmap& picture, const TGI
     }
     if (lastRect_.isEmpty()) return disposed;
     if (isMapped(picture.GetDIBType())) {
-        drawMapped(picture, info.Origin, transparentIndex);
+        drawMappedPicture(picture, info.Origin, lastRect_, transparentIndex, [this](int y) { return line(y); });
     } else {
         drawTrueColour(picture, info.Origin);
     }
     return disposed.united(lastRect_);
 }
 
-void TGIFScreenComposer::drawMapped(const TDeviceIndependentBitmap& picture, QPoint origin, int transparentIndex) {
+void drawMappedPicture(const TDeviceIndependentBitmap& picture, QPoint origin, const QRect& area,
+                       int transparentIndex, const std::function<std::uint32_t*(int y)>& line) {
     std::uint32_t colours[256];
     const TRGBQuad* table = picture.GetColourTable();
     const int count = picture.GetNumColours();
@@ -83,16 +84,16 @@ void TGIFScreenComposer::drawMapped(const TDeviceIndependentBitmap& picture, QPo
     const int bits = picture.GetColourBits();
     const int stride = ((picture.GetWidth() * bits + 31) / 32) * 4;
     const int height = std::abs(picture.GetHeight());
-    const QPoint from = lastRect_.topLeft() - origin;
-    for (int y = 0; y < lastRect_.height(); ++y) {
+    const QPoint from = area.topLeft() - origin;
+    for (int y = 0; y < area.height(); ++y) {
         const int source = from.y() + y;
         const std::uint8_t* row =
             picture.GetBits() + std::ptrdiff_t(picture.isTopDown() ? source : height - 1 - source) * stride;
-        std::uint32_t* out = line(lastRect_.top() + y) + lastRect_.left();
+        std::uint32_t* out = line(area.top() + y) + area.left();
         switch (bits) {
-        case 8: copyRow<8>(row, from.x(), lastRect_.width(), colours, out, transparent); break;
-        case 4: copyRow<4>(row, from.x(), lastRect_.width(), colours, out, transparent); break;
-        default: copyRow<1>(row, from.x(), lastRect_.width(), colours, out, transparent); break;
+        case 8: copyRow<8>(row, from.x(), area.width(), colours, out, transparent); break;
+        case 4: copyRow<4>(row, from.x(), area.width(), colours, out, transparent); break;
+        default: copyRow<1>(row, from.x(), area.width(), colours, out, transparent); break;
         }
     }
 }

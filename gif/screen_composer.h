@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "gif/gif_types.h"
@@ -10,6 +11,14 @@ class TDeviceIndependentBitmap;
 
 /// @file
 /// The logical screen as readers show it, composed graphic by graphic.
+
+/// Draws the part @p area (screen coordinates, inside the picture placed at
+/// @p origin) of a paletted picture onto the screen rows that @p line gives
+/// (pixel 0 of screen row y, 0xAARRGGBB words). Pixels of
+/// @p transparentIndex (-1: none) are left as they are; indices beyond the
+/// colour table show black.
+void drawMappedPicture(const TDeviceIndependentBitmap& picture, QPoint origin, const QRect& area,
+                       int transparentIndex, const std::function<std::uint32_t*(int y)>& line);
 
 /// A logical screen composed graphic by graphic by the GIF89a rules, as
 /// readers show it: the screen starts transparent, transparent pixels leave
@@ -44,7 +53,6 @@ public:
 
 private:
     QRect dispose();
-    void drawMapped(const TDeviceIndependentBitmap& picture, QPoint origin, int transparentIndex);
     void drawTrueColour(const TDeviceIndependentBitmap& picture, QPoint origin);
     std::uint32_t* line(int y) { return screen_.data() + std::size_t(y) * std::size_t(width_); }
 
