@@ -146,16 +146,26 @@ int largestIndex(const TOptimizedFrame& frame, const TableChoice& table) {
     return largest;
 }
 
+// A table of the frame's own pays for its bytes only through a smaller code
+// size, which saves at most that many bits on each code; the frame's codes
+// are at least a bit wider than the shared table's code size.
+bool ownTableMayPay(std::int64_t sharedBytes, int sharedCodeSize, int ownCodeSize, std::int64_t ownTableBytes) {
+    if (ownCodeSize >= sharedCodeSize) return false;
+    const std::int64_t codes = sharedBytes * 8 / (sharedCodeSize + 1);
+    return ownTableBytes < codes * (sharedCodeSize - ownCodeSize) / 8;
+}
+
 // Small frames are coded every way. In large ones, unchanged pixels are
 // worth a transparent index only where they are most of the frame (on
 // terminals, sprites and pans they have never won below half of it), and
-// there the opaque coding has never won.
+// there the opaque coding has never won, nor has the all-transparent one
+// beaten the coding free to take either.
 std::vector<Unchanged> waysToTry(const TOptimizedFrame& frame) {
     if (frame.unchangedCount == 0) return {Unchanged::Coloured};
     const std::size_t pixels = frame.ids.size();
-    if (pixels <= 4096) return {Unchanged::Coloured, Unchanged::Transparent, Unchanged::Either};
+    if (pixels <= 8192) return {Unchanged::Coloured, Unchanged::Transparent, Unchanged::Either};
     if (frame.unchangedCount * 2 < pixels) return {Unchanged::Coloured};
-    return {Unchanged::Transparent, Unchanged::Either};
+    return {Unchanged::Either};
 }
 
 }  // namespace
@@ -163,17 +173,12 @@ std::vector<Unchanged> waysToTry(const TOptimizedFrame& frame) {
 void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
     TColourIndexMap globalIndex;
     for (std::size_t i = 0; i < global.colours.size(); ++i) globalIndex.insert(global.colours[i], std::uint32_t(i));
-    std::vector<TableChoice> choices;
-    if (std::optional<TableChoice> shared = globalChoice(frame, global, globalIndex)) choices.push_back(*shared);
-    TableChoice own = localChoice(frame);
-    if (choices.empty() ||
-        codeSizeFor(largestIndex(frame, own)) < codeSizeFor(largestIndex(frame, choices.front()))) {
-        choices.push_back(std::move(own));
-    }
+    const std::optional<TableChoice> shared = globalChoice(frame, global, globalIndex);
+    const TableChoice own = localChoice(frame);
+    const std::vector<Unchanged> ways = waysToTry(frame);
     std::optional<Coded> best;
     const TableChoice* bestTable = nullptr;
-    const std::vector<Unchanged> ways = waysToTry(frame);
-    for (const TableChoice& table : choices) {
+    const auto codeWith = [&](const TableChoice& table) {
         for (Unchanged unchanged : ways) {
             std::optional<Coded> coded = code(frame, table, unchanged);
             if (coded && (!best || coded->cost < best->cost)) {
@@ -181,6 +186,11 @@ void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
                 bestTable = &table;
             }
         }
+    };
+    if (shared) codeWith(*shared);
+    if (!best || ownTableMayPay(best->cost, codeSizeFor(largestIndex(frame, *shared)),
+                                codeSizeFor(largestIndex(frame, own)), tableBytes(own.localTable.size()))) {
+        codeWith(own);
     }
     if (!best) throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
     frame.data = best->data;
