@@ -20,7 +20,7 @@ public:
     std::uint32_t find(std::uint32_t colour) const {
         if (colour == lastKey_) return lastValue_;
         for (std::uint32_t at = slotOf(colour);; at = (at + 1) & mask()) {
-            if (keys_[at] == colour) return values_[at];
+            if (keys_[at] == colour) return remember(colour, values_[at]);
             if (keys_[at] == 0) return kMissing;
         }
     }
@@ -43,7 +43,7 @@ private:
     static constexpr std::size_t kStart = 1024;
     std::uint32_t mask() const { return std::uint32_t(keys_.size() - 1); }
     std::uint32_t slotOf(std::uint32_t colour) const { return (colour * 0x9E3779B1u) >> shift_; }
-    std::uint32_t remember(std::uint32_t colour, std::uint32_t value) {
+    std::uint32_t remember(std::uint32_t colour, std::uint32_t value) const {
         lastKey_ = colour;
         lastValue_ = value;
         return value;
@@ -66,6 +66,6 @@ private:
     std::vector<std::uint32_t> values_;
     std::size_t count_ = 0;
     int shift_ = 22;  // 32 less the bits of kStart
-    std::uint32_t lastKey_ = 0;
-    std::uint32_t lastValue_ = 0;
+    mutable std::uint32_t lastKey_ = 0;
+    mutable std::uint32_t lastValue_ = 0;
 };

@@ -50,8 +50,9 @@ public:
     /// a GIF87a header are read as browsers read them. The screen and every
     /// image are held to @p pixelLimit before anything is allocated for
     /// them (EGIFError "Image of %1 x %2 pixels is over the limit of %3
-    /// pixels"). The decoder's faults propagate (EGIFError, ELZWError), as
-    /// do those of addFrame.
+    /// pixels"). The stream is decoded on a thread of its own while the
+    /// frames before are composed. The decoder's faults propagate
+    /// (EGIFError, ELZWError), as do those of addFrame.
     static std::unique_ptr<TGIFFrameOptimizer> CreateFromStream(TStream* gif,
                                                                 std::int64_t pixelLimit = kDefaultPixelLimit);
 

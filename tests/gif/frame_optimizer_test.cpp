@@ -187,6 +187,14 @@ TEST(FrameOptimizer, ReadsFilesOtherProgramsWriteAndHoldsScreensToTheLimit) {
     TMemoryStream small(plainFile(testPictures({})));
     expectThrowWithMessage<EGIFError>([&] { TGIFFrameOptimizer::CreateFromStream(&small, 1000); },
                                       QStringLiteral("Image of 40 x 30 pixels is over the limit of 1000 pixels"));
+    // An image over the limit after others is refused as it is met, while
+    // the frames before it are being optimised.
+    QByteArray late = plainFile(testPictures({}));
+    late.chop(1);  // the trailer
+    late += QByteArray::fromHex("2c00000000d007d0070000020100003b");
+    TMemoryStream lateIn(late);
+    expectThrowWithMessage<EGIFError>([&] { TGIFFrameOptimizer::CreateFromStream(&lateIn, 100000); },
+                                      QStringLiteral("Image of 2000 x 2000 pixels is over the limit of 100000 pixels"));
 }
 
 // A stream that fails part way raises its error, and nothing more is
