@@ -7,65 +7,58 @@
 /// A map of colours to small numbers for the frame optimiser's pixel loops.
 
 /// Colours (non-zero 32-bit words) to small numbers: open addressing that
-/// doubles when half full, with the last colour looked up remembered, since
-/// neighbours often share one.
+/// doubles when half full. Lookups take no branch a photograph's pixels
+/// would mispredict beyond the probe itself.
 class TColourIndexMap {
 public:
     /// What find() gives for a colour not in the map.
     static constexpr std::uint32_t kMissing = 0xFFFFFFFF;
 
-    TColourIndexMap() : keys_(kStart, 0), values_(kStart, 0) {}
+    TColourIndexMap() : slots_(kStart) {}
 
     /// The colour's number, or kMissing.
     std::uint32_t find(std::uint32_t colour) const {
-        if (colour == lastKey_) return lastValue_;
         for (std::uint32_t at = slotOf(colour);; at = (at + 1) & mask()) {
-            if (keys_[at] == colour) return remember(colour, values_[at]);
-            if (keys_[at] == 0) return kMissing;
+            const Slot slot = slots_[at];
+            if (slot.key == colour) return slot.value;
+            if (slot.key == 0) return kMissing;
         }
     }
     /// The colour's number, given @p value when it is new.
     std::uint32_t insert(std::uint32_t colour, std::uint32_t value) {
-        if (colour == lastKey_) return lastValue_;
         std::uint32_t at = slotOf(colour);
-        for (; keys_[at] != 0; at = (at + 1) & mask()) {
-            if (keys_[at] == colour) return remember(colour, values_[at]);
+        for (; slots_[at].key != 0; at = (at + 1) & mask()) {
+            if (slots_[at].key == colour) return slots_[at].value;
         }
-        keys_[at] = colour;
-        values_[at] = value;
-        if (++count_ * 2 > keys_.size()) grow();
-        return remember(colour, value);
+        slots_[at] = {colour, value};
+        if (++count_ * 2 > slots_.size()) grow();
+        return value;
     }
     /// How many colours the map holds.
     std::size_t size() const { return count_; }
 
 private:
+    // A colour and its number side by side, so that a probe reads one line.
+    struct Slot {
+        std::uint32_t key = 0;
+        std::uint32_t value = 0;
+    };
     static constexpr std::size_t kStart = 1024;
-    std::uint32_t mask() const { return std::uint32_t(keys_.size() - 1); }
+    std::uint32_t mask() const { return std::uint32_t(slots_.size() - 1); }
     std::uint32_t slotOf(std::uint32_t colour) const { return (colour * 0x9E3779B1u) >> shift_; }
-    std::uint32_t remember(std::uint32_t colour, std::uint32_t value) const {
-        lastKey_ = colour;
-        lastValue_ = value;
-        return value;
-    }
     void grow() {
-        std::vector<std::uint32_t> keys(keys_.size() * 2, 0), values(keys.size(), 0);
+        std::vector<Slot> old(slots_.size() * 2);
         --shift_;
-        keys.swap(keys_);
-        values.swap(values_);
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            if (keys[i] == 0) continue;
-            std::uint32_t at = slotOf(keys[i]);
-            while (keys_[at] != 0) at = (at + 1) & mask();
-            keys_[at] = keys[i];
-            values_[at] = values[i];
+        old.swap(slots_);
+        for (const Slot& slot : old) {
+            if (slot.key == 0) continue;
+            std::uint32_t at = slotOf(slot.key);
+            while (slots_[at].key != 0) at = (at + 1) & mask();
+            slots_[at] = slot;
         }
     }
 
-    std::vector<std::uint32_t> keys_;
-    std::vector<std::uint32_t> values_;
+    std::vector<Slot> slots_;
     std::size_t count_ = 0;
     int shift_ = 22;  // 32 less the bits of kStart
-    mutable std::uint32_t lastKey_ = 0;
-    mutable std::uint32_t lastValue_ = 0;
 };

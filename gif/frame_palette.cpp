@@ -42,23 +42,24 @@ void collectColours(TOptimizedFrame& frame) {
     TColourIndexMap map;
     std::vector<std::uint32_t> colours;
     std::vector<std::uint8_t> required;
-    frame.ids.resize(frame.pixels.size());
+    const std::size_t count = frame.pixels.size();
+    frame.ids.resize(count);
+    const std::uint32_t* const pixels = frame.pixels.data();
+    const std::uint8_t* const unchangedPixels = frame.unchanged.data();
+    std::uint16_t* const ids = frame.ids.data();
     std::size_t unchanged = 0;
-    for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
-        const std::uint32_t colour = frame.pixels[i];
-        if (colour == 0) {
-            frame.ids[i] = TOptimizedFrame::kClear;
-            frame.hasClear = true;
-            continue;
-        }
-        const bool free = frame.unchanged[i] != 0;
+    bool clear = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t colour = pixels[i];
+        const bool free = unchangedPixels[i] != 0;
         unchanged += free;
-        std::uint32_t id = map.find(colour);
+        std::uint32_t id = colour == 0 ? TColourIndexMap::kMissing : map.find(colour);
         if (id == TColourIndexMap::kMissing) {
             // Colours only unchanged pixels have, past what a table holds, go
             // transparent.
-            if (free && colours.size() >= kMostColours) {
-                frame.ids[i] = TOptimizedFrame::kClear;
+            if (colour == 0 || (free && colours.size() >= kMostColours)) {
+                clear |= colour == 0;
+                ids[i] = TOptimizedFrame::kClear;
                 continue;
             }
             id = map.insert(colour, std::uint32_t(colours.size()));
@@ -66,8 +67,9 @@ void collectColours(TOptimizedFrame& frame) {
             required.push_back(0);
         }
         required[id] |= !free;
-        frame.ids[i] = std::uint16_t(id);
+        ids[i] = std::uint16_t(id);
     }
+    frame.hasClear = clear;
     std::vector<std::uint16_t> renumbered(colours.size());
     frame.colours.clear();
     for (int pass = 1; pass >= 0; --pass) {

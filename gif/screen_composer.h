@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -52,7 +53,16 @@ public:
     const std::vector<std::uint32_t>& pixels() const { return screen_; }
 
 private:
+    // The packed indices the last paletted picture drew, with the colours
+    // they showed; bits 0 when there are none to compare with.
+    struct DrawnIndices {
+        int bits = 0;
+        std::array<std::uint32_t, 256> colours{};
+        std::vector<std::uint8_t> rows;
+    };
+
     QRect dispose();
+    QRect drawMapped(const TDeviceIndependentBitmap& picture, QPoint origin, int transparentIndex, bool overLast);
     void drawTrueColour(const TDeviceIndependentBitmap& picture, QPoint origin);
     std::uint32_t* line(int y) { return screen_.data() + std::size_t(y) * std::size_t(width_); }
 
@@ -62,4 +72,5 @@ private:
     std::vector<std::uint32_t> underLast_;  // what the last graphic covered, when it is to come back
     QRect lastRect_;
     TDisposalMethods lastDisposal_ = TDisposalMethods::dmNone;
+    DrawnIndices drawn_;
 };
