@@ -66,11 +66,10 @@ private:
     bool stopped_ = false;
 };
 
-// Comments reach the handler as the decoder meets them, which is while it
-// reads the graphic before them. Plain text is not drawn: its comments wait
-// for the next image, and those after the last image come with the null
-// picture that ends the stream.
-// `comments` holds those the decoder has met so far.
+// `comments` gathers those the decoder meets, which it does while it reads
+// the graphic before them. Plain text is not drawn: its comments wait for
+// the next image, and those after the last image come with the null picture
+// that ends the stream.
 void decodeFrames(TZVQ_GIFDecompressor& decoder, TStream* gif, std::vector<QByteArray>& comments, FramePipe& pipe) {
     for (;;) {
         DecodedFrame frame;

@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -14,6 +13,7 @@
 namespace {
 
 constexpr std::size_t kOutputChunk = 64 * 1024;
+constexpr std::size_t kTableBytes = std::size_t(TZVQ_LZWCompressor::kTableSize) * sizeof(std::uint16_t);
 
 int checkedCodeSize(int size) {
     if (size == 1) return 2;
@@ -46,10 +46,6 @@ int codeSizeFor(TDIBFormat format) {
     return length >= full;
 }
 
-}  // namespace
-
-namespace {
-constexpr std::size_t kTableBytes = std::size_t(TZVQ_LZWCompressor::kTableSize) * sizeof(std::uint16_t);
 }  // namespace
 
 void TZVQ_LZWCompressor::TableDeleter::operator()(std::uint16_t* table) const {

@@ -120,10 +120,9 @@ QRect TGIFScreenComposer::add(const TDeviceIndependentBitmap& picture, const TGI
             underLast_.insert(underLast_.end(), line(y) + lastRect_.left(), line(y) + lastRect_.right() + 1);
         }
     }
-    if (lastRect_.isEmpty() || !isMapped(picture.GetDIBType())) drawn_.bits = 0;
-    if (lastRect_.isEmpty()) return disposed;
-    if (!isMapped(picture.GetDIBType())) {
-        drawTrueColour(picture, info.Origin);
+    if (lastRect_.isEmpty() || !isMapped(picture.GetDIBType())) {
+        drawn_.bits = 0;
+        if (!lastRect_.isEmpty()) drawTrueColour(picture, info.Origin);
         return disposed.united(lastRect_);
     }
     return disposed.united(drawMapped(picture, info.Origin, transparentIndex, lastShows && lastRect == lastRect_));
