@@ -1,6 +1,7 @@
 // Optimised frames into image data: with the global table or one of their
 // own, unchanged pixels in their colours or free to be transparent, the
 // smallest kept.
+#include <algorithm>
 #include <bit>
 #include <optional>
 
@@ -13,6 +14,9 @@
 namespace {
 
 constexpr int kNone = -1;
+
+// Index buffers of frames up to this many pixels stay with their thread.
+constexpr std::size_t kKeptBuffer = std::size_t(4) << 20;
 
 // A colour table for one frame: each of its colour ids as an index (kNone
 // where the table lacks the colour), and the transparent index.
@@ -100,7 +104,15 @@ enum class Unchanged { Coloured, Transparent, Either };
 std::optional<Coded> code(const TOptimizedFrame& frame, const TableChoice& table, Unchanged unchanged) {
     const std::size_t count = frame.ids.size();
     const bool either = unchanged == Unchanged::Either;
-    std::vector<std::uint8_t> indices(count), alternatives(either ? count : 0);
+    // Kept by each thread from one coding to the next, so that their pages
+    // are touched once; a very large frame's are let go after it.
+    thread_local std::vector<std::uint8_t> indexBuffer, alternativeBuffer;
+    if (indexBuffer.size() > kKeptBuffer) indexBuffer = {};
+    if (alternativeBuffer.size() > kKeptBuffer) alternativeBuffer = {};
+    indexBuffer.resize(std::max(indexBuffer.size(), count));
+    if (either) alternativeBuffer.resize(std::max(alternativeBuffer.size(), count));
+    std::uint8_t* const indices = indexBuffer.data();
+    std::uint8_t* const alternatives = alternativeBuffer.data();
     const int transparent = table.transparentIndex;
     bool usesTransparent = frame.declaresTransparency;
     int largest = 0;
@@ -125,9 +137,9 @@ std::optional<Coded> code(const TOptimizedFrame& frame, const TableChoice& table
     {
         TZVQ_LZWCompressor coder(&out, codeSizeFor(largest));
         if (either) {
-            coder.writeEitherIndices(indices.data(), alternatives.data(), int(count));
+            coder.writeEitherIndices(indices, alternatives, int(count));
         } else {
-            coder.writeIndices(indices.data(), int(count));
+            coder.writeIndices(indices, int(count));
         }
         coder.Finish();
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gif/frame_colour_collector.h"
 #include "gif/gif_encoder.h"
 #include "gif/optimized_frame.h"
 #include "gif/screen_composer.h"
@@ -48,6 +49,7 @@ void TGIFFrameOptimizer::reset() {
     previous_.assign(std::size_t(width_) * std::size_t(height_), 0);
     state_ = previous_;
     unsynced_ = QRect();
+    collector_.reset();
     frames_.clear();
     comments_.clear();
 }
@@ -175,6 +177,7 @@ QRect TGIFFrameOptimizer::decideDisposal(TOptimizedFrame& last, QRect dirty, con
     last.declaresTransparency = disposal == TDisposalMethods::dmRestoreBackground;
     finalize(last, previous_);
     applyDisposal(last);
+    collector().add(&last);
     return next;
 }
 
@@ -182,7 +185,7 @@ QRect TGIFFrameOptimizer::decideDisposal(TOptimizedFrame& last, QRect dirty, con
 // from state_.
 void TGIFFrameOptimizer::finalize(TOptimizedFrame& frame, const std::vector<std::uint32_t>& screen) {
     const QRect r = frame.rect;
-    frame.pixels.resize(std::size_t(r.width()) * std::size_t(r.height()));
+    frame.pixels = collector().buffer(std::size_t(r.width()) * std::size_t(r.height()));
     frame.unchanged.resize(frame.pixels.size());
     std::size_t at = 0;
     for (int y = r.top(); y <= r.bottom(); ++y) {

@@ -14,6 +14,7 @@
 /// shows their frames.
 
 class TDeviceIndependentBitmap;
+class TFrameColourCollector;
 class TGIFScreenComposer;
 class TMemoryStream;
 class TStream;
@@ -105,6 +106,7 @@ private:
     void syncPrevious();
     void reset();
     int threads() const;
+    TFrameColourCollector& collector();
     void startStream(const TGlobalTable& global, TStream* stream);
     void writeFrame(const TOptimizedFrame& frame);
     void passOn(TStream* stream);
@@ -116,6 +118,9 @@ private:
     std::vector<std::uint32_t> state_;     // what that frame was drawn over
     QRect unsynced_;                       // where the screen may differ from previous_
     std::vector<std::unique_ptr<TOptimizedFrame>> frames_;
+    // Lists the colours of frames_ as they are finished; declared after
+    // them, it stops before they go.
+    std::unique_ptr<TFrameColourCollector> collector_;
     std::vector<QByteArray> comments_;     // for the next frame
     std::optional<int> loopCount_;
     int threadCount_ = 0;

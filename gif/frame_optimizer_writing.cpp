@@ -1,5 +1,6 @@
 // The frame optimiser's output: the whole animation at once, its frames
 // coded on several threads, or frame by frame as they are settled.
+#include "gif/frame_colour_collector.h"
 #include "gif/frame_optimizer.h"
 #include "gif/frame_threads.h"
 #include "gif/gif_encoder.h"
@@ -21,6 +22,11 @@ std::unique_ptr<TLogicalPalette> paletteOf(const std::vector<std::uint32_t>& ent
 TGIFFrameOptimizer::~TGIFFrameOptimizer() = default;
 
 int TGIFFrameOptimizer::threads() const { return threadCount_ > 0 ? threadCount_ : coreCount(); }
+
+TFrameColourCollector& TGIFFrameOptimizer::collector() {
+    if (!collector_) collector_ = std::make_unique<TFrameColourCollector>(threads() > 1);
+    return *collector_;
+}
 
 // The header, the screen descriptor with the global table, and the looping
 // extension.
@@ -61,8 +67,11 @@ void TGIFFrameOptimizer::write(TStream* stream) {
     }
     std::vector<TOptimizedFrame*> frames;
     for (const auto& frame : frames_) frames.push_back(frame.get());
-    if (!frames.empty()) finalize(*frames.back(), composer_->pixels());
-    runOnThreads(int(frames.size()), threads(), [&](int i) { collectColours(*frames[std::size_t(i)]); });
+    if (!frames.empty()) {
+        finalize(*frames.back(), composer_->pixels());
+        collector().add(frames.back());
+    }
+    collector().finish();
     const TGlobalTable global = chooseGlobalTable(frames);
     runOnThreads(int(frames.size()), threads(), [&](int i) { codeFrame(*frames[std::size_t(i)], global); });
     // The encoder writes only into a stream of the optimiser's own, so that
@@ -89,15 +98,14 @@ std::int64_t TGIFFrameOptimizer::writeSoFar(TStream* stream) {
         finalize(*last, composer_->pixels());
         collectColours(*last);
     }
+    collector().finish();
     if (!streamEncoder_) {
         TOptimizedFrame* first = frames_.size() > 1 ? frames_.front().get() : last.get();
-        if (first && first != last.get()) collectColours(*first);
         streamGlobal_ = std::make_unique<TGlobalTable>(first ? chooseGlobalTable({first}) : TGlobalTable{});
         startStream(*streamGlobal_, streamOut_.get());
     }
     for (; streamed_ + 1 < frames_.size(); ++streamed_) {
         TOptimizedFrame& frame = *frames_[streamed_];
-        if (frame.ids.empty() && !frame.pixels.empty()) collectColours(frame);
         codeFrame(frame, *streamGlobal_);
         writeFrame(frame);
         frame.data.clear();

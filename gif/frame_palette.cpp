@@ -88,7 +88,6 @@ void collectColours(TOptimizedFrame& frame) {
     }
     frame.unchangedCount = unchanged;
     frame.hasUnchanged = unchanged > 0;
-    frame.pixels = {};
 }
 
 TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames) {

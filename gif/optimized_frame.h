@@ -63,7 +63,7 @@ struct TGlobalTable {
     std::vector<std::uint32_t> colours;
 };
 
-/// Lists the frame's colours and ids, and frees its pixels. A frame whose
+/// Lists the frame's colours and ids from its pixels. A frame whose
 /// changed pixels have more than 256 colours raises EGIFError.
 void collectColours(TOptimizedFrame& frame);
 /// The table the frames share: every colour when all fit, else those most

@@ -1,0 +1,85 @@
+#include "gif/frame_colour_collector.h"
+
+#include "gif/optimized_frame.h"
+
+TFrameColourCollector::TFrameColourCollector(bool ownThread) {
+    if (ownThread) worker_ = std::thread([this] { run(); });
+}
+
+TFrameColourCollector::~TFrameColourCollector() {
+    if (!worker_.joinable()) return;
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+}
+
+std::vector<std::uint32_t> TFrameColourCollector::buffer(std::size_t size) {
+    std::vector<std::uint32_t> pixels;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!spare_.empty()) {
+            pixels = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    pixels.resize(size);
+    return pixels;
+}
+
+void TFrameColourCollector::add(TOptimizedFrame* frame) {
+    if (!worker_.joinable() || frame->pixels.size() < kHandedOver) {
+        collect(frame);
+        return;
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return waiting_.size() < kWaiting; });
+    waiting_.push_back(frame);
+    changed_.notify_all();
+}
+
+void TFrameColourCollector::finish() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return waiting_.empty() && !collecting_; });
+    if (failure_) std::rethrow_exception(failure_);
+}
+
+void TFrameColourCollector::run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
+        if (stopping_) return;
+        TOptimizedFrame* frame = waiting_.front();
+        waiting_.pop_front();
+        collecting_ = true;
+        changed_.notify_all();
+        lock.unlock();
+        collect(frame);
+        lock.lock();
+        collecting_ = false;
+        changed_.notify_all();
+    }
+}
+
+// Once a frame has failed, the stream cannot be written: the frames after
+// it are not collected.
+void TFrameColourCollector::collect(TOptimizedFrame* frame) {
+    std::exception_ptr failure;
+    {
+        const std::lock_guard lock(mutex_);
+        failure = failure_;
+    }
+    if (!failure) {
+        try {
+            collectColours(*frame);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    const std::lock_guard lock(mutex_);
+    if (!failure_) failure_ = failure;
+    spare_.push_back(std::move(frame->pixels));
+    frame->pixels = {};
+}
