@@ -1,7 +1,9 @@
 // The bitmap and the window toolkit: toolkit bitmaps, drawing, the clipboard.
+#include <algorithm>
 #include <cmath>
 
 #include "imaging/device_independent_bitmap.h"
+#include "imaging/dib_layout.h"
 #include "imaging/imaging_errors.h"
 #include "imaging/logical_palette.h"
 #include "imaging/pixel_readers.h"
@@ -43,6 +45,25 @@ void writeIndices(TDeviceIndependentBitmap* dib, const QImage& indexed) {
         const uchar* line = indexed.constScanLine(y);
         for (int x = 0; x < indexed.width(); ++x) mapped->SetNextIndex(line[x]);
         mapped->NextRow();
+    }
+}
+
+// An RGB32 image of the bitmap's size into its 24-bit rows (blue, green,
+// red), a row at a time.
+void writeRgbRows(TDeviceIndependentBitmap* dib, const QImage& rgb) {
+    const int width = std::min(rgb.width(), dib->GetWidth());
+    const int height = std::min(rgb.height(), dib->GetHeight());
+    const std::int64_t stride = dibStride(24, dib->GetWidth());
+    const bool topDown = dib->isTopDown();
+    for (int y = 0; y < height; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        const int stored = topDown ? y : dib->GetHeight() - 1 - y;
+        std::uint8_t* out = dib->GetBits() + stored * stride;
+        for (int x = 0; x < width; ++x, out += 3) {
+            out[0] = std::uint8_t(qBlue(line[x]));
+            out[1] = std::uint8_t(qGreen(line[x]));
+            out[2] = std::uint8_t(qRed(line[x]));
+        }
     }
 }
 
@@ -94,6 +115,10 @@ void TDeviceIndependentBitmap::Bitmap2DIB(TBitmap* bitmap) {
 
 void TDeviceIndependentBitmap::writeImage(const QImage& image) {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    if (GetDIBType() == TDIBFormat::dt24bit) {
+        writeRgbRows(this, rgb);
+        return;
+    }
     std::unique_ptr<TDIBWriter> writer = GetWriter();
     for (int y = 0; y < rgb.height() && !writer->EndOfScan(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
