@@ -26,12 +26,6 @@ struct TableChoice {
     std::vector<std::uint32_t> localTable;  // empty: the global table
 };
 
-struct Coded {
-    QByteArray data;
-    int transparentIndex = kNone;
-    std::int64_t cost = INT64_MAX;
-};
-
 // The bytes a local table of `count` entries takes: a power of two, at
 // least 2.
 std::int64_t tableBytes(std::size_t count) {
@@ -101,7 +95,7 @@ enum class Unchanged { Coloured, Transparent, Either };
 // One coding of the frame, its unchanged pixels in their colours (or
 // transparent where the table lacks them), transparent, or free to be
 // either. Null when the frame cannot be coded so.
-std::optional<Coded> code(const TOptimizedFrame& frame, const TableChoice& table, Unchanged unchanged) {
+std::optional<TFrameCoding> code(const TOptimizedFrame& frame, const TableChoice& table, Unchanged unchanged) {
     const std::size_t count = frame.ids.size();
     const bool either = unchanged == Unchanged::Either;
     // Kept by each thread from one coding to the next, so that their pages
@@ -143,9 +137,10 @@ std::optional<Coded> code(const TOptimizedFrame& frame, const TableChoice& table
         }
         coder.Finish();
     }
-    Coded coded;
+    TFrameCoding coded;
     coded.data = out.bytes();
     coded.transparentIndex = usesTransparent ? transparent : kNone;
+    coded.localTable = table.localTable;
     coded.cost = coded.data.size() + tableBytes(table.localTable.size());
     return coded;
 }
@@ -180,34 +175,38 @@ std::vector<Unchanged> waysToTry(const TOptimizedFrame& frame) {
     return {Unchanged::Either};
 }
 
+// The smallest of the codings with the table, the first of equals; kept in
+// `best` where it is smaller than that.
+void codeWith(const TOptimizedFrame& frame, const TableChoice& table, std::optional<TFrameCoding>& best) {
+    for (Unchanged unchanged : waysToTry(frame)) {
+        std::optional<TFrameCoding> coded = code(frame, table, unchanged);
+        if (coded && (!best || coded->cost < best->cost)) best = std::move(coded);
+    }
+}
+
 }  // namespace
+
+void codeWithOwnTable(TOptimizedFrame& frame) { codeWith(frame, localChoice(frame), frame.ownCoding); }
 
 void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
     TColourIndexMap globalIndex;
     for (std::size_t i = 0; i < global.colours.size(); ++i) globalIndex.insert(global.colours[i], std::uint32_t(i));
     const std::optional<TableChoice> shared = globalChoice(frame, global, globalIndex);
     const TableChoice own = localChoice(frame);
-    const std::vector<Unchanged> ways = waysToTry(frame);
-    std::optional<Coded> best;
-    const TableChoice* bestTable = nullptr;
-    const auto codeWith = [&](const TableChoice& table) {
-        for (Unchanged unchanged : ways) {
-            std::optional<Coded> coded = code(frame, table, unchanged);
-            if (coded && (!best || coded->cost < best->cost)) {
-                best = std::move(coded);
-                bestTable = &table;
-            }
-        }
-    };
-    if (shared) codeWith(*shared);
+    std::optional<TFrameCoding> best;
+    if (shared) codeWith(frame, *shared, best);
     if (!best || ownTableMayPay(best->cost, codeSizeFor(largestIndex(frame, *shared)),
                                 codeSizeFor(largestIndex(frame, own)), tableBytes(own.localTable.size()))) {
-        codeWith(own);
+        // Only a smaller coding replaces the shared table's, as when coded
+        // one after the other.
+        if (!frame.ownCoding) codeWith(frame, own, frame.ownCoding);
+        if (frame.ownCoding && (!best || frame.ownCoding->cost < best->cost)) best = std::move(frame.ownCoding);
     }
     if (!best) throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
     frame.data = best->data;
     frame.transparentIndex = best->transparentIndex;
-    frame.localTable = bestTable->localTable;
+    frame.localTable = best->localTable;
     frame.ids = {};
     frame.unchanged = {};
+    frame.ownCoding.reset();
 }

@@ -31,11 +31,16 @@ std::vector<std::uint32_t> TFrameColourCollector::buffer(std::size_t size) {
 
 void TFrameColourCollector::add(TOptimizedFrame* frame) {
     if (!worker_.joinable() || frame->pixels.size() < kHandedOver) {
-        collect(frame);
+        collect(frame, false);
         return;
     }
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return waiting_.size() < kWaiting; });
+    if (waiting_.size() >= kWaiting) {
+        // Behind: the caller's thread takes this one rather than wait.
+        lock.unlock();
+        collect(frame, true);
+        return;
+    }
     waiting_.push_back(frame);
     changed_.notify_all();
 }
@@ -56,7 +61,7 @@ void TFrameColourCollector::run() {
         collecting_ = true;
         changed_.notify_all();
         lock.unlock();
-        collect(frame);
+        collect(frame, true);
         lock.lock();
         collecting_ = false;
         changed_.notify_all();
@@ -65,7 +70,7 @@ void TFrameColourCollector::run() {
 
 // Once a frame has failed, the stream cannot be written: the frames after
 // it are not collected.
-void TFrameColourCollector::collect(TOptimizedFrame* frame) {
+void TFrameColourCollector::collect(TOptimizedFrame* frame, bool mayCodeAhead) {
     std::exception_ptr failure;
     {
         const std::lock_guard lock(mutex_);
@@ -74,6 +79,7 @@ void TFrameColourCollector::collect(TOptimizedFrame* frame) {
     if (!failure) {
         try {
             collectColours(*frame);
+            if (outgrowsTable(*frame) && mayCodeAhead) codeWithOwnTable(*frame);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -82,4 +88,16 @@ void TFrameColourCollector::collect(TOptimizedFrame* frame) {
     if (!failure_) failure_ = failure;
     spare_.push_back(std::move(frame->pixels));
     frame->pixels = {};
+}
+
+// Whether the frames so far draw more colours than a table holds, and this
+// one draws more than half a table: the global table will most likely lack
+// some of them.
+bool TFrameColourCollector::outgrowsTable(const TOptimizedFrame& frame) {
+    const std::lock_guard lock(mutex_);
+    for (int id = 0; id < frame.requiredColours && !outgrown_; ++id) {
+        drawn_.insert(frame.colours[std::size_t(id)], 0);
+        outgrown_ = drawn_.size() > 256;
+    }
+    return outgrown_ && frame.requiredColours > 128;
 }

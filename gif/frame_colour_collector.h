@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "gif/colour_index_map.h"
+
 /// @file
 /// The colours of the frame optimiser's finished frames, listed while the
 /// frames after them are composed.
@@ -15,12 +17,16 @@
 struct TOptimizedFrame;
 
 /// Runs collectColours on each frame it is given: large ones on a thread of
-/// its own where it has one, others at once on the caller's. The pixel buffers of collected frames are kept
-/// for the frames to come, so that their pages are touched once rather than
-/// once a frame.
+/// its own where it has one, others at once on the caller's. Once the
+/// clip's colours outgrow one table, frames of many colours collected that
+/// way are also coded with tables of their own (codeWithOwnTable), which
+/// they will most likely need. The pixel buffers of collected frames are
+/// kept for the frames to come, so that their pages are touched once rather
+/// than once a frame.
 class TFrameColourCollector {
 public:
-    /// At most this many frames wait for their colours; more wait in add().
+    /// At most this many frames wait for their colours; add() collects the
+    /// next ones itself until there is room.
     static constexpr std::size_t kWaiting = 4;
     /// Frames of fewer pixels are collected at once: handing them over
     /// would cost more than it saves.
@@ -43,7 +49,8 @@ public:
 
 private:
     void run();
-    void collect(TOptimizedFrame* frame);
+    void collect(TOptimizedFrame* frame, bool mayCodeAhead);
+    bool outgrowsTable(const TOptimizedFrame& frame);
 
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -52,5 +59,7 @@ private:
     bool stopping_ = false;
     std::exception_ptr failure_;
     std::vector<std::vector<std::uint32_t>> spare_;
+    TColourIndexMap drawn_;  // colours frames draw, until they outgrow a table
+    bool outgrown_ = false;
     std::thread worker_;
 };

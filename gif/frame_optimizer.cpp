@@ -71,8 +71,16 @@ TGIFFrameOptimizer::Scan TGIFFrameOptimizer::scan(const std::vector<std::uint32_
         while (screen[first] == below[first]) ++first;
         while (screen[last] == below[last]) --last;
         changed.add(first, last, y);
+        // One pass that vectorises counts the changes and tells whether any
+        // pixel turned transparent; only then are those looked for.
+        int differing = 0, turnedClear = 0;
         for (int x = first; x <= last; ++x) {
-            count += screen[x] != below[x];
+            differing += screen[x] != below[x];
+            turnedClear |= (screen[x] == 0) & (below[x] != 0);
+        }
+        count += differing;
+        if (!turnedClear) return;
+        for (int x = first; x <= last; ++x) {
             if (screen[x] == 0 && below[x] != 0) cleared.add(x, x, y);
         }
     };
@@ -187,14 +195,17 @@ void TGIFFrameOptimizer::finalize(TOptimizedFrame& frame, const std::vector<std:
     const QRect r = frame.rect;
     frame.pixels = collector().buffer(std::size_t(r.width()) * std::size_t(r.height()));
     frame.unchanged.resize(frame.pixels.size());
-    std::size_t at = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        const std::size_t row = std::size_t(y) * std::size_t(width_);
-        for (int x = r.left(); x <= r.right(); ++x, ++at) {
-            const std::uint32_t colour = screen[row + std::size_t(x)];
-            frame.pixels[at] = colour;
-            frame.unchanged[at] = colour != 0 && colour == state_[row + std::size_t(x)];
-        }
+    // Local pointers: the byte stores would otherwise make the compiler
+    // load the vectors' own pointers again at every pixel.
+    std::uint32_t* pixels = frame.pixels.data();
+    std::uint8_t* unchanged = frame.unchanged.data();
+    const std::size_t width = std::size_t(r.width());
+    for (int y = r.top(); y <= r.bottom(); ++y, pixels += width, unchanged += width) {
+        const std::size_t row = std::size_t(y) * std::size_t(width_) + std::size_t(r.left());
+        const std::uint32_t* drawn = screen.data() + row;
+        const std::uint32_t* under = state_.data() + row;
+        std::memcpy(pixels, drawn, width * 4);
+        for (std::size_t x = 0; x < width; ++x) unchanged[x] = (drawn[x] != 0) & (drawn[x] == under[x]);
     }
 }
 

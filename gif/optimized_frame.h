@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QRect>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "gif/gif_types.h"
@@ -10,6 +11,18 @@
 /// @file
 /// What the frame optimiser keeps of each frame between finding its
 /// rectangle and writing it, and the steps that turn it into image data.
+
+/// One way a frame was coded.
+struct TFrameCoding {
+    /// The LZW data with its code size byte, sub-blocks and terminator.
+    QByteArray data;
+    /// The transparent index (-1: none).
+    int transparentIndex = -1;
+    /// Its own colour table (empty: the global one).
+    std::vector<std::uint32_t> localTable;
+    /// The bytes it costs: its data and its table.
+    std::int64_t cost = 0;
+};
 
 /// One frame of TGIFFrameOptimizer on its way to the stream.
 struct TOptimizedFrame {
@@ -46,6 +59,9 @@ struct TOptimizedFrame {
     std::size_t unchangedCount = 0;
     /// Whether any pixel must be transparent.
     bool hasClear = false;
+    /// Its best coding with a table of its own, when made ahead of the
+    /// others (codeWithOwnTable).
+    std::optional<TFrameCoding> ownCoding;
 
     /// As coded: its own colour table (empty: the global one).
     std::vector<std::uint32_t> localTable;
@@ -72,5 +88,9 @@ void collectColours(TOptimizedFrame& frame);
 TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames);
 /// Codes the frame with the global table and with a table of its own, each
 /// with its unchanged pixels in their colours and free to be transparent,
-/// and keeps the smallest.
+/// and keeps the smallest; frees its ids.
 void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global);
+/// The codings with a table of the frame's own, made before the global table
+/// is known, for codeFrame to use; the bytes codeFrame keeps are the same.
+/// For frames that will most likely not fit the global table.
+void codeWithOwnTable(TOptimizedFrame& frame);

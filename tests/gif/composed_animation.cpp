@@ -211,6 +211,37 @@ std::vector<TestPicture> testPictures(const AnimationKind& kind) {
     return pictures;
 }
 
+std::vector<TestPicture> largeTestPictures(unsigned seed) {
+    Random random{seed};
+    std::vector<TestPicture> pictures;
+    std::vector<int> indices(std::size_t(kLargeWidth * kLargeHeight));
+    std::vector<TColor> colours;
+    for (int p = 0; p < 12; ++p) {
+        const int count = p == 7 ? 20 : 200;
+        // Every third picture repeats all but a band of the one before.
+        const bool repeat = p % 3 == 2 && count == int(colours.size());
+        if (!repeat) {
+            colours.clear();
+            for (int i = 0; i < count; ++i) colours.push_back(RGB(random.below(256), random.below(256), random.below(256)));
+        }
+        const int band = repeat ? 40 * (p / 3) : 0;
+        for (std::size_t i = 0; i < indices.size();) {
+            const int y = int(i) / kLargeWidth;
+            const int run = 1 + random.below(5);
+            const int index = random.below(count);
+            for (int r = 0; r < run && i < indices.size(); ++r, ++i) {
+                if (!repeat || (y >= band && y < band + 30)) indices[i] = index;
+            }
+        }
+        TestPicture picture;
+        picture.dib = pictureOf(kLargeWidth, kLargeHeight, colours, indices);
+        picture.info.DelayTime = 10;
+        picture.info.DisposalMethod = p % 2 ? TDisposalMethods::dmRestorePrevious : TDisposalMethods::dmNone;
+        pictures.push_back(std::move(picture));
+    }
+    return pictures;
+}
+
 QByteArray plainFile(const std::vector<TestPicture>& pictures, int width, int height) {
     TMemoryStream out;
     {

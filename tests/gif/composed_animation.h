@@ -65,6 +65,13 @@ struct AnimationKind {
 // one covering the whole screen with new pixels, and a last one the same
 // as a frame well before it.
 std::vector<TestPicture> testPictures(const AnimationKind& kind);
+// Twelve pictures covering a screen of kLargeWidth x kLargeHeight, large
+// enough to be handed to the optimiser's other threads: most of them with
+// 200 colours of their own, one with 20, and every third one repeating
+// the one before but for a band.
+constexpr int kLargeWidth = 220;
+constexpr int kLargeHeight = 180;
+std::vector<TestPicture> largeTestPictures(unsigned seed);
 // The pictures as a plain file: each one as it is, with its disposal and
 // transparency, looping for ever.
 QByteArray plainFile(const std::vector<TestPicture>& pictures, int width = 40, int height = 30);
