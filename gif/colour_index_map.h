@@ -17,13 +17,11 @@ public:
     TColourIndexMap() : slots_(kStart) {}
 
     /// The colour's number, or kMissing.
-    std::uint32_t find(std::uint32_t colour) const {
-        for (std::uint32_t at = slotOf(colour);; at = (at + 1) & mask()) {
-            const Slot slot = slots_[at];
-            if (slot.key == colour) return slot.value;
-            if (slot.key == 0) return kMissing;
-        }
-    }
+    std::uint32_t find(std::uint32_t colour) const;
+    /// find() with the map's state held apart, so that a pixel loop keeps it
+    /// in registers; good until the next insert.
+    class Finder;
+    Finder finder() const;
     /// The colour's number, given @p value when it is new.
     std::uint32_t insert(std::uint32_t colour, std::uint32_t value) {
         std::uint32_t at = slotOf(colour);
@@ -45,7 +43,8 @@ private:
     };
     static constexpr std::size_t kStart = 1024;
     std::uint32_t mask() const { return std::uint32_t(slots_.size() - 1); }
-    std::uint32_t slotOf(std::uint32_t colour) const { return (colour * 0x9E3779B1u) >> shift_; }
+    static std::uint32_t slotOf(std::uint32_t colour, int shift) { return (colour * 0x9E3779B1u) >> shift; }
+    std::uint32_t slotOf(std::uint32_t colour) const { return slotOf(colour, shift_); }
     void grow() {
         std::vector<Slot> old(slots_.size() * 2);
         --shift_;
@@ -62,3 +61,25 @@ private:
     std::size_t count_ = 0;
     int shift_ = 22;  // 32 less the bits of kStart
 };
+
+class TColourIndexMap::Finder {
+public:
+    Finder(const Slot* slots, std::uint32_t mask, int shift) : slots_(slots), mask_(mask), shift_(shift) {}
+    /// As TColourIndexMap::find.
+    std::uint32_t find(std::uint32_t colour) const {
+        for (std::uint32_t at = slotOf(colour, shift_);; at = (at + 1) & mask_) {
+            const Slot slot = slots_[at];
+            if (slot.key == colour) return slot.value;
+            if (slot.key == 0) return kMissing;
+        }
+    }
+
+private:
+    const Slot* slots_;
+    std::uint32_t mask_;
+    int shift_;
+};
+
+inline TColourIndexMap::Finder TColourIndexMap::finder() const { return {slots_.data(), mask(), shift_}; }
+
+inline std::uint32_t TColourIndexMap::find(std::uint32_t colour) const { return finder().find(colour); }

@@ -36,45 +36,63 @@ std::vector<std::uint32_t> pickColours(const std::vector<std::uint32_t>& byUse,
 
 }  // namespace
 
-// One pass numbers the colours as they come; a second puts those that
-// changed pixels have first.
-void collectColours(TOptimizedFrame& frame) {
+namespace {
+
+// A frame's colours numbered as they come.
+struct ColourNumbering {
     TColourIndexMap map;
     std::vector<std::uint32_t> colours;
-    std::vector<std::uint8_t> required;
+    // Whether a changed pixel has the colour, at its id + 1; unchanged
+    // pixels and transparent ones mark [0], so that the pixel loop stores
+    // without a branch or a load.
+    std::vector<std::uint16_t> required = {0};
+    bool clear = false;
+
+    // The id of a pixel whose colour is not numbered yet: kClear for
+    // transparency and for colours only unchanged pixels have past what a
+    // table could hold, else a new number.
+    [[gnu::noinline]] std::uint32_t add(std::uint32_t colour, bool free) {
+        if (colour == 0 || (free && colours.size() >= kMostColours)) {
+            clear |= colour == 0;
+            return TOptimizedFrame::kClear;
+        }
+        colours.push_back(colour);
+        required.push_back(0);
+        return map.insert(colour, std::uint32_t(colours.size() - 1));
+    }
+};
+
+}  // namespace
+
+// One pass numbers the colours as they come; a second puts those that
+// changed pixels have first, where they are not first already.
+void collectColours(TOptimizedFrame& frame) {
+    ColourNumbering numbering;
     const std::size_t count = frame.pixels.size();
     frame.ids.resize(count);
     const std::uint32_t* const pixels = frame.pixels.data();
     const std::uint8_t* const unchangedPixels = frame.unchanged.data();
     std::uint16_t* const ids = frame.ids.data();
-    std::size_t unchanged = 0;
-    bool clear = false;
+    TColourIndexMap::Finder finder = numbering.map.finder();
+    std::uint16_t* required = numbering.required.data();
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t colour = pixels[i];
         const bool free = unchangedPixels[i] != 0;
-        unchanged += free;
-        std::uint32_t id = colour == 0 ? TColourIndexMap::kMissing : map.find(colour);
+        std::uint32_t id = colour == 0 ? TColourIndexMap::kMissing : finder.find(colour);
         if (id == TColourIndexMap::kMissing) {
-            // Colours only unchanged pixels have, past what a table holds, go
-            // transparent.
-            if (colour == 0 || (free && colours.size() >= kMostColours)) {
-                clear |= colour == 0;
-                ids[i] = TOptimizedFrame::kClear;
-                continue;
-            }
-            id = map.insert(colour, std::uint32_t(colours.size()));
-            colours.push_back(colour);
-            required.push_back(0);
+            id = numbering.add(colour, free);
+            finder = numbering.map.finder();
+            required = numbering.required.data();
         }
-        required[id] |= !free;
+        required[(id + 1) * std::uint32_t(!free & (id != TOptimizedFrame::kClear))] = 1;
         ids[i] = std::uint16_t(id);
     }
-    frame.hasClear = clear;
+    const std::vector<std::uint32_t>& colours = numbering.colours;
     std::vector<std::uint16_t> renumbered(colours.size());
     frame.colours.clear();
     for (int pass = 1; pass >= 0; --pass) {
         for (std::size_t id = 0; id < colours.size(); ++id) {
-            if (required[id] != pass) continue;
+            if (numbering.required[id + 1] != pass) continue;
             renumbered[id] = std::uint16_t(frame.colours.size());
             frame.colours.push_back(colours[id]);
         }
@@ -83,9 +101,17 @@ void collectColours(TOptimizedFrame& frame) {
     if (frame.requiredColours > 256) {
         throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
     }
-    for (std::uint16_t& id : frame.ids) {
-        if (id != TOptimizedFrame::kClear) id = renumbered[id];
+    bool inOrder = true;
+    for (std::size_t id = 0; id < renumbered.size(); ++id) inOrder &= renumbered[id] == id;
+    if (!inOrder) {
+        for (std::uint16_t& id : frame.ids) {
+            if (id != TOptimizedFrame::kClear) id = renumbered[id];
+        }
     }
+    frame.hasClear = numbering.clear;
+    // Counted apart, in a loop that vectorises.
+    std::size_t unchanged = 0;
+    for (std::size_t i = 0; i < count; ++i) unchanged += unchangedPixels[i] != 0;
     frame.unchangedCount = unchanged;
     frame.hasUnchanged = unchanged > 0;
 }
