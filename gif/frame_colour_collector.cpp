@@ -47,6 +47,15 @@ void TFrameColourCollector::add(TOptimizedFrame* frame) {
 
 void TFrameColourCollector::finish() {
     std::unique_lock lock(mutex_);
+    // The caller's thread takes the frames still waiting rather than wait
+    // for them.
+    while (!waiting_.empty()) {
+        TOptimizedFrame* frame = waiting_.front();
+        waiting_.pop_front();
+        lock.unlock();
+        collect(frame, true);
+        lock.lock();
+    }
     changed_.wait(lock, [&] { return waiting_.empty() && !collecting_; });
     if (failure_) std::rethrow_exception(failure_);
 }

@@ -43,8 +43,10 @@ public:
     /// Lists the frame's colours, now or soon, and takes its pixels. The
     /// frame's colours, ids and counts are not to be touched until finish().
     void add(TOptimizedFrame* frame);
-    /// Waits for every frame added. The first fault a frame raised
-    /// (EGIFError) is raised here, by this call and every later one.
+    /// Collects the frames still waiting and waits for the one being
+    /// collected, so that every frame added is done. The first fault a
+    /// frame raised (EGIFError) is raised here, by this call and every later
+    /// one.
     void finish();
 
 private:
