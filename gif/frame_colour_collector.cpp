@@ -2,7 +2,11 @@
 
 #include "gif/optimized_frame.h"
 
+// Room is made first, so that handing a frame over or keeping its buffer
+// cannot fail later.
 TFrameColourCollector::TFrameColourCollector(bool ownThread) {
+    waiting_.reserve(kWaiting);
+    spare_.reserve(kWaiting + 4);
     if (ownThread) worker_ = std::thread([this] { run(); });
 }
 
@@ -51,7 +55,7 @@ void TFrameColourCollector::finish() {
     // for them.
     while (!waiting_.empty()) {
         TOptimizedFrame* frame = waiting_.front();
-        waiting_.pop_front();
+        waiting_.erase(waiting_.begin());
         lock.unlock();
         collect(frame, true);
         lock.lock();
@@ -66,7 +70,7 @@ void TFrameColourCollector::run() {
         changed_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
         if (stopping_) return;
         TOptimizedFrame* frame = waiting_.front();
-        waiting_.pop_front();
+        waiting_.erase(waiting_.begin());
         collecting_ = true;
         changed_.notify_all();
         lock.unlock();
@@ -95,7 +99,8 @@ void TFrameColourCollector::collect(TOptimizedFrame* frame, bool mayCodeAhead) {
     }
     const std::lock_guard lock(mutex_);
     if (!failure_) failure_ = failure;
-    spare_.push_back(std::move(frame->pixels));
+    // Past the room made, more than are ever out at once, a buffer is let go.
+    if (spare_.size() < spare_.capacity()) spare_.push_back(std::move(frame->pixels));
     frame->pixels = {};
 }
 

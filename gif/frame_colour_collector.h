@@ -2,7 +2,6 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -56,7 +55,7 @@ private:
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<TOptimizedFrame*> waiting_;
+    std::vector<TOptimizedFrame*> waiting_;  // oldest first
     bool collecting_ = false;
     bool stopping_ = false;
     std::exception_ptr failure_;
