@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "gif/frame_threads.h"
 #include "gif/gif_errors.h"
@@ -162,6 +163,34 @@ TGIFIndexedClip assembleClip(const std::vector<Pixels>& pixels, const std::vecto
     return clip;
 }
 
+// Stores of the shared palette's nearest entries, each used by one thread
+// at a time and kept for the frames after, so that a cell's entry is looked
+// for once a thread rather than once a frame.
+class NearestEntriesPool {
+public:
+    explicit NearestEntriesPool(const TLogicalPalette* palette) : palette_(palette) {}
+    std::shared_ptr<TNearestEntries> take() {
+        {
+            const std::lock_guard lock(mutex_);
+            if (!free_.empty()) {
+                std::shared_ptr<TNearestEntries> store = std::move(free_.back());
+                free_.pop_back();
+                return store;
+            }
+        }
+        return nearestEntriesOf(palette_);
+    }
+    void giveBack(std::shared_ptr<TNearestEntries> store) {
+        const std::lock_guard lock(mutex_);
+        free_.push_back(std::move(store));
+    }
+
+private:
+    const TLogicalPalette* palette_;
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<TNearestEntries>> free_;
+};
+
 std::unique_ptr<TLogicalPalette> paletteOf(TDeviceIndependentBitmap* dib, int colours, TGIFPaletteQuality quality) {
     if (quality == TGIFPaletteQuality::High) return refinedPalette(dib, colours);
     return std::make_unique<TQuantizedPalette>(dib, colours);
@@ -188,6 +217,7 @@ TGIFIndexedClip indexedClip(const std::vector<const TDeviceIndependentBitmap*>& 
     // together in order afterwards.
     std::vector<std::unique_ptr<TDeviceIndependentBitmap>> mapped(pictures.size());
     std::vector<std::unique_ptr<TLogicalPalette>> palettes(pictures.size());
+    NearestEntriesPool nearest(shared.get());
     runOnThreads(count, coreCount(), [&](int i) {
         const std::size_t at = std::size_t(i);
         const Pixels& now = pixels[at];
@@ -198,8 +228,15 @@ TGIFIndexedClip indexedClip(const std::vector<const TDeviceIndependentBitmap*>& 
         TLogicalPalette* palette = shared ? shared.get() : palettes[at].get();
         // Only the refined palette is exact colour for colour.
         const bool exact = options.quality == TGIFPaletteQuality::High && palette->GetIsExact();
-        mapped[at] = exact ? indexedExactly(crop.get(), palette)
-                                           : indexedFaithfully(crop.get(), palette, options.dither);
+        if (exact) {
+            mapped[at] = indexedExactly(crop.get(), palette);
+        } else if (shared) {
+            std::shared_ptr<TNearestEntries> store = nearest.take();
+            mapped[at] = indexedFaithfully(crop.get(), palette, options.dither, *store);
+            nearest.giveBack(std::move(store));
+        } else {
+            mapped[at] = indexedFaithfully(crop.get(), palette, options.dither);
+        }
     });
     return assembleClip(pixels, changed, mapped, shared.get(), palettes, options.transparent.has_value());
 }

@@ -299,15 +299,17 @@ std::unique_ptr<TDeviceIndependentBitmap> indexedBy(TDeviceIndependentBitmap* di
     return out;
 }
 
+}  // namespace
+
 // The nearest entry by plain RGB distance, for the centre of each cell of a
 // grid of 4 x 4 x 4 values, found when first asked for. A block of 8 x 8 x 8
 // cells first finds the entries that can be nearest to any point of it:
 // those no farther from the block than the farthest point of the block is
 // from the entry that is nearest at its worst. A cell then looks at those
 // alone.
-class NearestEntries {
+class TNearestEntries {
 public:
-    explicit NearestEntries(const TLogicalPalette* palette)
+    explicit TNearestEntries(const TLogicalPalette* palette)
         : cells_(std::size_t(1) << 18, 0), known_(cells_.size() / 64, 0), candidates_(kBlocks) {
         for (int i = 0; i < palette->GetCount(); ++i)
             colours_.push_back({palette->GetRed(i), palette->GetGreen(i), palette->GetBlue(i)});
@@ -393,6 +395,12 @@ private:
     std::vector<Candidates> candidates_;
 };
 
+std::shared_ptr<TNearestEntries> nearestEntriesOf(const TLogicalPalette* palette) {
+    return std::make_shared<TNearestEntries>(palette);
+}
+
+namespace {
+
 // Floyd-Steinberg error diffusion on a serpentine path with the nearest
 // entry by plain RGB distance. Errors are kept in 16ths, for the row being
 // coded and the next one; what reaches a pixel is damped as the library's
@@ -400,7 +408,7 @@ private:
 // that noise stays low.
 class FullDiffusion {
 public:
-    FullDiffusion(NearestEntries& nearest, int width)
+    FullDiffusion(TNearestEntries& nearest, int width)
         : nearest_(nearest), width_(width), current_(std::size_t(width + 2) * 3), next_(current_.size()) {
         TFSErrorLimitArray limits;
         TFSDitherer::InitErrorLimits(limits);
@@ -456,7 +464,7 @@ private:
     // 16 * 223 = 3568 either way.
     static constexpr int kDampedReach = 4096;
     std::array<std::int8_t, 2 * kDampedReach> damped_;
-    NearestEntries& nearest_;
+    TNearestEntries& nearest_;
     int width_;
     std::vector<int> current_, next_;
     bool forward_ = true;
@@ -486,7 +494,12 @@ std::unique_ptr<TDeviceIndependentBitmap> indexedExactly(TDeviceIndependentBitma
 
 std::unique_ptr<TDeviceIndependentBitmap> indexedFaithfully(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette,
                                                             bool dither) {
-    NearestEntries nearest(palette);
+    TNearestEntries nearest(palette);
+    return indexedFaithfully(dib, palette, dither, nearest);
+}
+
+std::unique_ptr<TDeviceIndependentBitmap> indexedFaithfully(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette,
+                                                            bool dither, TNearestEntries& nearest) {
     FullDiffusion diffusion(nearest, std::max(dib->GetWidth(), 0));
     return indexedBy(dib, palette, [&](const std::vector<std::uint8_t>& row, std::vector<std::uint8_t>& indices) {
         if (dither) {

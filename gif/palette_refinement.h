@@ -27,3 +27,14 @@ std::unique_ptr<TDeviceIndependentBitmap> indexedExactly(TDeviceIndependentBitma
 /// bitmap, the caller's.
 std::unique_ptr<TDeviceIndependentBitmap> indexedFaithfully(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette,
                                                             bool dither);
+
+/// The entries of a palette nearest to the cells indexedFaithfully maps
+/// colours by, found as cells are met and kept from one bitmap to the next.
+/// For one thread at a time.
+class TNearestEntries;
+/// An empty store of nearest entries for `palette`, which must outlive it.
+std::shared_ptr<TNearestEntries> nearestEntriesOf(const TLogicalPalette* palette);
+/// indexedFaithfully with the nearest entries of `palette` found so far,
+/// as many bitmaps mapped onto one palette take them.
+std::unique_ptr<TDeviceIndependentBitmap> indexedFaithfully(TDeviceIndependentBitmap* dib, const TLogicalPalette* palette,
+                                                            bool dither, TNearestEntries& nearest);
