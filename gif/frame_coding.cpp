@@ -203,9 +203,9 @@ void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
         if (frame.ownCoding && (!best || frame.ownCoding->cost < best->cost)) best = std::move(frame.ownCoding);
     }
     if (!best) throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
-    frame.data = best->data;
+    frame.data = std::move(best->data);
     frame.transparentIndex = best->transparentIndex;
-    frame.localTable = best->localTable;
+    frame.localTable = std::move(best->localTable);
     frame.ids = {};
     frame.unchanged = {};
     frame.ownCoding.reset();

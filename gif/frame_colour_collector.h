@@ -16,12 +16,12 @@
 struct TOptimizedFrame;
 
 /// Runs collectColours on each frame it is given: large ones on a thread of
-/// its own where it has one, others at once on the caller's. Once the
-/// clip's colours outgrow one table, frames of many colours collected that
-/// way are also coded with tables of their own (codeWithOwnTable), which
-/// they will most likely need. The pixel buffers of collected frames are
-/// kept for the frames to come, so that their pages are touched once rather
-/// than once a frame.
+/// its own where it has one, others at once on the caller's. With a thread
+/// of its own, once the clip's colours outgrow one table, large frames of
+/// many colours are also coded with tables of their own (codeWithOwnTable),
+/// which they will most likely need; whichever thread is free does it. The
+/// pixel buffers of collected frames are kept for the frames to come, so
+/// that their pages are touched once rather than once a frame.
 class TFrameColourCollector {
 public:
     /// At most this many frames wait for their colours; add() collects the

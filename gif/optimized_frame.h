@@ -88,7 +88,7 @@ void collectColours(TOptimizedFrame& frame);
 TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames);
 /// Codes the frame with the global table and with a table of its own, each
 /// with its unchanged pixels in their colours and free to be transparent,
-/// and keeps the smallest; frees its ids.
+/// and keeps the smallest; frees its ids and what it kept for coding.
 void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global);
 /// The codings with a table of the frame's own, made before the global table
 /// is known, for codeFrame to use; the bytes codeFrame keeps are the same.
