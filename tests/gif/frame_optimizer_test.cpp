@@ -179,6 +179,29 @@ TEST(FrameOptimizer, TakesTrueColourPicturesOfFewColoursAndRefusesMore) {
     optimizer.addFrame(many, {});
     expectThrowWithMessage<EGIFError>([&] { optimizer.write(&out); },
                                       QStringLiteral("Cannot write a frame that changes more than 256 colours"));
+
+    // Large enough to be handed to another thread, and not the last frame:
+    // the fault comes back when the stream is written.
+    const auto filled = [](bool manyColours) {
+        auto large = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt24bit, 200, 200);
+        std::unique_ptr<TDIBWriter> pixels = large->GetWriter();
+        for (int y = 0; y < 200; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                pixels->SetNextPixel(std::uint8_t(manyColours ? x : 9), std::uint8_t(manyColours ? y : 9), 1);
+            }
+            pixels->NextRow();
+        }
+        return large;
+    };
+    TGIFFrameOptimizer twoThreads(200, 200);
+    twoThreads.setThreadCount(2);
+    twoThreads.addFrame(*filled(false), {});
+    twoThreads.addFrame(*filled(true), {});
+    twoThreads.addFrame(*filled(false), {});
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        expectThrowWithMessage<EGIFError>([&] { twoThreads.write(&out); },
+                                          QStringLiteral("Cannot write a frame that changes more than 256 colours"));
+    }
 }
 
 // Files as other programs write them read as browsers show them; a screen
