@@ -18,9 +18,8 @@ public:
 
     /// The colour's number, or kMissing.
     std::uint32_t find(std::uint32_t colour) const;
-    /// find() with the map's state held apart, so that a pixel loop keeps it
-    /// in registers; good until the next insert.
     class Finder;
+    /// A Finder over the map as it is now; good until the next insert.
     Finder finder() const;
     /// The colour's number, given @p value when it is new.
     std::uint32_t insert(std::uint32_t colour, std::uint32_t value) {
@@ -62,8 +61,12 @@ private:
     int shift_ = 22;  // 32 less the bits of kStart
 };
 
+/// TColourIndexMap::find with the map's state held apart, so that a pixel
+/// loop keeps it in registers.
 class TColourIndexMap::Finder {
 public:
+    /// Over @p slots, a power of two of them (@p mask one less), hashed with
+    /// @p shift.
     Finder(const Slot* slots, std::uint32_t mask, int shift) : slots_(slots), mask_(mask), shift_(shift) {}
     /// As TColourIndexMap::find.
     std::uint32_t find(std::uint32_t colour) const {

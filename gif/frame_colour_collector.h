@@ -31,6 +31,8 @@ public:
     /// would cost more than it saves.
     static constexpr std::size_t kHandedOver = 32768;
 
+    /// With @p ownThread, a thread of its own that collects the large
+    /// frames; without, every frame is collected at once.
     explicit TFrameColourCollector(bool ownThread);
     /// Stops after the frame being collected; frames still waiting are left.
     ~TFrameColourCollector();
