@@ -8,7 +8,6 @@
 #include "gif/gif_errors.h"
 #include "gif/palette_refinement.h"
 #include "imaging/device_independent_bitmap.h"
-#include "imaging/dib_layout.h"
 #include "imaging/logical_palette.h"
 #include "imaging/quantizer.h"
 
@@ -24,12 +23,6 @@ struct Pixels {
     std::uint32_t at(int x, int y) const { return rgb[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
 };
 
-// Row y, counted from the top, of a bitmap with rows of `stride` bytes.
-std::uint8_t* rowOf(const TDeviceIndependentBitmap& dib, int y, std::int64_t stride) {
-    const int height = std::abs(dib.GetHeight());
-    return const_cast<std::uint8_t*>(dib.GetBits()) + (dib.isTopDown() ? y : height - 1 - y) * stride;
-}
-
 Pixels pixelsOf(const TDeviceIndependentBitmap& picture, const std::optional<TColor>& transparent) {
     const std::uint32_t key = transparent ? std::uint32_t(GetRValue(*transparent)) << 16 |
                                                 std::uint32_t(GetGValue(*transparent)) << 8 | GetBValue(*transparent)
@@ -39,9 +32,8 @@ Pixels pixelsOf(const TDeviceIndependentBitmap& picture, const std::optional<TCo
     std::uint32_t* out = pixels.rgb.data();
     if (picture.GetDIBType() == TDIBFormat::dt24bit) {
         // Straight from the bytes: blue, green, red.
-        const std::int64_t stride = dibStride(24, pixels.width);
         for (int y = 0; y < pixels.height; ++y) {
-            const std::uint8_t* in = rowOf(picture, y, stride);
+            const std::uint8_t* in = picture.rowFromTop(y);
             for (int x = 0; x < pixels.width; ++x, in += 3) {
                 const std::uint32_t rgb = std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0];
                 *out++ = rgb == key ? kTransparentPixel : rgb;
@@ -82,9 +74,8 @@ QRect changedRect(const Pixels& now, const Pixels* before) {
 // neighbour's colour so that they pull no palette entry of their own.
 std::unique_ptr<TDeviceIndependentBitmap> bitmapOf(const Pixels& pixels, QRect rect) {
     auto dib = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt24bit, rect.width(), rect.height());
-    const std::int64_t stride = dibStride(24, rect.width());
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        std::uint8_t* out = rowOf(*dib, y - rect.top(), stride);
+        std::uint8_t* out = dib->rowFromTop(y - rect.top());
         std::uint32_t last = 0;
         for (int x = rect.left(); x <= rect.right(); ++x, out += 3) {
             const std::uint32_t rgb = pixels.at(x, y);
@@ -120,9 +111,6 @@ std::unique_ptr<TDeviceIndependentBitmap> changingPixels(const std::vector<Pixel
     return bitmapOf(all, QRect(0, 0, width, height));
 }
 
-// Row y, counted from the top, of an 8-bit bitmap.
-std::uint8_t* indexRow(const TDeviceIndependentBitmap& dib, int y) { return rowOf(dib, y, dibStride(8, dib.GetWidth())); }
-
 // The palette, and a last entry for the transparent index when there is one.
 std::unique_ptr<TLogicalPalette> tableOf(const TLogicalPalette& palette, bool transparent) {
     auto table = std::make_unique<TLogicalPalette>();
@@ -147,10 +135,10 @@ TGIFIndexedClip assembleClip(const std::vector<Pixels>& pixels, const std::vecto
         const bool follows = shared && i > 0 && pixels[i - 1].width == now.width && pixels[i - 1].height == now.height;
         const QRect rect = follows ? changed[i] : QRect(0, 0, now.width, now.height);
         for (int y = 0; y < now.height; ++y) {
-            std::uint8_t* out = indexRow(*picture, y);
-            if (follows) std::memcpy(out, indexRow(*clip.pictures.back(), y), std::size_t(now.width));
+            std::uint8_t* out = picture->rowFromTop(y);
+            if (follows) std::memcpy(out, clip.pictures.back()->rowFromTop(y), std::size_t(now.width));
             if (y < rect.top() || y > rect.bottom()) continue;
-            const std::uint8_t* in = indexRow(*mapped[i], y - rect.top());
+            const std::uint8_t* in = mapped[i]->rowFromTop(y - rect.top());
             for (int x = rect.left(); x <= rect.right(); ++x) {
                 const std::uint32_t rgb = now.at(x, y);
                 if (follows && rgb == pixels[i - 1].at(x, y)) continue;

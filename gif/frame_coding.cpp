@@ -203,9 +203,7 @@ void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
         if (frame.ownCoding && (!best || frame.ownCoding->cost < best->cost)) best = std::move(frame.ownCoding);
     }
     if (!best) throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
-    frame.data = std::move(best->data);
-    frame.transparentIndex = best->transparentIndex;
-    frame.localTable = std::move(best->localTable);
+    frame.coded = std::move(*best);
     frame.ids = {};
     frame.unchanged = {};
     frame.ownCoding.reset();

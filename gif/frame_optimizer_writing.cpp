@@ -47,9 +47,10 @@ void TGIFFrameOptimizer::writeFrame(const TOptimizedFrame& frame) {
     for (const QByteArray& comment : frame.comments) streamEncoder_->WriteComment(comment);
     TGIFGraphicControlInfo info = frame.info;
     info.Origin = frame.rect.topLeft();
-    const std::unique_ptr<TLogicalPalette> local = paletteOf(frame.localTable);
-    streamEncoder_->WriteCodedImage(info, frame.transparentIndex, frame.rect.size(),
-                                    frame.localTable.empty() ? nullptr : local.get(), frame.data);
+    const TFrameCoding& coded = frame.coded;
+    const std::unique_ptr<TLogicalPalette> local = paletteOf(coded.localTable);
+    streamEncoder_->WriteCodedImage(info, coded.transparentIndex, frame.rect.size(),
+                                    coded.localTable.empty() ? nullptr : local.get(), coded.data);
 }
 
 // What the encoder wrote so far goes on to the caller's stream.
@@ -108,7 +109,7 @@ std::int64_t TGIFFrameOptimizer::writeSoFar(TStream* stream) {
         TOptimizedFrame& frame = *frames_[streamed_];
         codeFrame(frame, *streamGlobal_);
         writeFrame(frame);
-        frame.data.clear();
+        frame.coded = {};
     }
     passOn(stream);
     const std::int64_t tail = stream->Position();

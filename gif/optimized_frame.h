@@ -63,13 +63,8 @@ struct TOptimizedFrame {
     /// others (codeWithOwnTable).
     std::optional<TFrameCoding> ownCoding;
 
-    /// As coded: its own colour table (empty: the global one).
-    std::vector<std::uint32_t> localTable;
-    /// As coded: the transparent index (-1: none).
-    int transparentIndex = -1;
-    /// As coded: the LZW data with its code size byte, sub-blocks and
-    /// terminator.
-    QByteArray data;
+    /// The coding written (codeFrame).
+    TFrameCoding coded;
 };
 
 /// The global colour table. It has no transparent entry: each frame takes

@@ -76,13 +76,6 @@ std::size_t lastDifference(const std::uint8_t* a, const std::uint8_t* b, std::si
     return end - 1;
 }
 
-// Row @p y (0 at the top) of a picture's packed pixels.
-const std::uint8_t* pictureRow(const TDeviceIndependentBitmap& picture, int y) {
-    const int stride = ((picture.GetWidth() * picture.GetColourBits() + 31) / 32) * 4;
-    const int height = std::abs(picture.GetHeight());
-    return picture.GetBits() + std::ptrdiff_t(picture.isTopDown() ? y : height - 1 - y) * stride;
-}
-
 }  // namespace
 
 TGIFScreenComposer::TGIFScreenComposer(int width, int height)
@@ -134,7 +127,7 @@ void drawMappedPicture(const TDeviceIndependentBitmap& picture, QPoint origin, c
     const bool transparent = transparentIndex >= 0 && transparentIndex < 256;
     const QPoint from = area.topLeft() - origin;
     for (int y = 0; y < area.height(); ++y) {
-        copyRow(picture.GetColourBits(), pictureRow(picture, from.y() + y), from.x(), area.width(), colours.data(),
+        copyRow(picture.GetColourBits(), picture.rowFromTop(from.y() + y), from.x(), area.width(), colours.data(),
                 line(area.top() + y) + area.left(), transparent);
     }
 }
@@ -158,7 +151,7 @@ QRect TGIFScreenComposer::drawMapped(const TDeviceIndependentBitmap& picture, QP
     if (aligned) drawn_.rows.resize(rowBytes * std::size_t(lastRect_.height()));
     int top = -1, bottom = -1, left = width, right = -1;
     for (int y = 0; y < lastRect_.height(); ++y) {
-        const std::uint8_t* row = pictureRow(picture, from.y() + y);
+        const std::uint8_t* row = picture.rowFromTop(from.y() + y);
         const std::uint8_t* bytes = row + from.x() * bits / 8;
         std::uint8_t* stored = aligned ? drawn_.rows.data() + std::size_t(y) * rowBytes : nullptr;
         int first = 0, last = width - 1;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "imaging/imaging_errors.h"
 #include "imaging/logical_palette.h"
@@ -214,6 +215,15 @@ int TDeviceIndependentBitmap::GetHeight() const {
 int TDeviceIndependentBitmap::GetSize() const { return int(headerWord(kSizeImage)); }
 
 bool TDeviceIndependentBitmap::isTopDown() const { return std::int32_t(headerWord(kHeight)) < 0; }
+
+const std::uint8_t* TDeviceIndependentBitmap::rowFromTop(int y) const {
+    const std::int64_t stored = isTopDown() ? y : GetHeight() - 1 - y;
+    return bits_ + stored * dibStride(GetColourBits(), GetWidth());
+}
+
+std::uint8_t* TDeviceIndependentBitmap::rowFromTop(int y) {
+    return const_cast<std::uint8_t*>(std::as_const(*this).rowFromTop(y));
+}
 
 double TDeviceIndependentBitmap::GetAspectRatio() const {
     const auto y = std::int32_t(headerWord(kYPelsPerMeter));

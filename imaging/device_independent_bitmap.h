@@ -159,6 +159,12 @@ public:
     std::uint32_t headerWord(int offset) const;
     /// The rows are stored top row first (a negative height).
     bool isTopDown() const;
+    ///@{
+    /// Pixel row @p y, counted from the top whatever the order the rows are
+    /// stored in; @p y from 0 to GetHeight() - 1.
+    std::uint8_t* rowFromTop(int y);
+    const std::uint8_t* rowFromTop(int y) const;
+    ///@}
 
     /// Reads a BMP file from the stream's position and leaves the stream
     /// after it. The header is checked before anything is allocated, so that

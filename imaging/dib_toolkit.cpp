@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "imaging/device_independent_bitmap.h"
-#include "imaging/dib_layout.h"
 #include "imaging/imaging_errors.h"
 #include "imaging/logical_palette.h"
 #include "imaging/pixel_readers.h"
@@ -53,12 +52,9 @@ void writeIndices(TDeviceIndependentBitmap* dib, const QImage& indexed) {
 void writeRgbRows(TDeviceIndependentBitmap* dib, const QImage& rgb) {
     const int width = std::min(rgb.width(), dib->GetWidth());
     const int height = std::min(rgb.height(), dib->GetHeight());
-    const std::int64_t stride = dibStride(24, dib->GetWidth());
-    const bool topDown = dib->isTopDown();
     for (int y = 0; y < height; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        const int stored = topDown ? y : dib->GetHeight() - 1 - y;
-        std::uint8_t* out = dib->GetBits() + stored * stride;
+        std::uint8_t* out = dib->rowFromTop(y);
         for (int x = 0; x < width; ++x, out += 3) {
             out[0] = std::uint8_t(qBlue(line[x]));
             out[1] = std::uint8_t(qGreen(line[x]));
