@@ -90,6 +90,14 @@ TableChoice localChoice(const TOptimizedFrame& frame) {
     return choice;
 }
 
+// The largest index the frame needs when its unchanged pixels are
+// transparent.
+int largestIndex(const TOptimizedFrame& frame, const TableChoice& table) {
+    int largest = table.transparentIndex;
+    for (int id = 0; id < frame.requiredColours; ++id) largest = std::max(largest, table.indexOf[std::size_t(id)]);
+    return largest;
+}
+
 enum class Unchanged { Coloured, Transparent, Either };
 
 // One coding of the frame, its unchanged pixels in their colours (or
@@ -110,11 +118,15 @@ std::optional<TFrameCoding> code(const TOptimizedFrame& frame, const TableChoice
     const int transparent = table.transparentIndex;
     bool usesTransparent = frame.declaresTransparency;
     int largest = 0;
+    // Free to be either, an unchanged pixel keeps its colour only where
+    // that fits the code size the changed ones need: a bit less on every
+    // code is worth more than the choice.
+    const int widest = either ? (1 << codeSizeFor(largestIndex(frame, table))) - 1 : 255;
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint16_t id = frame.ids[i];
         const bool free = frame.unchanged[i] != 0;
         int index = id == TOptimizedFrame::kClear ? kNone : table.indexOf[id];
-        if (free && unchanged == Unchanged::Transparent) index = kNone;
+        if (free && (unchanged == Unchanged::Transparent || index > widest)) index = kNone;
         if (index == kNone) {
             if (transparent == kNone) return std::nullopt;
             index = transparent;
@@ -145,14 +157,6 @@ std::optional<TFrameCoding> code(const TOptimizedFrame& frame, const TableChoice
     return coded;
 }
 
-// The largest index the frame needs when its unchanged pixels are
-// transparent.
-int largestIndex(const TOptimizedFrame& frame, const TableChoice& table) {
-    int largest = table.transparentIndex;
-    for (int id = 0; id < frame.requiredColours; ++id) largest = std::max(largest, table.indexOf[std::size_t(id)]);
-    return largest;
-}
-
 // A table of the frame's own pays for its bytes only through a smaller code
 // size, which saves at most that many bits on each code; the frame's codes
 // are at least a bit wider than the shared table's code size.
@@ -162,13 +166,14 @@ bool ownTableMayPay(std::int64_t sharedBytes, int sharedCodeSize, int ownCodeSiz
     return ownTableBytes < codes * (sharedCodeSize - ownCodeSize) / 8;
 }
 
-// Small frames are coded every way. In large ones, unchanged pixels are
+// Without a transparent index, unchanged pixels keep their colours. Small
+// frames are coded every way. In large ones, unchanged pixels are
 // worth a transparent index only where they are most of the frame (on
 // terminals, sprites and pans they have never won below half of it), and
 // there the opaque coding has never won, nor has the all-transparent one
 // beaten the coding free to take either.
-std::vector<Unchanged> waysToTry(const TOptimizedFrame& frame) {
-    if (frame.unchangedCount == 0) return {Unchanged::Coloured};
+std::vector<Unchanged> waysToTry(const TOptimizedFrame& frame, const TableChoice& table) {
+    if (frame.unchangedCount == 0 || table.transparentIndex == kNone) return {Unchanged::Coloured};
     const std::size_t pixels = frame.ids.size();
     if (pixels <= 8192) return {Unchanged::Coloured, Unchanged::Transparent, Unchanged::Either};
     if (frame.unchangedCount * 2 < pixels) return {Unchanged::Coloured};
@@ -178,7 +183,7 @@ std::vector<Unchanged> waysToTry(const TOptimizedFrame& frame) {
 // The smallest of the codings with the table, the first of equals; kept in
 // `best` where it is smaller than that.
 void codeWith(const TOptimizedFrame& frame, const TableChoice& table, std::optional<TFrameCoding>& best) {
-    for (Unchanged unchanged : waysToTry(frame)) {
+    for (Unchanged unchanged : waysToTry(frame, table)) {
         std::optional<TFrameCoding> coded = code(frame, table, unchanged);
         if (coded && (!best || coded->cost < best->cost)) best = std::move(coded);
     }

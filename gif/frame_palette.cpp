@@ -1,6 +1,10 @@
 // The colours of optimised frames: each frame's own, and the table they
 // share.
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <bitset>
+#include <cmath>
 #include <numeric>
 
 #include "gif/colour_index_map.h"
@@ -116,6 +120,199 @@ void collectColours(TOptimizedFrame& frame) {
     frame.hasUnchanged = unchanged > 0;
 }
 
+namespace {
+
+// Some of a table's entries, by their place in it.
+using EntrySet = std::bitset<256>;
+
+struct FrameEntries {
+    EntrySet entries;
+    std::int64_t codes = 0;  // about how many codes it takes
+    std::int64_t saving = 0;  // about how many bits it saves at a smaller code size
+    bool transparent = false;  // whether it needs a transparent index as well
+};
+
+// Entries taken in turn from the frames that add fewest to those taken
+// (the one that saves more first of equals), while they fit in `room`.
+EntrySet gatherFewest(const std::vector<FrameEntries>& frames, std::size_t room) {
+    EntrySet taken;
+    std::vector<bool> done(frames.size(), false);
+    for (;;) {
+        std::size_t best = frames.size(), fewest = room + 1;
+        for (std::size_t f = 0; f < frames.size(); ++f) {
+            if (done[f]) continue;
+            const std::size_t added = (frames[f].entries & ~taken).count();
+            if (taken.count() + added > room) continue;
+            if (added < fewest || (added == fewest && frames[f].saving > frames[best].saving)) {
+                best = f;
+                fewest = added;
+            }
+        }
+        if (best == frames.size()) return taken;
+        taken |= frames[best].entries;
+        done[best] = true;
+    }
+}
+
+// The `room` entries most needed, by what the frames that need them save;
+// while some frame needs others too, the one that needs most others is let
+// go.
+EntrySet gatherMostNeeded(const std::vector<FrameEntries>& frames, std::size_t room) {
+    std::array<std::int64_t, 256> need{};
+    for (const FrameEntries& frame : frames) {
+        for (std::size_t e = 0; e < 256; ++e) need[e] += frame.entries[e] ? frame.saving : 0;
+    }
+    std::vector<bool> held(frames.size(), true);
+    for (;;) {
+        std::array<int, 256> entries;
+        std::iota(entries.begin(), entries.end(), 0);
+        std::stable_sort(entries.begin(), entries.end(),
+                         [&](int a, int b) { return need[std::size_t(a)] > need[std::size_t(b)]; });
+        EntrySet taken;
+        for (std::size_t i = 0; i < room && need[std::size_t(entries[i])] > 0; ++i) taken.set(std::size_t(entries[i]));
+        std::size_t worst = frames.size(), most = 0;
+        for (std::size_t f = 0; f < frames.size(); ++f) {
+            const std::size_t outside = held[f] ? (frames[f].entries & ~taken).count() : 0;
+            if (outside > most || (outside == most && outside > 0 && frames[f].saving < frames[worst].saving)) {
+                worst = f;
+                most = outside;
+            }
+        }
+        if (worst == frames.size()) return taken;
+        held[worst] = false;
+        for (std::size_t e = 0; e < 256; ++e) need[e] -= frames[worst].entries[e] ? frames[worst].saving : 0;
+    }
+}
+
+// What the frames whose entries are all among `entries` save.
+std::int64_t savingHeld(const std::vector<FrameEntries>& frames, const EntrySet& entries) {
+    std::int64_t saving = 0;
+    for (const FrameEntries& frame : frames) saving += (frame.entries & ~entries).none() ? frame.saving : 0;
+    return saving;
+}
+
+// Of the ways to choose at most `room` entries, the one whose frames save
+// most; `first` (the entries first in the order as it is) when
+// none holds more.
+EntrySet gather(const std::vector<FrameEntries>& frames, std::size_t room, const EntrySet& first) {
+    EntrySet best = first;
+    for (const EntrySet& way : {gatherFewest(frames, room), gatherMostNeeded(frames, room)}) {
+        if (savingHeld(frames, way) > savingHeld(frames, best)) best = way;
+    }
+    return best;
+}
+
+// `order` (entries, in the order they are preferred) with the entries of
+// as many frames as fit below half of `size` put first, below a quarter
+// among those, and so on: a frame whose changed colours all have small
+// indices codes them with fewer bits. One index below each half stays free
+// for the frames' transparency.
+void nest(std::vector<int>& order, const std::vector<FrameEntries>& frames, std::size_t size) {
+    const std::size_t half = size / 2;
+    if (half < 4 || order.size() < half) return;
+    std::vector<FrameEntries> fitting;
+    for (const FrameEntries& frame : frames) {
+        if (frame.entries.count() < half) fitting.push_back(frame);
+    }
+    EntrySet first;
+    for (std::size_t i = 0; i + 1 < half; ++i) first.set(std::size_t(order[i]));
+    const EntrySet low = gather(fitting, half - 1, first);
+    if (low.none()) return;
+    std::stable_partition(order.begin(), order.end(), [&](int entry) { return low[std::size_t(entry)]; });
+    std::vector<int> lowOrder(order.begin(), order.begin() + std::ptrdiff_t(low.count()));
+    std::vector<FrameEntries> within;
+    for (const FrameEntries& frame : fitting) {
+        if ((frame.entries & ~low).none()) within.push_back(frame);
+    }
+    nest(lowOrder, within, half);
+    std::copy(lowOrder.begin(), lowOrder.end(), order.begin());
+}
+
+// About how many LZW codes the frame takes: one a run of a colour, and a
+// long run takes more.
+std::int64_t codesAbout(const TOptimizedFrame& frame) {
+    const std::uint16_t* ids = frame.ids.data();
+    std::int64_t runs = 1;
+    for (std::size_t i = 1; i < frame.ids.size(); ++i) runs += ids[i] != ids[i - 1];
+    return runs + std::int64_t(std::sqrt(double(frame.ids.size())));
+}
+
+// The bits `codes` LZW codes take at a minimum code size: each is as wide
+// as the dictionary's next code, and the dictionary starts again when full.
+std::int64_t bitsOfCodes(std::int64_t codes, int codeSize) {
+    const std::int64_t first = (std::int64_t(1) << codeSize) + 2;
+    const std::int64_t perTable = 4096 - first;
+    const auto bitsOfFirst = [&](std::int64_t count) {
+        std::int64_t bits = 0, done = 0;
+        for (int width = codeSize + 1; width <= 12 && done < count; ++width) {
+            const std::int64_t upTo = std::min(count, (std::int64_t(1) << width) - first + 1);
+            bits += (upTo - done) * width;
+            done = upTo;
+        }
+        return bits + (count - done) * 12;
+    };
+    return codes / perTable * bitsOfFirst(perTable) + bitsOfFirst(codes % perTable);
+}
+
+// The bits the frames' codes take with the entries in `order`, at the
+// code size of their largest index (their transparent one included).
+std::int64_t codeBits(const std::vector<int>& order, const std::vector<FrameEntries>& frames) {
+    std::array<int, 256> place{};
+    for (std::size_t i = 0; i < order.size(); ++i) place[std::size_t(order[i])] = int(i);
+    std::int64_t bits = 0;
+    for (const FrameEntries& frame : frames) {
+        EntrySet places;
+        for (std::size_t e = 0; e < 256; ++e) {
+            if (frame.entries[e]) places.set(std::size_t(place[e]));
+        }
+        int largest = 0;
+        for (int i = 255; i >= 0; --i) {
+            if (places[std::size_t(i)]) {
+                largest = i;
+                break;
+            }
+        }
+        if (frame.transparent) {
+            int free = 0;
+            while (free < 256 && places[std::size_t(free)]) ++free;
+            largest = std::max(largest, free);
+        }
+        bits += bitsOfCodes(frame.codes, std::max(2, int(std::bit_width(unsigned(largest)))));
+    }
+    return bits;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> nestedForCodeSizes(const std::vector<std::uint32_t>& colours,
+                                              const std::vector<TOptimizedFrame*>& frames) {
+    TColourIndexMap entryOf;
+    for (std::size_t i = 0; i < colours.size(); ++i) entryOf.insert(colours[i], std::uint32_t(i));
+    std::vector<FrameEntries> needs;
+    for (const TOptimizedFrame* frame : frames) {
+        FrameEntries need{{}, 0, 0, frame->hasClear || frame->hasUnchanged || frame->declaresTransparency};
+        bool fits = true;
+        for (int id = 0; id < frame->requiredColours && fits; ++id) {
+            const std::uint32_t entry = entryOf.find(frame->colours[std::size_t(id)]);
+            fits = entry != TColourIndexMap::kMissing;
+            if (fits) need.entries.set(entry);
+        }
+        if (!fits || need.entries.none()) continue;
+        const std::int64_t codes = codesAbout(*frame);
+        need.codes = codes;
+        need.saving = bitsOfCodes(codes, 8) - bitsOfCodes(codes, 7);
+        needs.push_back(need);
+    }
+    std::vector<int> order(colours.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::vector<int> nested = order;
+    nest(nested, needs, std::bit_ceil(std::max<std::size_t>(colours.size(), 2)));
+    if (codeBits(nested, needs) < codeBits(order, needs)) order = nested;
+    std::vector<std::uint32_t> reordered;
+    for (int entry : order) reordered.push_back(colours[std::size_t(entry)]);
+    return reordered;
+}
+
 TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames) {
     TGlobalTable table;
     if (frames.empty()) return table;
@@ -143,8 +340,10 @@ TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames) {
     // Back in order of use.
     TColourIndexMap inTable;
     for (std::uint32_t colour : picked) inTable.insert(colour, 0);
+    std::vector<std::uint32_t> inOrder;
     for (std::uint32_t colour : byUse) {
-        if (inTable.find(colour) != TColourIndexMap::kMissing) table.colours.push_back(colour);
+        if (inTable.find(colour) != TColourIndexMap::kMissing) inOrder.push_back(colour);
     }
+    table.colours = nestedForCodeSizes(inOrder, frames);
     return table;
 }

@@ -123,13 +123,12 @@ void TZVQ_LZWCompressor::flushOutput() {
 // The loop keeps the coder's state in locals, out of reach of the stores to
 // the string table and the output, so that it stays in registers; it goes
 // back to the members where other functions need it.
-template <bool Either>
-void TZVQ_LZWCompressor::codeIndices(const std::uint8_t* indices, const std::uint8_t* alternatives, int count) {
+void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     int i = 0;
     if (!started_ && count > 0) {
         resetDictionary();
         WriteBits(clearCode_, codeWidth_);
-        currentPrefix_ = (Either ? alternatives[i] : indices[i]) & pixelMask();
+        currentPrefix_ = indices[i] & pixelMask();
         ++i;
         started_ = true;
     }
@@ -145,33 +144,8 @@ void TZVQ_LZWCompressor::codeIndices(const std::uint8_t* indices, const std::uin
         coded = codedLength_;
     };
     for (; i < count; ++i) {
-        std::uint8_t pixel = indices[i] & mask;
-        std::uint32_t slot = slotOf(prefix, pixel);
-        if constexpr (Either) {
-            const std::uint8_t alternative = alternatives[i] & mask;
-            if (alternative != pixel) {
-                const std::uint32_t other = slotOf(prefix, alternative);
-                const bool both = table[slot] != 0 && table[other] != 0;
-                const bool neither = table[slot] == 0 && table[other] == 0;
-                bool takeAlternative = table[other] != 0;
-                if (both || neither) {
-                    // Whichever the next pixel can follow; else transparency
-                    // before more of it.
-                    const auto follows = [&](std::uint32_t from) {
-                        if (i + 1 >= count) return false;
-                        const std::uint32_t start = both ? table[from] : (from == slot ? pixel : alternative);
-                        return table[slotOf(start, indices[i + 1] & mask)] != 0 ||
-                               table[slotOf(start, alternatives[i + 1] & mask)] != 0;
-                    };
-                    const bool viaPixel = follows(slot), viaAlternative = follows(other);
-                    takeAlternative = viaAlternative || (!viaPixel && (i + 1 >= count || alternatives[i + 1] != indices[i + 1]));
-                }
-                if (takeAlternative) {
-                    pixel = alternative;
-                    slot = other;
-                }
-            }
-        }
+        const std::uint8_t pixel = indices[i] & mask;
+        const std::uint32_t slot = slotOf(prefix, pixel);
         const std::uint32_t code = table[slot];
         if (code != 0) {
             prefix = code;
@@ -205,13 +179,96 @@ void TZVQ_LZWCompressor::codeIndices(const std::uint8_t* indices, const std::uin
     bits_ = bits;
 }
 
-void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
-    codeIndices<false>(indices, nullptr, count);
+// Every string the dictionary holds for some choice of the pixels from
+// `at` on, starting with `code`, is followed side by side (a few of them:
+// more are seldom alive at once). Gives the longest: where it ends, and the
+// first of those that end there.
+TZVQ_LZWCompressor::EitherMatch TZVQ_LZWCompressor::longestEither(const std::uint8_t* indices,
+                                                                  const std::uint8_t* alternatives, int count,
+                                                                  std::uint32_t code, int at) const {
+    constexpr int kFollowed = 8;
+    std::uint16_t codes[kFollowed], grown[2 * kFollowed];
+    codes[0] = std::uint16_t(code);
+    int matched = 1;
+    const std::uint16_t* const table = table_.get();
+    const std::uint8_t mask = pixelMask();
+    for (; at < count; ++at) {
+        const std::uint8_t pixel = indices[at] & mask, alternative = alternatives[at] & mask;
+        int n = 0;
+        for (int m = 0; m < matched; ++m) {
+            if (alternative != pixel) {
+                if (const std::uint16_t next = table[slotOf(codes[m], alternative)]) grown[n++] = next;
+            }
+            if (const std::uint16_t next = table[slotOf(codes[m], pixel)]) grown[n++] = next;
+        }
+        if (n == 0) break;
+        matched = std::min(n, kFollowed);
+        std::copy(grown, grown + matched, codes);
+    }
+    return {codes[0], at};
 }
 
+// Each code is the longest string for any choice of the pixels, and where
+// the pixel that starts the next string may be either, it is the one whose
+// string, with the entry it would add, runs further.
 void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const std::uint8_t* alternatives,
                                             int count) {
-    codeIndices<true>(indices, alternatives, count);
+    if (count <= 0) return;
+    const std::uint8_t mask = pixelMask();
+    std::uint16_t* const table = table_.get();
+    int at = 0;
+    EitherMatch match;
+    // The string from `at` on, after `previous` (-1: none) is written.
+    const auto nextString = [&](std::int32_t previous) {
+        const std::uint8_t pixel = indices[at] & mask, alternative = alternatives[at] & mask;
+        const auto from = [&](std::uint8_t first) {
+            std::uint32_t slot = 0;
+            if (previous >= 0) {
+                slot = slotOf(std::uint32_t(previous), first);
+                table[slot] = nextFreeCode_;
+            }
+            const EitherMatch found = longestEither(indices, alternatives, count, first, at + 1);
+            if (previous >= 0) table[slot] = 0;
+            return found;
+        };
+        EitherMatch best = from(pixel);
+        std::uint8_t first = pixel;
+        if (alternative != pixel) {
+            const EitherMatch other = from(alternative);
+            if (other.end >= best.end) {
+                best = other;
+                first = alternative;
+            }
+        }
+        if (previous < 0) return best;
+        const std::uint32_t slot = slotOf(std::uint32_t(previous), first);
+        table[slot] = nextFreeCode_;
+        filled_[filledCount_++] = slot;
+        if (++nextFreeCode_ > kMaxCode) {
+            WriteBits(clearCode_, codeWidth_);
+            resetDictionary();
+            return longestEither(indices, alternatives, count, first, at + 1);
+        }
+        if (nextFreeCode_ > nextWidthThreshold_) {
+            ++codeWidth_;
+            nextWidthThreshold_ <<= 1;
+        }
+        return best;
+    };
+    if (!started_) {
+        resetDictionary();
+        WriteBits(clearCode_, codeWidth_);
+        started_ = true;
+        match = nextString(-1);
+    } else {
+        match = longestEither(indices, alternatives, count, currentPrefix_, 0);
+    }
+    while (match.end < count) {
+        WriteBits(match.code, codeWidth_);
+        at = match.end;
+        match = nextString(std::int32_t(match.code));
+    }
+    currentPrefix_ = std::uint16_t(match.code);
 }
 
 bool TZVQ_LZWCompressor::WriteRow(TDIBMappedReader* reader) {

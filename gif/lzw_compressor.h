@@ -52,9 +52,8 @@ public:
     /// Indices beyond the colours of the format are taken modulo their count.
     void writeIndices(const std::uint8_t* indices, int count);
     /// Codes pixels that may each be shown by either of two indices (where
-    /// both are the same, by that one alone): every string is extended by
-    /// the alternative when the dictionary has it, else by the index, and a
-    /// new string starts with the alternative. Frames whose unchanged pixels
+    /// both are the same, by that one alone), each code as long a string as
+    /// the dictionary holds for any choice. Frames whose unchanged pixels
     /// may be transparent pass the transparent index as the alternative
     /// there, so that strings run on through both.
     void writeEitherIndices(const std::uint8_t* indices, const std::uint8_t* alternatives, int count);
@@ -83,8 +82,13 @@ private:
     }
     std::uint8_t pixelMask() const { return std::uint8_t((1u << minimumCodeSize_) - 1); }
 
-    template <bool Either>
-    void codeIndices(const std::uint8_t* indices, const std::uint8_t* alternatives, int count);
+    // Where the longest string of writeEitherIndices ends, and its code.
+    struct EitherMatch {
+        std::uint32_t code = 0;
+        int end = 0;
+    };
+    EitherMatch longestEither(const std::uint8_t* indices, const std::uint8_t* alternatives, int count,
+                              std::uint32_t code, int at) const;
     void resetDictionary();
     // Cuts the coded bytes gathered so far into full sub-blocks.
     void flushSubBlocks();

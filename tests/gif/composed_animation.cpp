@@ -39,6 +39,8 @@ void drawImage(std::vector<std::uint32_t>& screen, int width, int height, const 
     }
 }
 
+}  // namespace
+
 std::unique_ptr<TDeviceIndependentBitmap> pictureOf(int width, int height, const std::vector<TColor>& colours,
                                                     const std::vector<int>& indices) {
     auto dib = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt8bit, width, height);
@@ -52,8 +54,6 @@ std::unique_ptr<TDeviceIndependentBitmap> pictureOf(int width, int height, const
     }
     return dib;
 }
-
-}  // namespace
 
 ShownAnimation joinedStills(ShownAnimation animation) {
     std::vector<ShownFrame> joined;

@@ -52,6 +52,10 @@ struct TestPicture {
     int transparentIndex = -1;
 };
 
+// An 8-bit picture of the colours at the indices, rows top-down.
+std::unique_ptr<TDeviceIndependentBitmap> pictureOf(int width, int height, const std::vector<TColor>& colours,
+                                                    const std::vector<int>& indices);
+
 // What the test animations vary.
 struct AnimationKind {
     TDisposalMethods disposal = TDisposalMethods::dmNone;

@@ -204,6 +204,38 @@ TEST(FrameOptimizer, TakesTrueColourPicturesOfFewColoursAndRefusesMore) {
     }
 }
 
+// A frame that changes pixels to every colour of a full table, over a
+// screen that mostly stays: no index is left for transparency, so the
+// pixels that stay are coded in their colours.
+TEST(FrameOptimizer, CodesAFrameThatChangesToEveryColourOfAFullTable) {
+    constexpr int side = 128;
+    std::vector<TColor> colours;
+    for (int i = 0; i < 256; ++i) colours.push_back(RGB(i, 255 - i, (i * 7) & 255));
+    std::vector<int> indices(std::size_t(side * side));
+    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = int((i * 37 + i / side) % 256);
+    TGIFFrameOptimizer optimizer(side, side);
+    optimizer.addFrame(*pictureOf(side, side, colours, indices), {});
+    // The first and last rows change, between them to all 256 colours.
+    for (int x = 0; x < side; ++x) {
+        int& top = indices[std::size_t(x)];
+        int& bottom = indices[std::size_t((side - 1) * side + x)];
+        top = top == x ? x + side : x;
+        bottom = top == x ? x + side : x;
+    }
+    optimizer.addFrame(*pictureOf(side, side, colours, indices), {});
+    TMemoryStream out;
+    optimizer.write(&out);
+    const ShownAnimation shown = composeWithOurDecoder(out.bytes());
+    ASSERT_EQ(shown.frames.size(), 2u);
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const TColor colour = colours[std::size_t(indices[i])];
+        ASSERT_EQ(shown.frames[1].pixels[i], 0xFF000000u | std::uint32_t(GetRValue(colour)) << 16 |
+                                                 std::uint32_t(GetGValue(colour)) << 8 | GetBValue(colour))
+            << i;
+    }
+    EXPECT_EQ(composeWithGiflib(out.bytes())->frames, shown.frames);
+}
+
 // Files as other programs write them read as browsers show them; a screen
 // that a few bytes declare is refused before it is allocated.
 TEST(FrameOptimizer, ReadsFilesOtherProgramsWriteAndHoldsScreensToTheLimit) {

@@ -279,11 +279,12 @@ TEST(LzwCodec, CodersAliveTogetherAndOutOfRangeIndices) {
 }
 
 // Any code size from 2 to 8 for indices below it, and pixels that may be
-// either of two indices: every pixel decodes, with our decoder and
-// giflib's, to one of the two it was given, and the coder's choices make
-// long runs of the alternative where it can.
+// either of two indices, given at once or in parts, over enough pixels to
+// fill the dictionary again and again: every pixel decodes, with our
+// decoder and giflib's, to one of the two it was given, and the coder's
+// choices make long runs of the alternative where it can.
 TEST(LzwCodec, CodesEitherOfTwoIndicesAtAnyCodeSize) {
-    const int width = 97, height = 61;
+    const int width = 97, height = 161;
     for (int size = 2; size <= 8; ++size) {
         const int colours = 1 << size;
         const auto indices = randomIndices(width * height, colours - 1, 3, unsigned(size));
@@ -291,31 +292,42 @@ TEST(LzwCodec, CodesEitherOfTwoIndicesAtAnyCodeSize) {
         for (std::size_t i = 0; i < alternatives.size(); ++i) {
             if (i % 200 < 150) alternatives[i] = std::uint8_t(colours - 1);
         }
-        TMemoryStream out, plain;
+        TMemoryStream plain;
         {
-            TZVQ_LZWCompressor coder(&out, size);
-            coder.writeEitherIndices(indices.data(), alternatives.data(), int(indices.size()));
-            coder.Finish();
             TZVQ_LZWCompressor plainCoder(&plain, size);
             plainCoder.writeIndices(indices.data(), int(indices.size()));
             plainCoder.Finish();
         }
-        ASSERT_EQ(out.bytes()[0], char(size));
-        const std::vector<std::uint8_t> ours = decompress(out.bytes(), int(indices.size()));
-        ASSERT_EQ(ours.size(), indices.size());
-        const QByteArray gif = gifHeader(width, height, size) + imageDescriptor(0, 0, width, height) + out.bytes() + ';';
-        const auto theirs = decodeWithGiflib(gif);
-        ASSERT_TRUE(theirs.has_value());
-        EXPECT_EQ(theirs->front().indices, ours);
-        int alternativesTaken = 0;
-        for (std::size_t i = 0; i < ours.size(); ++i) {
-            ASSERT_TRUE(ours[i] == indices[i] || ours[i] == alternatives[i]) << "size " << size << " pixel " << i;
-            alternativesTaken += ours[i] != indices[i];
+        for (int parts : {1, 3}) {
+            TMemoryStream out;
+            {
+                TZVQ_LZWCompressor coder(&out, size);
+                const int part = int(indices.size()) / parts + 1;
+                for (int at = 0; at < int(indices.size()); at += part) {
+                    const int count = std::min(part, int(indices.size()) - at);
+                    coder.writeEitherIndices(indices.data() + at, alternatives.data() + at, count);
+                }
+                coder.Finish();
+            }
+            const std::string what = "size " + std::to_string(size) + ", parts " + std::to_string(parts);
+            ASSERT_EQ(out.bytes()[0], char(size));
+            const std::vector<std::uint8_t> ours = decompress(out.bytes(), int(indices.size()));
+            ASSERT_EQ(ours.size(), indices.size()) << what;
+            const QByteArray gif =
+                gifHeader(width, height, size) + imageDescriptor(0, 0, width, height) + out.bytes() + ';';
+            const auto theirs = decodeWithGiflib(gif);
+            ASSERT_TRUE(theirs.has_value()) << what;
+            EXPECT_EQ(theirs->front().indices, ours) << what;
+            int alternativesTaken = 0;
+            for (std::size_t i = 0; i < ours.size(); ++i) {
+                ASSERT_TRUE(ours[i] == indices[i] || ours[i] == alternatives[i]) << what << " pixel " << i;
+                alternativesTaken += ours[i] != indices[i];
+            }
+            // Fewer codes than with the indices alone, from runs of the
+            // alternative index.
+            EXPECT_LT(out.bytes().size(), plain.bytes().size()) << what;
+            EXPECT_GT(alternativesTaken, width * height / 4) << what;
         }
-        // Fewer codes than with the indices alone, from runs of the
-        // alternative index.
-        EXPECT_LT(out.bytes().size(), plain.bytes().size()) << size;
-        EXPECT_GT(alternativesTaken, width * height / 4) << size;
     }
     expectThrowWithMessage<ELZWError>([] { TZVQ_LZWCompressor coder(nullptr, 9); },
                                       QStringLiteral("Unsupported Minimum Code Size - 9"));
