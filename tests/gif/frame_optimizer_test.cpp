@@ -2,11 +2,13 @@
 
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "composed_animation.h"
 #include "gif/Zvqgif.h"
 #include "gif/frame_optimizer.h"
+#include "giflib_peer.h"
 #include "hostile_gifs.h"
 #include "imaging/Zvqgraph.h"
 #include "test_support.h"
@@ -234,6 +236,52 @@ TEST(FrameOptimizer, CodesAFrameThatChangesToEveryColourOfAFullTable) {
             << i;
     }
     EXPECT_EQ(composeWithGiflib(out.bytes())->frames, shown.frames);
+}
+
+// Ten sets of twenty colours, scattered over a full table by the first
+// picture, each drawn by four small frames: most frames find their set low
+// in the shared table, so that their indices take fewer bits.
+TEST(FrameOptimizer, FramesOfFewColoursFindThemLowInTheSharedTable) {
+    constexpr int side = 64, block = 8;
+    std::vector<TColor> colours;
+    for (int i = 0; i < 256; ++i) colours.push_back(RGB(i, (i * 53) & 255, (i * 101) & 255));
+    std::vector<int> indices(std::size_t(side * side));
+    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = int((i * 151) % 256);
+    std::vector<TestPicture> pictures;
+    const auto add = [&] {
+        TestPicture picture;
+        picture.dib = pictureOf(side, side, colours, indices);
+        picture.info.DelayTime = 10;
+        pictures.push_back(std::move(picture));
+    };
+    add();
+    for (int frame = 0; frame < 40; ++frame) {
+        const int set = frame / 4, left = (frame % 8) * block, top = (frame / 8) * block;
+        for (int y = 0; y < block; ++y) {
+            for (int x = 0; x < block; ++x) {
+                // Set s is every tenth colour from s on.
+                indices[std::size_t((top + y) * side + left + x)] = set + 10 * ((x * 3 + y * 5 + frame) % 20);
+            }
+        }
+        add();
+    }
+    const QByteArray plain = plainFile(pictures, side, side);
+    const QByteArray small = optimized(plain);
+    const std::optional<ShownAnimation> expected = composeWithGiflib(plain);
+    const std::optional<ShownAnimation> shown = composeWithGiflib(small);
+    ASSERT_TRUE(expected && shown);
+    EXPECT_EQ(joinedStills(*shown).frames, joinedStills(*expected).frames);
+    const std::optional<std::vector<PeerImage>> images = decodeWithGiflib(small);
+    ASSERT_TRUE(images.has_value());
+    ASSERT_EQ(images->size(), pictures.size());
+    int below64 = 0, below128 = 0;
+    for (std::size_t i = 1; i < images->size(); ++i) {
+        const std::uint8_t largest = *std::max_element((*images)[i].indices.begin(), (*images)[i].indices.end());
+        below64 += largest < 64;
+        below128 += largest < 128;
+    }
+    EXPECT_GE(below128, 24);
+    EXPECT_GE(below64, 12);
 }
 
 // Files as other programs write them read as browsers show them; a screen
