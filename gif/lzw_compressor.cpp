@@ -180,93 +180,101 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
 }
 
 // Every string the dictionary holds for some choice of the pixels from
-// `at` on, starting with `code`, is followed side by side (a few of them:
-// more are seldom alive at once). Gives the longest: where it ends, and the
-// first of those that end there.
+// `at` on is followed side by side, from the strings in `strands` (a few
+// of them: more are seldom alive at once). The entry that `previous` is to
+// add, with the pixel its next string starts with, counts as there for the
+// strings that start with that pixel. Gives the longest: where it ends,
+// and the first of those that end there.
 TZVQ_LZWCompressor::EitherMatch TZVQ_LZWCompressor::longestEither(const std::uint8_t* indices,
                                                                   const std::uint8_t* alternatives, int count,
-                                                                  std::uint32_t code, int at) const {
+                                                                  const Strand* strands, int started, int at,
+                                                                  std::uint32_t previous) const {
     constexpr int kFollowed = 8;
-    std::uint16_t codes[kFollowed], grown[2 * kFollowed];
-    codes[0] = std::uint16_t(code);
-    int matched = 1;
+    Strand alive[kFollowed], grown[2 * kFollowed];
+    std::copy(strands, strands + started, alive);
+    int matched = started;
     const std::uint16_t* const table = table_.get();
     const std::uint8_t mask = pixelMask();
+    const std::uint16_t added = nextFreeCode_;
+    const auto child = [&](const Strand& strand, std::uint8_t pixel) -> std::uint16_t {
+        const std::uint16_t code = table[slotOf(strand.code, pixel)];
+        if (code != 0 || strand.code != previous || pixel != strand.first) return code;
+        return added;
+    };
     for (; at < count; ++at) {
         const std::uint8_t pixel = indices[at] & mask, alternative = alternatives[at] & mask;
+        if (matched == 1) {
+            // Most of the time one string alone goes on.
+            const std::uint16_t viaPixel = child(alive[0], pixel);
+            const std::uint16_t viaAlternative = alternative == pixel ? 0 : child(alive[0], alternative);
+            if (viaPixel != 0 && viaAlternative != 0) {
+                alive[1] = {viaPixel, alive[0].first};
+                alive[0].code = viaAlternative;
+                matched = 2;
+            } else if (viaPixel != 0 || viaAlternative != 0) {
+                alive[0].code = std::uint16_t(viaPixel | viaAlternative);
+            } else {
+                break;
+            }
+            continue;
+        }
         int n = 0;
         for (int m = 0; m < matched; ++m) {
             if (alternative != pixel) {
-                if (const std::uint16_t next = table[slotOf(codes[m], alternative)]) grown[n++] = next;
+                if (const std::uint16_t next = child(alive[m], alternative)) grown[n++] = {next, alive[m].first};
             }
-            if (const std::uint16_t next = table[slotOf(codes[m], pixel)]) grown[n++] = next;
+            if (const std::uint16_t next = child(alive[m], pixel)) grown[n++] = {next, alive[m].first};
         }
         if (n == 0) break;
         matched = std::min(n, kFollowed);
-        std::copy(grown, grown + matched, codes);
+        std::copy(grown, grown + matched, alive);
     }
-    return {codes[0], at};
+    return {alive[0].code, alive[0].first, at};
 }
 
-// Each code is the longest string for any choice of the pixels, and where
-// the pixel that starts the next string may be either, it is the one whose
-// string, with the entry it would add, runs further.
+// Each code is the longest string for any choice of the pixels, the one
+// that starts with the alternative first of equals.
 void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const std::uint8_t* alternatives,
                                             int count) {
     if (count <= 0) return;
     const std::uint8_t mask = pixelMask();
-    std::uint16_t* const table = table_.get();
-    int at = 0;
-    EitherMatch match;
-    // The string from `at` on, after `previous` (-1: none) is written.
-    const auto nextString = [&](std::int32_t previous) {
+    constexpr std::uint32_t kNone = 0xFFFFFFFF;
+    // The string at `at`, after `previous` is written; the entry that adds
+    // goes into the dictionary.
+    const auto stringAt = [&](int at, std::uint32_t previous) {
         const std::uint8_t pixel = indices[at] & mask, alternative = alternatives[at] & mask;
-        const auto from = [&](std::uint8_t first) {
-            std::uint32_t slot = 0;
-            if (previous >= 0) {
-                slot = slotOf(std::uint32_t(previous), first);
-                table[slot] = nextFreeCode_;
-            }
-            const EitherMatch found = longestEither(indices, alternatives, count, first, at + 1);
-            if (previous >= 0) table[slot] = 0;
-            return found;
-        };
-        EitherMatch best = from(pixel);
-        std::uint8_t first = pixel;
-        if (alternative != pixel) {
-            const EitherMatch other = from(alternative);
-            if (other.end >= best.end) {
-                best = other;
-                first = alternative;
-            }
-        }
-        if (previous < 0) return best;
-        const std::uint32_t slot = slotOf(std::uint32_t(previous), first);
-        table[slot] = nextFreeCode_;
+        const Strand roots[2] = {{alternative, alternative}, {pixel, pixel}};
+        const int first = alternative == pixel ? 1 : 0;
+        EitherMatch match = longestEither(indices, alternatives, count, roots + first, 2 - first, at + 1, previous);
+        if (previous == kNone) return match;
+        const std::uint32_t slot = slotOf(previous, match.first);
+        table_[slot] = nextFreeCode_;
         filled_[filledCount_++] = slot;
         if (++nextFreeCode_ > kMaxCode) {
             WriteBits(clearCode_, codeWidth_);
             resetDictionary();
-            return longestEither(indices, alternatives, count, first, at + 1);
+            const Strand root{match.first, match.first};
+            return longestEither(indices, alternatives, count, &root, 1, at + 1, kNone);
         }
         if (nextFreeCode_ > nextWidthThreshold_) {
             ++codeWidth_;
             nextWidthThreshold_ <<= 1;
         }
-        return best;
+        return match;
     };
+    EitherMatch match;
     if (!started_) {
         resetDictionary();
         WriteBits(clearCode_, codeWidth_);
         started_ = true;
-        match = nextString(-1);
+        match = stringAt(0, kNone);
     } else {
-        match = longestEither(indices, alternatives, count, currentPrefix_, 0);
+        const Strand prefix{currentPrefix_, 0};
+        match = longestEither(indices, alternatives, count, &prefix, 1, 0, kNone);
     }
     while (match.end < count) {
         WriteBits(match.code, codeWidth_);
-        at = match.end;
-        match = nextString(std::int32_t(match.code));
+        match = stringAt(match.end, match.code);
     }
     currentPrefix_ = std::uint16_t(match.code);
 }

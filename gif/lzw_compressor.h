@@ -82,13 +82,20 @@ private:
     }
     std::uint8_t pixelMask() const { return std::uint8_t((1u << minimumCodeSize_) - 1); }
 
-    // Where the longest string of writeEitherIndices ends, and its code.
+    // A string writeEitherIndices follows: its code and the pixel it starts
+    // with.
+    struct Strand {
+        std::uint16_t code;
+        std::uint8_t first;
+    };
+    // The longest of them: its code, first pixel and where it ends.
     struct EitherMatch {
         std::uint32_t code = 0;
+        std::uint8_t first = 0;
         int end = 0;
     };
     EitherMatch longestEither(const std::uint8_t* indices, const std::uint8_t* alternatives, int count,
-                              std::uint32_t code, int at) const;
+                              const Strand* strands, int started, int at, std::uint32_t previous) const;
     void resetDictionary();
     // Cuts the coded bytes gathered so far into full sub-blocks.
     void flushSubBlocks();
