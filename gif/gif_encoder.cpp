@@ -199,6 +199,9 @@ void TZVQ_CustomGifCompressor::WriteImageDescriptor(QPoint origin, int width, in
 
 void TZVQ_CustomGifCompressor::WriteComment(const QByteArray& text) {
     refuseIn87a("Comment");
+    // A comment block without data holds nothing, and some readers refuse
+    // the file for it.
+    if (text.isEmpty()) return;
     writeExtension(QByteArray("\x21\xFE", 2) + dataBlocks(text.constData(), int(text.size())));
 }
 

@@ -102,8 +102,8 @@ public:
     /// global palette and the blocks held for after it, unless written; a
     /// size past 65535 raises EGIFError as WriteCodedImage does.
     void WriteScreen();
-    /// A comment block. Under GIF 87a it raises EGIFError "A Comment block
-    /// cannot be encoded under GIF 87a".
+    /// A comment block; an empty comment writes nothing. Under GIF 87a it
+    /// raises EGIFError "A Comment block cannot be encoded under GIF 87a".
     /// Extension blocks written before the first graphic are held back and
     /// follow the logical screen descriptor, where the format wants them.
     void WriteComment(const QByteArray& text);

@@ -151,9 +151,13 @@ TEST(GifEncoder, ExtensionsBeforeTheFirstGraphicFollowTheScreen) {
     encoder.OpenImageStream(&out);
     encoder.WriteLoopControl(3);
     encoder.WriteComment("first");
+    // An empty comment would be a block without data, which giflib refuses.
+    encoder.WriteComment("");
     auto dib = paletted(TDIBFormat::dt4bit, 4, 4, randomColours(16, 3), 4);
     encoder.WriteGIFGraphic(dib.get(), {});
+    encoder.WriteComment(QByteArray());
     encoder.CloseImageStream();
+    EXPECT_EQ(out.bytes().count("\x21\xFE"), 1);
     TZVQ_GIFDecompressor decoder;
     QByteArray comment;
     decoder.OnComment = [&](TObject*, const char* c) { comment = c; };
