@@ -66,6 +66,12 @@ void TGIFFrameOptimizer::write(TStream* stream) {
         reset();
         return;
     }
+    if (frames_.empty()) {
+        // Some readers refuse a stream without an image: an animation that
+        // draws nothing gets one transparent pixel.
+        frames_.push_back(std::make_unique<TOptimizedFrame>());
+        frames_.back()->rect = QRect(0, 0, 1, 1);
+    }
     std::vector<TOptimizedFrame*> frames;
     for (const auto& frame : frames_) frames.push_back(frame.get());
     if (!frames.empty()) {

@@ -284,6 +284,21 @@ TEST(FrameOptimizer, FramesOfFewColoursFindThemLowInTheSharedTable) {
     EXPECT_GE(below64, 12);
 }
 
+// giflib refuses a file without an image: nothing drawn is written as one
+// transparent pixel, a comment kept beside it.
+TEST(FrameOptimizer, AnAnimationThatDrawsNothingStillHasAnImage) {
+    TGIFFrameOptimizer optimizer(30, 20);
+    optimizer.addComment("only words");
+    TMemoryStream out;
+    optimizer.write(&out);
+    const std::optional<ShownAnimation> shown = composeWithGiflib(out.bytes());
+    ASSERT_TRUE(shown.has_value());
+    ASSERT_EQ(shown->frames.size(), 1u);
+    EXPECT_EQ(shown->frames[0].pixels, std::vector<std::uint32_t>(30 * 20, 0u));
+    EXPECT_EQ(composeWithOurDecoder(out.bytes()).frames, shown->frames);
+    EXPECT_EQ(blockOrder(out.bytes()), QStringList({"image", "only words"}));
+}
+
 // Files as other programs write them read as browsers show them; a screen
 // that a few bytes declare is refused before it is allocated.
 TEST(FrameOptimizer, ReadsFilesOtherProgramsWriteAndHoldsScreensToTheLimit) {
