@@ -282,8 +282,10 @@ std::int64_t codeBits(const std::vector<int>& order, const std::vector<FrameEntr
     return bits;
 }
 
-}  // namespace
-
+// The colours (at most 256, in the order they are preferred) reordered so
+// that frames whose changed colours fit below a half, a quarter, ... of the
+// table find them there, and code with a smaller code size; as they are
+// when that would not take fewer bits.
 std::vector<std::uint32_t> nestedForCodeSizes(const std::vector<std::uint32_t>& colours,
                                               const std::vector<TOptimizedFrame*>& frames) {
     TColourIndexMap entryOf;
@@ -298,9 +300,8 @@ std::vector<std::uint32_t> nestedForCodeSizes(const std::vector<std::uint32_t>& 
             if (fits) need.entries.set(entry);
         }
         if (!fits || need.entries.none()) continue;
-        const std::int64_t codes = codesAbout(*frame);
-        need.codes = codes;
-        need.saving = bitsOfCodes(codes, 8) - bitsOfCodes(codes, 7);
+        need.codes = codesAbout(*frame);
+        need.saving = bitsOfCodes(need.codes, 8) - bitsOfCodes(need.codes, 7);
         needs.push_back(need);
     }
     std::vector<int> order(colours.size());
@@ -312,6 +313,8 @@ std::vector<std::uint32_t> nestedForCodeSizes(const std::vector<std::uint32_t>& 
     for (int entry : order) reordered.push_back(colours[std::size_t(entry)]);
     return reordered;
 }
+
+}  // namespace
 
 TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames) {
     TGlobalTable table;

@@ -78,14 +78,10 @@ struct TGlobalTable {
 /// changed pixels have more than 256 colours raises EGIFError.
 void collectColours(TOptimizedFrame& frame);
 /// The table the frames share: every colour when all fit, else those most
-/// frames use; ordered by how many frames use them, so that frames of few
-/// colours get small indices and a small code size.
+/// frames use; ordered by how many frames use them, and the colours of
+/// frames of few colours gathered below a half, a quarter, ... of the
+/// table, so that those frames get small indices and a small code size.
 TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames);
-/// The @p colours (at most 256, in the order they are preferred) reordered
-/// so that frames whose changed colours fit below a half, a quarter, ... of
-/// the table find them there, and code with a smaller code size.
-std::vector<std::uint32_t> nestedForCodeSizes(const std::vector<std::uint32_t>& colours,
-                                              const std::vector<TOptimizedFrame*>& frames);
 /// Codes the frame with the global table and with a table of its own, each
 /// with its unchanged pixels in their colours and free to be transparent,
 /// and keeps the smallest; frees its ids and what it kept for coding.
