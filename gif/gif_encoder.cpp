@@ -244,10 +244,12 @@ void TZVQ_CustomGifCompressor::WriteGIFGraphic(TZVQExtGraphic* graphic, const TG
 
 // The comment and the graphic control extension, both 89a only.
 void TZVQ_CustomGifCompressor::writeLeadingBlocks(const TGIFGraphicControlInfo& info, bool transparent,
-                                                  int transparentIndex) {
+                                                  int transparentIndex, Control control) {
     if (gifType_ != TGIFType::gt89a) return;
     if (!comment_.isEmpty()) WriteComment(comment_);
-    WriteGraphicControlExtension(info, transparent, transparentIndex);
+    const bool saysSomething = transparent || info.UserInput || info.DisposalMethod != TDisposalMethods::dmNone ||
+                               info.DelayTime / 10 != 0;
+    if (control == Control::Always || saysSomething) WriteGraphicControlExtension(info, transparent, transparentIndex);
 }
 
 void TZVQ_CustomGifCompressor::WritePlainText(TPlainText* text, const TGIFGraphicControlInfo& info) {

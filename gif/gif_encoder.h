@@ -92,7 +92,10 @@ public:
     /// An image whose LZW data (code size byte, sub-blocks, terminator) is
     /// coded already, written as the other graphics are but for the pixels:
     /// @p local is its own colour table (null: the global one), and
-    /// @p transparentIndex -1 for none. A stream without a screen descriptor
+    /// @p transparentIndex -1 for none. Its graphic control extension is left
+    /// out when it would say only what a reader assumes without one: no
+    /// delay, no disposal, no transparency, no waiting for the user. A
+    /// stream without a screen descriptor
     /// gets one first, of the global frame's size. An image or screen that
     /// GIF's 16-bit fields cannot hold raises EGIFError "A GIF cannot hold
     /// an image of %1 x %2 pixels at (%3, %4)" before anything is written.
@@ -197,7 +200,9 @@ private:
     void WriteImageDescriptor(QPoint origin, int width, int height, const TLogicalPalette* local);
     void WriteDIB(TDeviceIndependentBitmap* dib, const TGIFGraphicControlInfo& info);
     void WritePlainText(TPlainText* text, const TGIFGraphicControlInfo& info);
-    void writeLeadingBlocks(const TGIFGraphicControlInfo& info, bool transparent, int transparentIndex);
+    enum class Control { Always, WhenItSaysSomething };
+    void writeLeadingBlocks(const TGIFGraphicControlInfo& info, bool transparent, int transparentIndex,
+                            Control control = Control::Always);
     void refuseIn87a(const char* blockName) const;
     std::unique_ptr<TLogicalPalette> paletteFor(TDeviceIndependentBitmap* dib);
     void writePixels(TDeviceIndependentBitmap* dib, TLogicalPalette* palette);

@@ -51,7 +51,7 @@ void TZVQ_CustomGifCompressor::WriteCodedImage(const TGIFGraphicControlInfo& inf
                                                const TLogicalPalette* local, const QByteArray& data) {
     checkFieldsHold(info.Origin, size.width(), size.height());
     WriteScreen();
-    writeLeadingBlocks(info, transparentIndex >= 0, std::max(transparentIndex, 0));
+    writeLeadingBlocks(info, transparentIndex >= 0, std::max(transparentIndex, 0), Control::WhenItSaysSomething);
     WriteImageDescriptor(info.Origin, size.width(), size.height(), local);
     GetImageStream()->WriteBuffer(data.constData(), data.size());
 }

@@ -129,6 +129,50 @@ TEST(FrameOptimizer, StillFramesKeepTheirTime) {
     EXPECT_EQ(imageCount(optimized(plainFile(pictures))), 2);
 }
 
+// A frame with no delay, no disposal and no transparency goes without a
+// graphic control block, which would say only what readers assume; any of
+// them brings the block back, and the frames and delays read the same.
+TEST(FrameOptimizer, LeavesOutControlBlocksThatSayNothing) {
+    const auto controlBlocks = [](const QByteArray& gif) {
+        GiflibInput input{&gif};
+        int error = 0;
+        GifFileType* file = DGifOpen(&input, readGiflibInput, &error);
+        if (!file || DGifSlurp(file) != GIF_OK) {
+            if (file) DGifCloseFile(file, &error);
+            return -1;
+        }
+        int count = 0;
+        for (int i = 0; i < file->ImageCount; ++i) {
+            const SavedImage& image = file->SavedImages[i];
+            for (int b = 0; b < image.ExtensionBlockCount; ++b) {
+                count += image.ExtensionBlocks[b].Function == GRAPHICS_EXT_FUNC_CODE;
+            }
+        }
+        DGifCloseFile(file, &error);
+        return count;
+    };
+    const std::vector<TColor> colours{RGB(200, 0, 0), RGB(0, 0, 200)};
+    for (int delay : {0, 9, 10}) {
+        std::vector<TestPicture> pictures(2);
+        for (int i = 0; i < 2; ++i) {
+            // Every pixel changes: nothing in the second frame can be transparent.
+            pictures[std::size_t(i)].dib = pictureOf(40, 30, colours, std::vector<int>(40 * 30, i));
+            pictures[std::size_t(i)].info.DelayTime = delay;
+        }
+        const QByteArray plain = plainFile(pictures);
+        const QByteArray small = optimized(plain);
+        // Below a hundredth a file holds no delay at all.
+        EXPECT_EQ(controlBlocks(small), delay < 10 ? 0 : 2) << delay;
+        const std::optional<ShownAnimation> expected = composeWithGiflib(plain);
+        const std::optional<ShownAnimation> shown = composeWithGiflib(small);
+        ASSERT_TRUE(expected && shown);
+        EXPECT_EQ(shown->frames, expected->frames) << delay;
+        EXPECT_EQ(composeWithOurDecoder(small).frames, expected->frames) << delay;
+        pictures[0].info.UserInput = true;
+        EXPECT_EQ(controlBlocks(optimized(plainFile(pictures))), delay < 10 ? 1 : 2) << delay;
+    }
+}
+
 // Comments stay before the frame they came before, the loop count stays,
 // and a comment after the last frame stays after it.
 TEST(FrameOptimizer, KeepsCommentsAndTheLoopCount) {
