@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <mutex>
 
 #include "gif/frame_threads.h"
@@ -70,6 +71,44 @@ QRect changedRect(const Pixels& now, const Pixels* before) {
     return changed;
 }
 
+// The pixels of `rect` of a picture.
+Pixels cropOf(const Pixels& pixels, QRect rect) {
+    Pixels crop{rect.width(), rect.height(), {}};
+    crop.rgb.reserve(std::size_t(rect.width()) * std::size_t(rect.height()));
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        const std::uint32_t* row = pixels.rgb.data() + std::size_t(y) * std::size_t(pixels.width);
+        crop.rgb.insert(crop.rgb.end(), row + rect.left(), row + rect.right() + 1);
+    }
+    return crop;
+}
+
+// What a clip keeps of a picture: where it differs from the picture before,
+// its pixels there, and which of them are as they were. A picture that does
+// not follow one of its size is kept whole.
+struct Change {
+    int width = 0, height = 0;       // the picture's
+    bool follows = false;            // drawn over the picture before
+    QRect rect;                      // may be empty
+    Pixels now;                      // the rectangle's pixels
+    std::vector<std::uint8_t> same;  // 1 where a pixel is as before; only when following
+};
+
+Change changeOf(const Pixels& now, const Pixels* before) {
+    Change change{now.width, now.height, false, changedRect(now, before), {}, {}};
+    change.follows = before && before->width == now.width && before->height == now.height;
+    if (!change.follows) {
+        change.now = now;
+        return change;
+    }
+    const QRect r = change.rect;
+    change.now = cropOf(now, r);
+    change.same.reserve(change.now.rgb.size());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) change.same.push_back(now.at(x, y) == before->at(x, y));
+    }
+    return change;
+}
+
 // The rectangle's pixels as a true-colour bitmap; transparent ones take a
 // neighbour's colour so that they pull no palette entry of their own.
 std::unique_ptr<TDeviceIndependentBitmap> bitmapOf(const Pixels& pixels, QRect rect) {
@@ -90,16 +129,12 @@ std::unique_ptr<TDeviceIndependentBitmap> bitmapOf(const Pixels& pixels, QRect r
 
 // The first picture and what changes after it, in rows of one bitmap, for
 // one palette of the whole clip.
-std::unique_ptr<TDeviceIndependentBitmap> changingPixels(const std::vector<Pixels>& pictures,
-                                                         const std::vector<QRect>& changed) {
+std::unique_ptr<TDeviceIndependentBitmap> changingPixels(const std::vector<Change>& changes) {
     std::vector<std::uint32_t> samples;
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        const Pixels& now = pictures[i];
-        for (int y = changed[i].top(); y <= changed[i].bottom(); ++y) {
-            for (int x = changed[i].left(); x <= changed[i].right(); ++x) {
-                const std::uint32_t rgb = now.at(x, y);
-                if (rgb != kTransparentPixel && (i == 0 || rgb != pictures[i - 1].at(x, y))) samples.push_back(rgb);
-            }
+    for (const Change& change : changes) {
+        for (std::size_t i = 0; i < change.now.rgb.size(); ++i) {
+            const std::uint32_t rgb = change.now.rgb[i];
+            if (rgb != kTransparentPixel && (!change.follows || !change.same[i])) samples.push_back(rgb);
         }
     }
     if (samples.empty()) samples.push_back(0);
@@ -121,28 +156,28 @@ std::unique_ptr<TLogicalPalette> tableOf(const TLogicalPalette& palette, bool tr
 
 // Each picture from its mapped rectangle and, outside it and where its
 // pixels are as before, the picture before.
-TGIFIndexedClip assembleClip(const std::vector<Pixels>& pixels, const std::vector<QRect>& changed,
+TGIFIndexedClip assembleClip(const std::vector<Change>& changes,
                              const std::vector<std::unique_ptr<TDeviceIndependentBitmap>>& mapped,
                              const TLogicalPalette* shared,
                              const std::vector<std::unique_ptr<TLogicalPalette>>& palettes, bool transparent) {
     TGIFIndexedClip clip;
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        const Pixels& now = pixels[i];
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const Change& change = changes[i];
         const TLogicalPalette& palette = shared ? *shared : *palettes[i];
-        auto picture = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt8bit, now.width, now.height);
+        auto picture = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt8bit, change.width, change.height);
         picture->SetColourTable(tableOf(palette, transparent).get());
         const std::uint8_t clear = std::uint8_t(palette.GetCount());
-        const bool follows = shared && i > 0 && pixels[i - 1].width == now.width && pixels[i - 1].height == now.height;
-        const QRect rect = follows ? changed[i] : QRect(0, 0, now.width, now.height);
-        for (int y = 0; y < now.height; ++y) {
+        const QRect rect = change.rect;
+        for (int y = 0; y < change.height; ++y) {
             std::uint8_t* out = picture->rowFromTop(y);
-            if (follows) std::memcpy(out, clip.pictures.back()->rowFromTop(y), std::size_t(now.width));
+            if (change.follows) std::memcpy(out, clip.pictures.back()->rowFromTop(y), std::size_t(change.width));
             if (y < rect.top() || y > rect.bottom()) continue;
             const std::uint8_t* in = mapped[i]->rowFromTop(y - rect.top());
-            for (int x = rect.left(); x <= rect.right(); ++x) {
-                const std::uint32_t rgb = now.at(x, y);
-                if (follows && rgb == pixels[i - 1].at(x, y)) continue;
-                out[x] = rgb == kTransparentPixel ? clear : in[x - rect.left()];
+            const std::size_t row = std::size_t(y - rect.top()) * std::size_t(rect.width());
+            for (int x = 0; x < rect.width(); ++x) {
+                if (change.follows && change.same[row + std::size_t(x)]) continue;
+                const std::uint32_t rgb = change.now.rgb[row + std::size_t(x)];
+                out[rect.left() + x] = rgb == kTransparentPixel ? clear : in[x];
             }
         }
         clip.transparentIndices.push_back(transparent ? clear : -1);
@@ -184,34 +219,61 @@ std::unique_ptr<TLogicalPalette> paletteOf(TDeviceIndependentBitmap* dib, int co
     return std::make_unique<TQuantizedPalette>(dib, colours);
 }
 
-}  // namespace
-
-TGIFIndexedClip indexedClip(const std::vector<const TDeviceIndependentBitmap*>& pictures,
-                            const TGIFClipOptions& options) {
-    const int count = int(pictures.size());
-    std::vector<Pixels> pixels(pictures.size());
-    runOnThreads(count, coreCount(), [&](int i) { pixels[std::size_t(i)] = pixelsOf(*pictures[std::size_t(i)], options.transparent); });
-    std::vector<QRect> changed(pictures.size());
-    for (int i = 0; i < count; ++i) {
-        changed[std::size_t(i)] = changedRect(pixels[std::size_t(i)], i > 0 ? &pixels[std::size_t(i - 1)] : nullptr);
+// Pictures read a few at a time on several threads, and kept as their
+// changes, so that the whole clip is never held at full size; the first
+// picture in order that fails stops the reading.
+std::vector<Change> changesOf(int count, const std::function<Pixels(int)>& pixelsOfPicture, bool whole) {
+    std::vector<Change> changes;
+    const int threads = coreCount();
+    const int window = std::max(8, 2 * threads);
+    Pixels last;
+    for (int start = 0; start < count; start += window) {
+        const int n = std::min(window, count - start);
+        std::vector<Pixels> read(static_cast<std::size_t>(n));
+        std::vector<std::exception_ptr> failures(static_cast<std::size_t>(n));
+        runOnThreads(n, threads, [&](int k) {
+            try {
+                read[std::size_t(k)] = pixelsOfPicture(start + k);
+            } catch (...) {
+                failures[std::size_t(k)] = std::current_exception();
+            }
+        });
+        for (int k = 0; k < n; ++k) {
+            if (failures[std::size_t(k)]) std::rethrow_exception(failures[std::size_t(k)]);
+            Pixels& pixels = read[std::size_t(k)];
+            if (whole) {
+                // With a palette of its own, a picture is mapped whole.
+                const QRect all(0, 0, pixels.width, pixels.height);
+                changes.push_back(Change{pixels.width, pixels.height, false, all, std::move(pixels), {}});
+                continue;
+            }
+            changes.push_back(changeOf(pixels, changes.empty() ? nullptr : &last));
+            last = std::move(pixels);
+        }
     }
+    return changes;
+}
+
+// The clip from its pictures' changes.
+TGIFIndexedClip clipOf(const std::vector<Change>& changes, const TGIFClipOptions& options) {
+    const int count = int(changes.size());
     const int colours = options.transparent ? 255 : 256;
     std::unique_ptr<TLogicalPalette> shared;
     if (options.sharedPalette && count > 0) {
-        const std::unique_ptr<TDeviceIndependentBitmap> samples = changingPixels(pixels, changed);
+        const std::unique_ptr<TDeviceIndependentBitmap> samples = changingPixels(changes);
         shared = paletteOf(samples.get(), colours, options.quality);
     }
     // Each changed rectangle mapped on its own; the pictures are put
     // together in order afterwards.
-    std::vector<std::unique_ptr<TDeviceIndependentBitmap>> mapped(pictures.size());
-    std::vector<std::unique_ptr<TLogicalPalette>> palettes(pictures.size());
+    std::vector<std::unique_ptr<TDeviceIndependentBitmap>> mapped(changes.size());
+    std::vector<std::unique_ptr<TLogicalPalette>> palettes(changes.size());
     NearestEntriesPool nearest(shared.get());
     runOnThreads(count, coreCount(), [&](int i) {
         const std::size_t at = std::size_t(i);
-        const Pixels& now = pixels[at];
-        const QRect rect = options.sharedPalette ? changed[at] : QRect(0, 0, now.width, now.height);
-        if (rect.isEmpty()) return;
-        const std::unique_ptr<TDeviceIndependentBitmap> crop = bitmapOf(now, rect);
+        const Change& change = changes[at];
+        if (change.rect.isEmpty()) return;
+        const std::unique_ptr<TDeviceIndependentBitmap> crop =
+            bitmapOf(change.now, QRect(0, 0, change.now.width, change.now.height));
         if (!options.sharedPalette) palettes[at] = paletteOf(crop.get(), colours, options.quality);
         TLogicalPalette* palette = shared ? shared.get() : palettes[at].get();
         // Only the refined palette is exact colour for colour.
@@ -226,5 +288,19 @@ TGIFIndexedClip indexedClip(const std::vector<const TDeviceIndependentBitmap*>& 
             mapped[at] = indexedFaithfully(crop.get(), palette, options.dither);
         }
     });
-    return assembleClip(pixels, changed, mapped, shared.get(), palettes, options.transparent.has_value());
+    return assembleClip(changes, mapped, shared.get(), palettes, options.transparent.has_value());
+}
+
+}  // namespace
+
+TGIFIndexedClip indexedClip(const std::vector<const TDeviceIndependentBitmap*>& pictures,
+                            const TGIFClipOptions& options) {
+    const auto read = [&](int i) { return pixelsOf(*pictures[std::size_t(i)], options.transparent); };
+    return clipOf(changesOf(int(pictures.size()), read, !options.sharedPalette), options);
+}
+
+TGIFIndexedClip indexedClip(int count, const std::function<std::unique_ptr<TDeviceIndependentBitmap>(int)>& readPicture,
+                            const TGIFClipOptions& options) {
+    const auto read = [&](int i) { return pixelsOf(*readPicture(i), options.transparent); };
+    return clipOf(changesOf(count, read, !options.sharedPalette), options);
 }

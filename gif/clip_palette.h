@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -40,4 +41,12 @@ struct TGIFIndexedClip {
 /// the rectangle that changes is dithered. Pictures are mapped on several
 /// threads with the same result as on one; they are only read.
 TGIFIndexedClip indexedClip(const std::vector<const TDeviceIndependentBitmap*>& pictures,
+                            const TGIFClipOptions& options);
+/// The same for pictures read as they are needed: @p readPicture gives
+/// picture i of @p count, called on several threads at once, and each
+/// picture is let go once its pixels are taken, so that the clip is not
+/// held twice over. A fault it raises propagates once every picture has
+/// been tried: that of the first picture in order that failed.
+TGIFIndexedClip indexedClip(int count,
+                            const std::function<std::unique_ptr<TDeviceIndependentBitmap>(int)>& readPicture,
                             const TGIFClipOptions& options);

@@ -131,6 +131,45 @@ TEST(ZvqgifAnimate, OptimisesByDefaultAndKeepsFewColoursExactly) {
     EXPECT_EQ(zvqgif(QStringList{"animate", dir.filePath("x.gif"), "--palette", "some"} + pictures).exitCode, 2);
 }
 
+// A clip longer than the pictures read at a time, with a smaller picture in
+// the middle drawn over the corner of the one before: every frame as drawn.
+// Of two pictures that cannot be read, the first is told about.
+TEST(ZvqgifAnimate, LongClipsOfMixedSizesShowEveryPictureAsDrawn) {
+    QTemporaryDir dir;
+    QStringList pictures;
+    ShownAnimation expected{60, 40, {}};
+    QImage screen;
+    for (int i = 0; i < 30; ++i) {
+        const bool small = i == 13;
+        QImage picture(small ? 30 : 60, small ? 20 : 40, QImage::Format_RGB32);
+        picture.fill(small ? qRgb(0, 160, 0) : qRgb(250, 240, 200));
+        for (int y = 12; y < 24 && !small; ++y) {
+            for (int x = i; x < i + 12; ++x) picture.setPixel(x, y, qRgb(220, 30, 30));
+        }
+        pictures << dir.filePath(QStringLiteral("frame-%1.png").arg(i));
+        ASSERT_TRUE(picture.save(pictures.back()));
+        if (small) {
+            for (int y = 0; y < 20; ++y) {
+                for (int x = 0; x < 30; ++x) screen.setPixel(x, y, picture.pixel(x, y));
+            }
+        } else {
+            screen = picture;
+        }
+        expected.frames.push_back(shownFrame(screen, 50));
+    }
+    const QString out = dir.filePath("out.gif");
+    const ToolRun run = zvqgif(QStringList{"animate", out, "--delay", "50"} + pictures);
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_EQ(joinedStills(composeWithOurDecoder(readAll(out))).frames, joinedStills(expected).frames);
+
+    QStringList broken = pictures;
+    broken[20] = dir.filePath("missing-20.png");
+    broken[11] = dir.filePath("missing-11.png");
+    const ToolRun failed = zvqgif(QStringList{"animate", out} + broken);
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(failed.err.contains("missing-11.png")) << qPrintable(failed.err);
+}
+
 // On a background of thousands of colours, what does not move keeps its
 // colours from frame to frame: only the moving square is dithered anew.
 TEST(ZvqgifAnimate, StillPartsOfTrueColourClipsDoNotShimmer) {

@@ -7,7 +7,6 @@
 #include "gif/Zvqgif.h"
 #include "gif/clip_palette.h"
 #include "gif/frame_optimizer.h"
-#include "gif/frame_threads.h"
 #include "imaging/Zvqgraph.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/streams.h"
@@ -47,28 +46,15 @@ void encodePicture(const QString& input, const QString& output, const EncodeOpti
 namespace {
 
 void animateOptimized(const QStringList& inputs, const QString& output, const AnimateOptions& options) {
-    std::vector<std::unique_ptr<TDeviceIndependentBitmap>> pictures(std::size_t(inputs.size()));
-    // Read side by side; a picture that cannot be read is told about in order.
-    std::vector<std::exception_ptr> failures(pictures.size());
-    runOnThreads(int(inputs.size()), coreCount(), [&](int i) {
-        try {
-            pictures[std::size_t(i)] = loadPicture(inputs[i]);
-        } catch (...) {
-            failures[std::size_t(i)] = std::current_exception();
-        }
-    });
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) std::rethrow_exception(failure);
-    }
-    std::vector<const TDeviceIndependentBitmap*> borrowed;
-    for (const auto& picture : pictures) borrowed.push_back(picture.get());
     TGIFClipOptions clipOptions;
     clipOptions.sharedPalette = options.sharedPalette;
     clipOptions.dither = options.dither;
     clipOptions.quality = options.quality;
     clipOptions.transparent = options.transparent;
-    const TGIFIndexedClip clip = indexedClip(borrowed, clipOptions);
-    pictures.clear();
+    // Read side by side, each picture let go once its pixels are taken; a
+    // picture that cannot be read is told about in order.
+    const TGIFIndexedClip clip =
+        indexedClip(int(inputs.size()), [&](int i) { return loadPicture(inputs[i]); }, clipOptions);
     TGIFFrameOptimizer optimizer(clip.pictures.front()->GetWidth(), std::abs(clip.pictures.front()->GetHeight()));
     if (options.loopCount) optimizer.setLoopCount(*options.loopCount);
     TGIFGraphicControlInfo info;
