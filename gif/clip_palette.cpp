@@ -128,22 +128,29 @@ std::unique_ptr<TDeviceIndependentBitmap> bitmapOf(const Pixels& pixels, QRect r
 }
 
 // The first picture and what changes after it, in rows of one bitmap, for
-// one palette of the whole clip.
+// one palette of the whole clip. Counted first, so that the samples are
+// gathered once into a block of their size.
 std::unique_ptr<TDeviceIndependentBitmap> changingPixels(const std::vector<Change>& changes) {
-    std::vector<std::uint32_t> samples;
+    const auto sampled = [](const Change& change, std::size_t i) {
+        return change.now.rgb[i] != kTransparentPixel && (!change.follows || !change.same[i]);
+    };
+    std::size_t count = 0;
+    for (const Change& change : changes) {
+        for (std::size_t i = 0; i < change.now.rgb.size(); ++i) count += sampled(change, i);
+    }
+    const std::size_t width = std::min<std::size_t>(std::max<std::size_t>(count, 1), 1024);
+    const std::size_t height = (std::max<std::size_t>(count, 1) + width - 1) / width;
+    Pixels all{int(width), int(height), {}};
+    all.rgb.reserve(width * height);
     for (const Change& change : changes) {
         for (std::size_t i = 0; i < change.now.rgb.size(); ++i) {
-            const std::uint32_t rgb = change.now.rgb[i];
-            if (rgb != kTransparentPixel && (!change.follows || !change.same[i])) samples.push_back(rgb);
+            if (sampled(change, i)) all.rgb.push_back(change.now.rgb[i]);
         }
     }
-    if (samples.empty()) samples.push_back(0);
-    const int width = int(std::min<std::size_t>(samples.size(), 1024));
-    const int height = int((samples.size() + std::size_t(width) - 1) / std::size_t(width));
-    Pixels all{width, height, samples};
+    if (all.rgb.empty()) all.rgb.push_back(0);
     // The last row is filled up from the first samples.
-    for (std::size_t i = 0; all.rgb.size() < std::size_t(width) * std::size_t(height); ++i) all.rgb.push_back(samples[i]);
-    return bitmapOf(all, QRect(0, 0, width, height));
+    for (std::size_t i = 0; all.rgb.size() < width * height; ++i) all.rgb.push_back(all.rgb[i]);
+    return bitmapOf(all, QRect(0, 0, all.width, all.height));
 }
 
 // The palette, and a last entry for the transparent index when there is one.
