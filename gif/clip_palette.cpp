@@ -245,18 +245,24 @@ std::vector<Change> changesOf(int count, const std::function<Pixels(int)>& pixel
                 failures[std::size_t(k)] = std::current_exception();
             }
         });
-        for (int k = 0; k < n; ++k) {
-            if (failures[std::size_t(k)]) std::rethrow_exception(failures[std::size_t(k)]);
+        for (const std::exception_ptr& failure : failures) {
+            if (failure) std::rethrow_exception(failure);
+        }
+        // Each change from its picture and the one before, side by side.
+        const std::size_t first = changes.size();
+        changes.resize(first + std::size_t(n));
+        runOnThreads(n, threads, [&](int k) {
             Pixels& pixels = read[std::size_t(k)];
+            const Pixels* before = k > 0 ? &read[std::size_t(k - 1)] : first > 0 ? &last : nullptr;
             if (whole) {
                 // With a palette of its own, a picture is mapped whole.
                 const QRect all(0, 0, pixels.width, pixels.height);
-                changes.push_back(Change{pixels.width, pixels.height, false, all, std::move(pixels), {}});
-                continue;
+                changes[first + std::size_t(k)] = Change{pixels.width, pixels.height, false, all, std::move(pixels), {}};
+            } else {
+                changes[first + std::size_t(k)] = changeOf(pixels, before);
             }
-            changes.push_back(changeOf(pixels, changes.empty() ? nullptr : &last));
-            last = std::move(pixels);
-        }
+        });
+        last = std::move(read.back());
     }
     return changes;
 }
