@@ -93,20 +93,28 @@ struct Change {
     std::vector<std::uint8_t> same;  // 1 where a pixel is as before; only when following
 };
 
+// Where the picture differs from the one before, and which of its pixels
+// there are as they were; its pixels are taken afterwards.
 Change changeOf(const Pixels& now, const Pixels* before) {
     Change change{now.width, now.height, false, changedRect(now, before), {}, {}};
     change.follows = before && before->width == now.width && before->height == now.height;
-    if (!change.follows) {
-        change.now = now;
-        return change;
-    }
+    if (!change.follows) return change;
     const QRect r = change.rect;
-    change.now = cropOf(now, r);
-    change.same.reserve(change.now.rgb.size());
+    change.same.reserve(std::size_t(r.width()) * std::size_t(r.height()));
     for (int y = r.top(); y <= r.bottom(); ++y) {
         for (int x = r.left(); x <= r.right(); ++x) change.same.push_back(now.at(x, y) == before->at(x, y));
     }
     return change;
+}
+
+// The change's pixels: the picture's own when it changes all over, else a
+// copy of its rectangle.
+void takePixels(Change& change, Pixels&& picture) {
+    if (change.rect == QRect(0, 0, picture.width, picture.height)) {
+        change.now = std::move(picture);
+    } else {
+        change.now = cropOf(picture, change.rect);
+    }
 }
 
 // The rectangle's pixels as a true-colour bitmap; transparent ones take a
@@ -134,23 +142,40 @@ std::unique_ptr<TDeviceIndependentBitmap> changingPixels(const std::vector<Chang
     const auto sampled = [](const Change& change, std::size_t i) {
         return change.now.rgb[i] != kTransparentPixel && (!change.follows || !change.same[i]);
     };
-    std::size_t count = 0;
-    for (const Change& change : changes) {
+    // Each picture's samples counted, then written into their place, side
+    // by side.
+    std::vector<std::size_t> starts(changes.size() + 1, 0);
+    runOnThreads(int(changes.size()), coreCount(), [&](int at) {
+        const Change& change = changes[std::size_t(at)];
+        std::size_t count = 0;
         for (std::size_t i = 0; i < change.now.rgb.size(); ++i) count += sampled(change, i);
-    }
-    const std::size_t width = std::min<std::size_t>(std::max<std::size_t>(count, 1), 1024);
-    const std::size_t height = (std::max<std::size_t>(count, 1) + width - 1) / width;
-    Pixels all{int(width), int(height), {}};
-    all.rgb.reserve(width * height);
-    for (const Change& change : changes) {
+        starts[std::size_t(at) + 1] = count;
+    });
+    for (std::size_t i = 0; i < changes.size(); ++i) starts[i + 1] += starts[i];
+    const std::size_t count = std::max<std::size_t>(starts.back(), 1);
+    const std::size_t width = std::min<std::size_t>(count, 1024);
+    const std::size_t height = (count + width - 1) / width;
+    auto dib = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt24bit, int(width), int(height));
+    const auto put = [&](std::size_t at, std::uint32_t rgb) {
+        std::uint8_t* out = dib->rowFromTop(int(at / width)) + at % width * 3;
+        out[0] = std::uint8_t(rgb);
+        out[1] = std::uint8_t(rgb >> 8);
+        out[2] = std::uint8_t(rgb >> 16);
+    };
+    runOnThreads(int(changes.size()), coreCount(), [&](int at) {
+        const Change& change = changes[std::size_t(at)];
+        std::size_t to = starts[std::size_t(at)];
         for (std::size_t i = 0; i < change.now.rgb.size(); ++i) {
-            if (sampled(change, i)) all.rgb.push_back(change.now.rgb[i]);
+            if (sampled(change, i)) put(to++, change.now.rgb[i]);
         }
+    });
+    // The last row is filled up from the first samples (black when there
+    // are none).
+    for (std::size_t at = starts.back(), from = 0; at < width * height; ++at, ++from) {
+        const std::uint8_t* in = dib->rowFromTop(int(from / width)) + from % width * 3;
+        put(at, std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0]);
     }
-    if (all.rgb.empty()) all.rgb.push_back(0);
-    // The last row is filled up from the first samples.
-    for (std::size_t i = 0; all.rgb.size() < width * height; ++i) all.rgb.push_back(all.rgb[i]);
-    return bitmapOf(all, QRect(0, 0, all.width, all.height));
+    return dib;
 }
 
 // The palette, and a last entry for the transparent index when there is one.
@@ -168,28 +193,39 @@ TGIFIndexedClip assembleClip(const std::vector<Change>& changes,
                              const TLogicalPalette* shared,
                              const std::vector<std::unique_ptr<TLogicalPalette>>& palettes, bool transparent) {
     TGIFIndexedClip clip;
+    int height = 0;
     for (std::size_t i = 0; i < changes.size(); ++i) {
         const Change& change = changes[i];
         const TLogicalPalette& palette = shared ? *shared : *palettes[i];
         auto picture = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt8bit, change.width, change.height);
         picture->SetColourTable(tableOf(palette, transparent).get());
-        const std::uint8_t clear = std::uint8_t(palette.GetCount());
-        const QRect rect = change.rect;
-        for (int y = 0; y < change.height; ++y) {
-            std::uint8_t* out = picture->rowFromTop(y);
-            if (change.follows) std::memcpy(out, clip.pictures.back()->rowFromTop(y), std::size_t(change.width));
-            if (y < rect.top() || y > rect.bottom()) continue;
-            const std::uint8_t* in = mapped[i]->rowFromTop(y - rect.top());
-            const std::size_t row = std::size_t(y - rect.top()) * std::size_t(rect.width());
-            for (int x = 0; x < rect.width(); ++x) {
-                if (change.follows && change.same[row + std::size_t(x)]) continue;
-                const std::uint32_t rgb = change.now.rgb[row + std::size_t(x)];
-                out[rect.left() + x] = rgb == kTransparentPixel ? clear : in[x];
-            }
-        }
-        clip.transparentIndices.push_back(transparent ? clear : -1);
+        clip.transparentIndices.push_back(transparent ? int(palette.GetCount()) : -1);
         clip.pictures.push_back(std::move(picture));
+        height = std::max(height, change.height);
     }
+    // A row of a picture needs only the same row of the picture before:
+    // bands of rows are put together side by side, each through the clip.
+    constexpr int kBand = 16;
+    const auto assembleRow = [&](std::size_t i, int y) {
+        const Change& change = changes[i];
+        std::uint8_t* out = clip.pictures[i]->rowFromTop(y);
+        if (change.follows) std::memcpy(out, clip.pictures[i - 1]->rowFromTop(y), std::size_t(change.width));
+        const QRect rect = change.rect;
+        if (y < rect.top() || y > rect.bottom()) return;
+        const std::uint8_t clear = std::uint8_t(shared ? shared->GetCount() : palettes[i]->GetCount());
+        const std::uint8_t* in = mapped[i]->rowFromTop(y - rect.top());
+        const std::size_t row = std::size_t(y - rect.top()) * std::size_t(rect.width());
+        for (int x = 0; x < rect.width(); ++x) {
+            if (change.follows && change.same[row + std::size_t(x)]) continue;
+            const std::uint32_t rgb = change.now.rgb[row + std::size_t(x)];
+            out[rect.left() + x] = rgb == kTransparentPixel ? clear : in[x];
+        }
+    };
+    runOnThreads((height + kBand - 1) / kBand, coreCount(), [&](int band) {
+        for (std::size_t i = 0; i < changes.size(); ++i) {
+            for (int y = band * kBand; y < std::min((band + 1) * kBand, changes[i].height); ++y) assembleRow(i, y);
+        }
+    });
     return clip;
 }
 
@@ -252,17 +288,17 @@ std::vector<Change> changesOf(int count, const std::function<Pixels(int)>& pixel
         const std::size_t first = changes.size();
         changes.resize(first + std::size_t(n));
         runOnThreads(n, threads, [&](int k) {
-            Pixels& pixels = read[std::size_t(k)];
+            const Pixels& pixels = read[std::size_t(k)];
             const Pixels* before = k > 0 ? &read[std::size_t(k - 1)] : first > 0 ? &last : nullptr;
-            if (whole) {
-                // With a palette of its own, a picture is mapped whole.
-                const QRect all(0, 0, pixels.width, pixels.height);
-                changes[first + std::size_t(k)] = Change{pixels.width, pixels.height, false, all, std::move(pixels), {}};
-            } else {
-                changes[first + std::size_t(k)] = changeOf(pixels, before);
-            }
+            // With a palette of its own, a picture is mapped whole.
+            changes[first + std::size_t(k)] = whole ? Change{pixels.width, pixels.height, false,
+                                                             QRect(0, 0, pixels.width, pixels.height), {}, {}}
+                                                    : changeOf(pixels, before);
         });
-        last = std::move(read.back());
+        if (!whole && start + n < count) last = read.back();
+        runOnThreads(n, threads, [&](int k) {
+            takePixels(changes[first + std::size_t(k)], std::move(read[std::size_t(k)]));
+        });
     }
     return changes;
 }
