@@ -135,6 +135,32 @@ std::unique_ptr<TDeviceIndependentBitmap> bitmapOf(const Pixels& pixels, QRect r
     return dib;
 }
 
+// Writes colours into a true-colour bitmap's rows one after another, from
+// the given place on.
+class SampleWriter {
+public:
+    SampleWriter(TDeviceIndependentBitmap& dib, std::size_t at)
+        : dib_(dib), width_(std::size_t(dib.GetWidth())), row_(int(at / width_)), column_(at % width_) {
+        if (row_ < std::abs(dib_.GetHeight())) out_ = dib_.rowFromTop(row_) + column_ * 3;
+    }
+    void put(std::uint32_t rgb) {
+        out_[0] = std::uint8_t(rgb);
+        out_[1] = std::uint8_t(rgb >> 8);
+        out_[2] = std::uint8_t(rgb >> 16);
+        out_ += 3;
+        if (++column_ < width_) return;
+        column_ = 0;
+        if (++row_ < std::abs(dib_.GetHeight())) out_ = dib_.rowFromTop(row_);
+    }
+
+private:
+    TDeviceIndependentBitmap& dib_;
+    std::size_t width_;
+    int row_;
+    std::size_t column_;
+    std::uint8_t* out_ = nullptr;
+};
+
 // The first picture and what changes after it, in rows of one bitmap, for
 // one palette of the whole clip. Counted first, so that the samples are
 // gathered once into a block of their size.
@@ -156,24 +182,19 @@ std::unique_ptr<TDeviceIndependentBitmap> changingPixels(const std::vector<Chang
     const std::size_t width = std::min<std::size_t>(count, 1024);
     const std::size_t height = (count + width - 1) / width;
     auto dib = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt24bit, int(width), int(height));
-    const auto put = [&](std::size_t at, std::uint32_t rgb) {
-        std::uint8_t* out = dib->rowFromTop(int(at / width)) + at % width * 3;
-        out[0] = std::uint8_t(rgb);
-        out[1] = std::uint8_t(rgb >> 8);
-        out[2] = std::uint8_t(rgb >> 16);
-    };
     runOnThreads(int(changes.size()), coreCount(), [&](int at) {
         const Change& change = changes[std::size_t(at)];
-        std::size_t to = starts[std::size_t(at)];
+        SampleWriter out(*dib, starts[std::size_t(at)]);
         for (std::size_t i = 0; i < change.now.rgb.size(); ++i) {
-            if (sampled(change, i)) put(to++, change.now.rgb[i]);
+            if (sampled(change, i)) out.put(change.now.rgb[i]);
         }
     });
     // The last row is filled up from the first samples (black when there
     // are none).
-    for (std::size_t at = starts.back(), from = 0; at < width * height; ++at, ++from) {
-        const std::uint8_t* in = dib->rowFromTop(int(from / width)) + from % width * 3;
-        put(at, std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0]);
+    SampleWriter out(*dib, starts.back());
+    const std::uint8_t* in = dib->rowFromTop(0);
+    for (std::size_t at = starts.back(); at < width * height; ++at, in += 3) {
+        out.put(std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0]);
     }
     return dib;
 }
