@@ -207,41 +207,58 @@ std::unique_ptr<TLogicalPalette> tableOf(const TLogicalPalette& palette, bool tr
     return table;
 }
 
-// Each picture from its mapped rectangle and, outside it and where its
-// pixels are as before, the picture before.
+// Where a picture goes on the screen: all of it, or when cropped and drawn
+// over the picture before, only where it changed (a pixel, where nothing
+// did).
+QRect pictureRect(const Change& change, bool cropped) {
+    if (!cropped || !change.follows) return QRect(0, 0, change.width, change.height);
+    return change.rect.isEmpty() ? QRect(0, 0, 1, 1) : change.rect;
+}
+
+// The screen after each picture, from its mapped rectangle and, outside it
+// and where its pixels are as before, the screen before; each picture is
+// that screen, or its part where the picture changed.
 TGIFIndexedClip assembleClip(const std::vector<Change>& changes,
                              const std::vector<std::unique_ptr<TDeviceIndependentBitmap>>& mapped,
                              const TLogicalPalette* shared,
-                             const std::vector<std::unique_ptr<TLogicalPalette>>& palettes, bool transparent) {
+                             const std::vector<std::unique_ptr<TLogicalPalette>>& palettes, bool transparent,
+                             bool cropped) {
     TGIFIndexedClip clip;
-    int height = 0;
+    int width = 0, height = 0;
     for (std::size_t i = 0; i < changes.size(); ++i) {
         const Change& change = changes[i];
         const TLogicalPalette& palette = shared ? *shared : *palettes[i];
-        auto picture = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt8bit, change.width, change.height);
+        const QRect rect = pictureRect(change, cropped);
+        auto picture = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt8bit, rect.width(), rect.height());
         picture->SetColourTable(tableOf(palette, transparent).get());
         clip.transparentIndices.push_back(transparent ? int(palette.GetCount()) : -1);
+        clip.origins.push_back(rect.topLeft());
         clip.pictures.push_back(std::move(picture));
+        width = std::max(width, change.width);
         height = std::max(height, change.height);
     }
-    // A row of a picture needs only the same row of the picture before:
-    // bands of rows are put together side by side, each through the clip.
-    constexpr int kBand = 16;
+    std::vector<std::uint8_t> screen(std::size_t(width) * std::size_t(height));
     const auto assembleRow = [&](std::size_t i, int y) {
         const Change& change = changes[i];
-        std::uint8_t* out = clip.pictures[i]->rowFromTop(y);
-        if (change.follows) std::memcpy(out, clip.pictures[i - 1]->rowFromTop(y), std::size_t(change.width));
+        std::uint8_t* row = screen.data() + std::size_t(y) * std::size_t(width);
         const QRect rect = change.rect;
-        if (y < rect.top() || y > rect.bottom()) return;
-        const std::uint8_t clear = std::uint8_t(shared ? shared->GetCount() : palettes[i]->GetCount());
-        const std::uint8_t* in = mapped[i]->rowFromTop(y - rect.top());
-        const std::size_t row = std::size_t(y - rect.top()) * std::size_t(rect.width());
-        for (int x = 0; x < rect.width(); ++x) {
-            if (change.follows && change.same[row + std::size_t(x)]) continue;
-            const std::uint32_t rgb = change.now.rgb[row + std::size_t(x)];
-            out[rect.left() + x] = rgb == kTransparentPixel ? clear : in[x];
+        if (y >= rect.top() && y <= rect.bottom()) {
+            const std::uint8_t clear = std::uint8_t(shared ? shared->GetCount() : palettes[i]->GetCount());
+            const std::uint8_t* in = mapped[i]->rowFromTop(y - rect.top());
+            const std::size_t at = std::size_t(y - rect.top()) * std::size_t(rect.width());
+            for (int x = 0; x < rect.width(); ++x) {
+                if (change.follows && change.same[at + std::size_t(x)]) continue;
+                const std::uint32_t rgb = change.now.rgb[at + std::size_t(x)];
+                row[rect.left() + x] = rgb == kTransparentPixel ? clear : in[x];
+            }
         }
+        const QRect shown = pictureRect(change, cropped);
+        if (y < shown.top() || y > shown.bottom()) return;
+        std::memcpy(clip.pictures[i]->rowFromTop(y - shown.top()), row + shown.left(), std::size_t(shown.width()));
     };
+    // A row of the screen needs only the same row before: bands of rows
+    // are put together side by side, each through the whole clip.
+    constexpr int kBand = 16;
     runOnThreads((height + kBand - 1) / kBand, coreCount(), [&](int band) {
         for (std::size_t i = 0; i < changes.size(); ++i) {
             for (int y = band * kBand; y < std::min((band + 1) * kBand, changes[i].height); ++y) assembleRow(i, y);
@@ -358,7 +375,7 @@ TGIFIndexedClip clipOf(const std::vector<Change>& changes, const TGIFClipOptions
             mapped[at] = indexedFaithfully(crop.get(), palette, options.dither);
         }
     });
-    return assembleClip(changes, mapped, shared.get(), palettes, options.transparent.has_value());
+    return assembleClip(changes, mapped, shared.get(), palettes, options.transparent.has_value(), options.cropped);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,6 +24,9 @@ struct TGIFClipOptions {
     TGIFPaletteQuality quality = TGIFPaletteQuality::Standard;
     /// Pixels of this colour are transparent: they show what is under them.
     std::optional<TColor> transparent;
+    /// Pictures after the first may be cut to where they change, for frames
+    /// drawn over those before them (left in place, not disposed of).
+    bool cropped = false;
 };
 
 /// Pictures of one clip as 8-bit pictures on their palettes, and each
@@ -32,6 +36,8 @@ struct TGIFIndexedClip {
     std::vector<std::unique_ptr<TDeviceIndependentBitmap>> pictures;
     /// Each picture's transparent index, -1 for none.
     std::vector<int> transparentIndices;
+    /// Where each picture goes on the screen: (0, 0) but for cropped ones.
+    std::vector<QPoint> origins;
 };
 
 /// Maps true-colour pictures of one size (any format the bitmap reads) onto

@@ -132,12 +132,13 @@ TEST(ZvqgifAnimate, OptimisesByDefaultAndKeepsFewColoursExactly) {
 }
 
 // A clip longer than the pictures read at a time, with a smaller picture in
-// the middle drawn over the corner of the one before: every frame as drawn.
-// Of two pictures that cannot be read, the first is told about.
+// the middle: left in place, it is drawn over the corner of the one before;
+// cleared away, it shows alone. Every frame as drawn either way. Of two
+// pictures that cannot be read, the first is told about.
 TEST(ZvqgifAnimate, LongClipsOfMixedSizesShowEveryPictureAsDrawn) {
     QTemporaryDir dir;
     QStringList pictures;
-    ShownAnimation expected{60, 40, {}};
+    ShownAnimation leftInPlace{60, 40, {}}, cleared{60, 40, {}};
     QImage screen;
     for (int i = 0; i < 30; ++i) {
         const bool small = i == 13;
@@ -148,19 +149,29 @@ TEST(ZvqgifAnimate, LongClipsOfMixedSizesShowEveryPictureAsDrawn) {
         }
         pictures << dir.filePath(QStringLiteral("frame-%1.png").arg(i));
         ASSERT_TRUE(picture.save(pictures.back()));
+        QImage alone(60, 40, QImage::Format_ARGB32);
+        alone.fill(Qt::transparent);
         if (small) {
             for (int y = 0; y < 20; ++y) {
-                for (int x = 0; x < 30; ++x) screen.setPixel(x, y, picture.pixel(x, y));
+                for (int x = 0; x < 30; ++x) {
+                    screen.setPixel(x, y, picture.pixel(x, y));
+                    alone.setPixel(x, y, picture.pixel(x, y));
+                }
             }
         } else {
             screen = picture;
+            alone = picture;
         }
-        expected.frames.push_back(shownFrame(screen, 50));
+        leftInPlace.frames.push_back(shownFrame(screen, 50));
+        cleared.frames.push_back(shownFrame(alone, 50));
     }
     const QString out = dir.filePath("out.gif");
-    const ToolRun run = zvqgif(QStringList{"animate", out, "--delay", "50"} + pictures);
-    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
-    EXPECT_EQ(joinedStills(composeWithOurDecoder(readAll(out))).frames, joinedStills(expected).frames);
+    for (const char* disposal : {"none", "background"}) {
+        const ToolRun run = zvqgif(QStringList{"animate", out, "--delay", "50", "--disposal", disposal} + pictures);
+        ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
+        const ShownAnimation& expected = QByteArray(disposal) == "none" ? leftInPlace : cleared;
+        EXPECT_EQ(joinedStills(composeWithOurDecoder(readAll(out))).frames, joinedStills(expected).frames) << disposal;
+    }
 
     QStringList broken = pictures;
     broken[20] = dir.filePath("missing-20.png");

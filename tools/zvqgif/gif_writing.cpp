@@ -51,6 +51,9 @@ void animateOptimized(const QStringList& inputs, const QString& output, const An
     clipOptions.dither = options.dither;
     clipOptions.quality = options.quality;
     clipOptions.transparent = options.transparent;
+    // Pictures left in place need only their changes drawn over them.
+    clipOptions.cropped =
+        options.disposal == TDisposalMethods::dmNone || options.disposal == TDisposalMethods::dmLeaveInPlace;
     // Read side by side, each picture let go once its pixels are taken; a
     // picture that cannot be read is told about in order.
     const TGIFIndexedClip clip =
@@ -61,6 +64,7 @@ void animateOptimized(const QStringList& inputs, const QString& output, const An
     info.DelayTime = options.delay;
     info.DisposalMethod = options.disposal;
     for (std::size_t i = 0; i < clip.pictures.size(); ++i) {
+        info.Origin = clip.origins[i];
         optimizer.addFrame(*clip.pictures[i], info, clip.transparentIndices[i]);
     }
     TFileStream out(output, TFileMode::Create);
