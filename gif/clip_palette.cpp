@@ -24,29 +24,40 @@ struct Pixels {
     std::uint32_t at(int x, int y) const { return rgb[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
 };
 
-Pixels pixelsOf(const TDeviceIndependentBitmap& picture, const std::optional<TColor>& transparent) {
-    const std::uint32_t key = transparent ? std::uint32_t(GetRValue(*transparent)) << 16 |
-                                                std::uint32_t(GetGValue(*transparent)) << 8 | GetBValue(*transparent)
-                                          : kTransparentPixel;
-    Pixels pixels{picture.GetWidth(), std::abs(picture.GetHeight()), {}};
+// The transparent colour as a pixel, or kTransparentPixel for none.
+std::uint32_t transparentKey(const std::optional<TColor>& transparent) {
+    return transparent ? std::uint32_t(GetRValue(*transparent)) << 16 | std::uint32_t(GetGValue(*transparent)) << 8 |
+                             GetBValue(*transparent)
+                       : kTransparentPixel;
+}
+
+// An image's pixels, of any format, its alpha left out.
+Pixels pixelsOf(const QImage& picture, std::uint32_t key) {
+    const QImage image =
+        picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
+    Pixels pixels{image.width(), image.height(), {}};
     pixels.rgb.resize(std::size_t(pixels.width) * std::size_t(pixels.height));
     std::uint32_t* out = pixels.rgb.data();
-    if (picture.GetDIBType() == TDIBFormat::dt24bit) {
-        // Straight from the bytes: blue, green, red.
-        for (int y = 0; y < pixels.height; ++y) {
-            const std::uint8_t* in = picture.rowFromTop(y);
-            for (int x = 0; x < pixels.width; ++x, in += 3) {
-                const std::uint32_t rgb = std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0];
-                *out++ = rgb == key ? kTransparentPixel : rgb;
-            }
-        }
-        return pixels;
-    }
-    const QImage image = picture.toImage();
     for (int y = 0; y < pixels.height; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = 0; x < pixels.width; ++x) {
             const std::uint32_t rgb = line[x] & 0xFFFFFF;
+            *out++ = rgb == key ? kTransparentPixel : rgb;
+        }
+    }
+    return pixels;
+}
+
+Pixels pixelsOf(const TDeviceIndependentBitmap& picture, std::uint32_t key) {
+    if (picture.GetDIBType() != TDIBFormat::dt24bit) return pixelsOf(picture.toImage(), key);
+    Pixels pixels{picture.GetWidth(), std::abs(picture.GetHeight()), {}};
+    pixels.rgb.resize(std::size_t(pixels.width) * std::size_t(pixels.height));
+    std::uint32_t* out = pixels.rgb.data();
+    // Straight from the bytes: blue, green, red.
+    for (int y = 0; y < pixels.height; ++y) {
+        const std::uint8_t* in = picture.rowFromTop(y);
+        for (int x = 0; x < pixels.width; ++x, in += 3) {
+            const std::uint32_t rgb = std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0];
             *out++ = rgb == key ? kTransparentPixel : rgb;
         }
     }
@@ -382,12 +393,11 @@ TGIFIndexedClip clipOf(const std::vector<Change>& changes, const TGIFClipOptions
 
 TGIFIndexedClip indexedClip(const std::vector<const TDeviceIndependentBitmap*>& pictures,
                             const TGIFClipOptions& options) {
-    const auto read = [&](int i) { return pixelsOf(*pictures[std::size_t(i)], options.transparent); };
+    const auto read = [&](int i) { return pixelsOf(*pictures[std::size_t(i)], transparentKey(options.transparent)); };
     return clipOf(changesOf(int(pictures.size()), read, !options.sharedPalette), options);
 }
 
-TGIFIndexedClip indexedClip(int count, const std::function<std::unique_ptr<TDeviceIndependentBitmap>(int)>& readPicture,
-                            const TGIFClipOptions& options) {
-    const auto read = [&](int i) { return pixelsOf(*readPicture(i), options.transparent); };
+TGIFIndexedClip indexedClip(int count, const std::function<QImage(int)>& readPicture, const TGIFClipOptions& options) {
+    const auto read = [&](int i) { return pixelsOf(readPicture(i), transparentKey(options.transparent)); };
     return clipOf(changesOf(count, read, !options.sharedPalette), options);
 }

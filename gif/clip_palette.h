@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPoint>
 #include <functional>
 #include <memory>
@@ -49,10 +50,9 @@ struct TGIFIndexedClip {
 TGIFIndexedClip indexedClip(const std::vector<const TDeviceIndependentBitmap*>& pictures,
                             const TGIFClipOptions& options);
 /// The same for pictures read as they are needed: @p readPicture gives
-/// picture i of @p count, called on several threads at once, and each
-/// picture is let go once its pixels are taken, so that the clip is not
-/// held twice over. A fault it raises propagates once every picture has
-/// been tried: that of the first picture in order that failed.
-TGIFIndexedClip indexedClip(int count,
-                            const std::function<std::unique_ptr<TDeviceIndependentBitmap>(int)>& readPicture,
-                            const TGIFClipOptions& options);
+/// picture i of @p count as an image of any format (its alpha is left out:
+/// see-through pixels are to be flattened first), called on several threads
+/// at once, and each picture is let go once its pixels are taken, so that
+/// the clip is not held twice over. A fault it raises propagates: that of
+/// the first picture in order that failed.
+TGIFIndexedClip indexedClip(int count, const std::function<QImage(int)>& readPicture, const TGIFClipOptions& options);

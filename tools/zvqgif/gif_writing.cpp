@@ -13,19 +13,22 @@
 
 namespace {
 
-// The picture as a 24-bit bitmap; see-through parts are laid on white.
-std::unique_ptr<TDeviceIndependentBitmap> loadPicture(const QString& fileName) {
+// The picture, see-through parts laid on white.
+QImage loadImage(const QString& fileName) {
     QImageReader reader(fileName);
     QImage image = reader.read();
     if (image.isNull()) throw Exception(QStringLiteral("Cannot read picture \"%1\": %2").arg(fileName, reader.errorString()));
-    if (image.hasAlphaChannel()) {
-        QImage flat(image.size(), QImage::Format_RGB32);
-        flat.fill(Qt::white);
-        QPainter(&flat).drawImage(0, 0, image);
-        image = flat;
-    }
+    if (!image.hasAlphaChannel()) return image;
+    QImage flat(image.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter(&flat).drawImage(0, 0, image);
+    return flat;
+}
+
+// The picture as a 24-bit bitmap.
+std::unique_ptr<TDeviceIndependentBitmap> loadPicture(const QString& fileName) {
     TBitmap bitmap;
-    bitmap.SetImage(image.convertToFormat(QImage::Format_RGB32));
+    bitmap.SetImage(loadImage(fileName).convertToFormat(QImage::Format_RGB32));
     return std::make_unique<TDeviceIndependentBitmap>(&bitmap, TDIBFormat::dt24bit);
 }
 
@@ -57,7 +60,7 @@ void animateOptimized(const QStringList& inputs, const QString& output, const An
     // Read side by side, each picture let go once its pixels are taken; a
     // picture that cannot be read is told about in order.
     const TGIFIndexedClip clip =
-        indexedClip(int(inputs.size()), [&](int i) { return loadPicture(inputs[i]); }, clipOptions);
+        indexedClip(int(inputs.size()), [&](int i) { return loadImage(inputs[i]); }, clipOptions);
     TGIFFrameOptimizer optimizer(clip.pictures.front()->GetWidth(), std::abs(clip.pictures.front()->GetHeight()));
     if (options.loopCount) optimizer.setLoopCount(*options.loopCount);
     TGIFGraphicControlInfo info;
