@@ -104,7 +104,7 @@ enum class Unchanged { Coloured, Transparent, Either };
 // transparent where the table lacks them), transparent, or free to be
 // either. Null when the frame cannot be coded so.
 std::optional<TFrameCoding> code(const TOptimizedFrame& frame, const TableChoice& table, Unchanged unchanged) {
-    const std::size_t count = frame.ids.size();
+    const std::size_t count = frame.idCount();
     const bool either = unchanged == Unchanged::Either;
     // Kept by each thread from one coding to the next, so that their pages
     // are touched once; a very large frame's are let go after it.
@@ -122,22 +122,25 @@ std::optional<TFrameCoding> code(const TOptimizedFrame& frame, const TableChoice
     // that fits the code size the changed ones need: a bit less on every
     // code is worth more than the choice.
     const int widest = either ? (1 << codeSizeFor(largestIndex(frame, table))) - 1 : 255;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t id = frame.ids[i];
-        const bool free = frame.unchanged[i] != 0;
-        int index = id == TOptimizedFrame::kClear ? kNone : table.indexOf[id];
-        if (free && (unchanged == Unchanged::Transparent || index > widest)) index = kNone;
-        if (index == kNone) {
-            if (transparent == kNone) return std::nullopt;
-            index = transparent;
-            usesTransparent = true;
+    const bool codable = frame.withIds([&](const auto* ids, auto clear) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const bool free = frame.unchanged[i] != 0;
+            int index = ids[i] == clear ? kNone : table.indexOf[ids[i]];
+            if (free && (unchanged == Unchanged::Transparent || index > widest)) index = kNone;
+            if (index == kNone) {
+                if (transparent == kNone) return false;
+                index = transparent;
+                usesTransparent = true;
+            }
+            indices[i] = std::uint8_t(index);
+            largest = std::max(largest, index);
+            if (!either) continue;
+            alternatives[i] = std::uint8_t(free ? transparent : index);
+            if (free) largest = std::max(largest, transparent);
         }
-        indices[i] = std::uint8_t(index);
-        largest = std::max(largest, index);
-        if (!either) continue;
-        alternatives[i] = std::uint8_t(free ? transparent : index);
-        if (free) largest = std::max(largest, transparent);
-    }
+        return true;
+    });
+    if (!codable) return std::nullopt;
     usesTransparent |= either;
     TMemoryStream out;
     {
@@ -174,7 +177,7 @@ bool ownTableMayPay(std::int64_t sharedBytes, int sharedCodeSize, int ownCodeSiz
 // beaten the coding free to take either.
 std::vector<Unchanged> waysToTry(const TOptimizedFrame& frame, const TableChoice& table) {
     if (frame.unchangedCount == 0 || table.transparentIndex == kNone) return {Unchanged::Coloured};
-    const std::size_t pixels = frame.ids.size();
+    const std::size_t pixels = frame.idCount();
     if (pixels <= 8192) return {Unchanged::Coloured, Unchanged::Transparent, Unchanged::Either};
     if (frame.unchangedCount * 2 < pixels) return {Unchanged::Coloured};
     return {Unchanged::Either};
@@ -210,6 +213,7 @@ void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
     if (!best) throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
     frame.coded = std::move(*best);
     frame.ids = {};
+    frame.narrowIds = {};
     frame.unchanged = {};
     frame.ownCoding.reset();
 }

@@ -68,15 +68,40 @@ struct ColourNumbering {
 
 }  // namespace
 
+// Numbering buffers of frames up to this many pixels stay with their thread.
+constexpr std::size_t kKeptIds = std::size_t(4) << 20;
+
+// The frame's ids from their first numbering, renumbered.
+void keepIds(TOptimizedFrame& frame, const std::uint16_t* ids, std::size_t count,
+             const std::vector<std::uint16_t>& renumbered) {
+    const auto keep = [&](auto& kept, auto clear) {
+        kept.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            kept[i] = ids[i] == TOptimizedFrame::kClear ? clear : decltype(clear)(renumbered[ids[i]]);
+        }
+    };
+    frame.ids.clear();
+    frame.narrowIds.clear();
+    if (frame.colours.size() < 256) {
+        keep(frame.narrowIds, TOptimizedFrame::kNarrowClear);
+    } else {
+        keep(frame.ids, TOptimizedFrame::kClear);
+    }
+}
+
 // One pass numbers the colours as they come; a second puts those that
-// changed pixels have first, where they are not first already.
+// changed pixels have first.
 void collectColours(TOptimizedFrame& frame) {
     ColourNumbering numbering;
     const std::size_t count = frame.pixels.size();
-    frame.ids.resize(count);
+    // Numbered first in sixteen bits, in a buffer each thread keeps so that
+    // its pages are touched once; the frame keeps them in eight where they fit.
+    thread_local std::vector<std::uint16_t> wide;
+    if (wide.size() > kKeptIds) wide = {};
+    wide.resize(std::max(wide.size(), count));
     const std::uint32_t* const pixels = frame.pixels.data();
     const std::uint8_t* const unchangedPixels = frame.unchanged.data();
-    std::uint16_t* const ids = frame.ids.data();
+    std::uint16_t* const ids = wide.data();
     TColourIndexMap::Finder finder = numbering.map.finder();
     std::uint16_t* required = numbering.required.data();
     for (std::size_t i = 0; i < count; ++i) {
@@ -105,13 +130,7 @@ void collectColours(TOptimizedFrame& frame) {
     if (frame.requiredColours > 256) {
         throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
     }
-    bool inOrder = true;
-    for (std::size_t id = 0; id < renumbered.size(); ++id) inOrder &= renumbered[id] == id;
-    if (!inOrder) {
-        for (std::uint16_t& id : frame.ids) {
-            if (id != TOptimizedFrame::kClear) id = renumbered[id];
-        }
-    }
+    keepIds(frame, ids, count, renumbered);
     frame.hasClear = numbering.clear;
     // Counted apart, in a loop that vectorises.
     std::size_t unchanged = 0;
@@ -231,10 +250,13 @@ void nest(std::vector<int>& order, const std::vector<FrameEntries>& frames, std:
 // About how many LZW codes the frame takes: one a run of a colour, and a
 // long run takes more.
 std::int64_t codesAbout(const TOptimizedFrame& frame) {
-    const std::uint16_t* ids = frame.ids.data();
-    std::int64_t runs = 1;
-    for (std::size_t i = 1; i < frame.ids.size(); ++i) runs += ids[i] != ids[i - 1];
-    return runs + std::int64_t(std::sqrt(double(frame.ids.size())));
+    const std::size_t count = frame.idCount();
+    const std::int64_t runs = frame.withIds([&](const auto* ids, auto) {
+        std::int64_t runs = 1;
+        for (std::size_t i = 1; i < count; ++i) runs += ids[i] != ids[i - 1];
+        return runs;
+    });
+    return runs + std::int64_t(std::sqrt(double(count)));
 }
 
 // The bits `codes` LZW codes take at a minimum code size: each is as wide

@@ -51,8 +51,14 @@ struct TOptimizedFrame {
     std::vector<std::uint32_t> colours;
     /// How many of `colours` come first as the ones it must draw.
     int requiredColours = 0;
-    /// Each pixel as its colour's place in `colours`, or kClear.
+    /// Each pixel as its colour's place in `colours`, or kClear: in eight
+    /// bits (kClear as kNarrowClear) when the frame has fewer than 256
+    /// colours, which is most often, else in sixteen.
+    std::vector<std::uint8_t> narrowIds;
+    /// See narrowIds.
     std::vector<std::uint16_t> ids;
+    /// kClear in narrowIds.
+    static constexpr std::uint8_t kNarrowClear = 0xFF;
     /// Whether any pixel already shows.
     bool hasUnchanged = false;
     /// How many pixels already show.
@@ -65,6 +71,16 @@ struct TOptimizedFrame {
 
     /// The coding written (codeFrame).
     TFrameCoding coded;
+
+    /// Calls visit(ids, clear) with the ids as they are held, eight or
+    /// sixteen bits each, and the value kClear has among them.
+    template <typename Visit>
+    decltype(auto) withIds(Visit&& visit) const {
+        if (ids.empty()) return visit(narrowIds.data(), kNarrowClear);
+        return visit(ids.data(), kClear);
+    }
+    /// How many pixels the ids hold.
+    std::size_t idCount() const { return ids.empty() ? narrowIds.size() : ids.size(); }
 };
 
 /// The global colour table. It has no transparent entry: each frame takes
