@@ -82,7 +82,8 @@ void keepIds(TOptimizedFrame& frame, const std::uint16_t* ids, std::size_t count
     };
     frame.ids.clear();
     frame.narrowIds.clear();
-    if (frame.colours.size() < 256) {
+    // 256 colours fit a byte when none of the pixels must be transparent.
+    if (frame.colours.size() < 256 || (frame.colours.size() == 256 && !frame.hasClear)) {
         keep(frame.narrowIds, TOptimizedFrame::kNarrowClear);
     } else {
         keep(frame.ids, TOptimizedFrame::kClear);
@@ -130,13 +131,15 @@ void collectColours(TOptimizedFrame& frame) {
     if (frame.requiredColours > 256) {
         throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
     }
-    keepIds(frame, ids, count, renumbered);
     frame.hasClear = numbering.clear;
+    keepIds(frame, ids, count, renumbered);
     // Counted apart, in a loop that vectorises.
     std::size_t unchanged = 0;
     for (std::size_t i = 0; i < count; ++i) unchanged += unchangedPixels[i] != 0;
     frame.unchangedCount = unchanged;
     frame.hasUnchanged = unchanged > 0;
+    // Where every pixel changes, none needs marking.
+    if (!frame.hasUnchanged) frame.unchanged = {};
 }
 
 namespace {

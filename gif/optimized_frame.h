@@ -43,7 +43,7 @@ struct TOptimizedFrame {
     /// where the screen is to be transparent.
     std::vector<std::uint32_t> pixels;
     /// 1 where the pixel already shows, so that it may be coded transparent
-    /// as well.
+    /// as well; let go once its colours are collected if no pixel does.
     std::vector<std::uint8_t> unchanged;
 
     /// Its colours: those it must draw, then those only its unchanged pixels
@@ -52,8 +52,8 @@ struct TOptimizedFrame {
     /// How many of `colours` come first as the ones it must draw.
     int requiredColours = 0;
     /// Each pixel as its colour's place in `colours`, or kClear: in eight
-    /// bits (kClear as kNarrowClear) when the frame has fewer than 256
-    /// colours, which is most often, else in sixteen.
+    /// bits (kClear as kNarrowClear) when they fit, which is most often,
+    /// else in sixteen.
     std::vector<std::uint8_t> narrowIds;
     /// See narrowIds.
     std::vector<std::uint16_t> ids;
@@ -73,11 +73,12 @@ struct TOptimizedFrame {
     TFrameCoding coded;
 
     /// Calls visit(ids, clear) with the ids as they are held, eight or
-    /// sixteen bits each, and the value kClear has among them.
+    /// sixteen bits each, and the value kClear has among them (-1 where no
+    /// pixel is clear and all 256 values of a byte are colours).
     template <typename Visit>
     decltype(auto) withIds(Visit&& visit) const {
-        if (ids.empty()) return visit(narrowIds.data(), kNarrowClear);
-        return visit(ids.data(), kClear);
+        if (ids.empty()) return visit(narrowIds.data(), hasClear ? int(kNarrowClear) : -1);
+        return visit(ids.data(), int(kClear));
     }
     /// How many pixels the ids hold.
     std::size_t idCount() const { return ids.empty() ? narrowIds.size() : ids.size(); }
