@@ -71,14 +71,18 @@ struct ColourNumbering {
 // Numbering buffers of frames up to this many pixels stay with their thread.
 constexpr std::size_t kKeptIds = std::size_t(4) << 20;
 
-// The frame's ids from their first numbering, renumbered.
+// The frame's ids from their first numbering, renumbered, and how many
+// runs of one id they make.
 void keepIds(TOptimizedFrame& frame, const std::uint16_t* ids, std::size_t count,
              const std::vector<std::uint16_t>& renumbered) {
     const auto keep = [&](auto& kept, auto clear) {
         kept.resize(count);
+        std::int64_t runs = count > 0;
         for (std::size_t i = 0; i < count; ++i) {
             kept[i] = ids[i] == TOptimizedFrame::kClear ? clear : decltype(clear)(renumbered[ids[i]]);
+            runs += i > 0 && ids[i] != ids[i - 1];
         }
+        frame.runs = runs;
     };
     frame.ids.clear();
     frame.narrowIds.clear();
@@ -253,13 +257,7 @@ void nest(std::vector<int>& order, const std::vector<FrameEntries>& frames, std:
 // About how many LZW codes the frame takes: one a run of a colour, and a
 // long run takes more.
 std::int64_t codesAbout(const TOptimizedFrame& frame) {
-    const std::size_t count = frame.idCount();
-    const std::int64_t runs = frame.withIds([&](const auto* ids, auto) {
-        std::int64_t runs = 1;
-        for (std::size_t i = 1; i < count; ++i) runs += ids[i] != ids[i - 1];
-        return runs;
-    });
-    return runs + std::int64_t(std::sqrt(double(count)));
+    return std::max<std::int64_t>(frame.runs, 1) + std::int64_t(std::sqrt(double(frame.idCount())));
 }
 
 // The bits `codes` LZW codes take at a minimum code size: each is as wide

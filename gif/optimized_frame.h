@@ -59,6 +59,8 @@ struct TOptimizedFrame {
     std::vector<std::uint16_t> ids;
     /// kClear in narrowIds.
     static constexpr std::uint8_t kNarrowClear = 0xFF;
+    /// How many runs of one id the pixels make, row after row.
+    std::int64_t runs = 0;
     /// Whether any pixel already shows.
     bool hasUnchanged = false;
     /// How many pixels already show.
