@@ -15,9 +15,6 @@ namespace {
 
 constexpr int kNone = -1;
 
-// Index buffers of frames up to this many pixels stay with their thread.
-constexpr std::size_t kKeptBuffer = std::size_t(4) << 20;
-
 // A colour table for one frame: each of its colour ids as an index (kNone
 // where the table lacks the colour), and the transparent index.
 struct TableChoice {
@@ -109,12 +106,8 @@ std::optional<TFrameCoding> code(const TOptimizedFrame& frame, const TableChoice
     // Kept by each thread from one coding to the next, so that their pages
     // are touched once; a very large frame's are let go after it.
     thread_local std::vector<std::uint8_t> indexBuffer, alternativeBuffer;
-    if (indexBuffer.size() > kKeptBuffer) indexBuffer = {};
-    if (alternativeBuffer.size() > kKeptBuffer) alternativeBuffer = {};
-    indexBuffer.resize(std::max(indexBuffer.size(), count));
-    if (either) alternativeBuffer.resize(std::max(alternativeBuffer.size(), count));
-    std::uint8_t* const indices = indexBuffer.data();
-    std::uint8_t* const alternatives = alternativeBuffer.data();
+    std::uint8_t* const indices = keptBuffer(indexBuffer, count);
+    std::uint8_t* const alternatives = keptBuffer(alternativeBuffer, either ? count : 0);
     const int transparent = table.transparentIndex;
     bool usesTransparent = frame.declaresTransparency;
     int largest = 0;

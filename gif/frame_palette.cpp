@@ -66,11 +66,6 @@ struct ColourNumbering {
     }
 };
 
-}  // namespace
-
-// Numbering buffers of frames up to this many pixels stay with their thread.
-constexpr std::size_t kKeptIds = std::size_t(4) << 20;
-
 // The frame's ids from their first numbering, renumbered, and how many
 // runs of one id they make.
 void keepIds(TOptimizedFrame& frame, const std::uint16_t* ids, std::size_t count,
@@ -94,19 +89,19 @@ void keepIds(TOptimizedFrame& frame, const std::uint16_t* ids, std::size_t count
     }
 }
 
+}  // namespace
+
 // One pass numbers the colours as they come; a second puts those that
 // changed pixels have first.
 void collectColours(TOptimizedFrame& frame) {
     ColourNumbering numbering;
     const std::size_t count = frame.pixels.size();
-    // Numbered first in sixteen bits, in a buffer each thread keeps so that
-    // its pages are touched once; the frame keeps them in eight where they fit.
+    // Numbered first in sixteen bits; the frame keeps them in eight where
+    // they fit.
     thread_local std::vector<std::uint16_t> wide;
-    if (wide.size() > kKeptIds) wide = {};
-    wide.resize(std::max(wide.size(), count));
+    std::uint16_t* const ids = keptBuffer(wide, count);
     const std::uint32_t* const pixels = frame.pixels.data();
     const std::uint8_t* const unchangedPixels = frame.unchanged.data();
-    std::uint16_t* const ids = wide.data();
     TColourIndexMap::Finder finder = numbering.map.finder();
     std::uint16_t* required = numbering.required.data();
     for (std::size_t i = 0; i < count; ++i) {

@@ -95,8 +95,8 @@ public:
     /// @p transparentIndex -1 for none. Its graphic control extension is left
     /// out when it would say only what a reader assumes without one: no
     /// delay, no disposal, no transparency, no waiting for the user. A
-    /// stream without a screen descriptor
-    /// gets one first, of the global frame's size. An image or screen that
+    /// stream without a screen descriptor gets one first, of the global
+    /// frame's size. An image or screen that
     /// GIF's 16-bit fields cannot hold raises EGIFError "A GIF cannot hold
     /// an image of %1 x %2 pixels at (%3, %4)" before anything is written.
     void WriteCodedImage(const TGIFGraphicControlInfo& info, int transparentIndex, QSize size,

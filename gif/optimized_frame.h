@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QRect>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -85,6 +86,20 @@ struct TOptimizedFrame {
     /// How many pixels the ids hold.
     std::size_t idCount() const { return ids.empty() ? narrowIds.size() : ids.size(); }
 };
+
+/// Buffers of frames up to this many pixels stay with the thread that used
+/// them.
+constexpr std::size_t kKeptBufferPixels = std::size_t(4) << 20;
+
+/// @p buffer, a thread's own, made at least @p count long and kept from one
+/// frame to the next, so that its pages are touched once; one that a very
+/// large frame grew is let go first.
+template <typename T>
+T* keptBuffer(std::vector<T>& buffer, std::size_t count) {
+    if (buffer.size() > kKeptBufferPixels) buffer = {};
+    buffer.resize(std::max(buffer.size(), count));
+    return buffer.data();
+}
 
 /// The global colour table. It has no transparent entry: each frame takes
 /// as its transparent index one that it does not draw with.
