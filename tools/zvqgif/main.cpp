@@ -7,12 +7,9 @@
 #include "gif_info.h"
 #include "gif_optimize.h"
 #include "gif_writing.h"
+#include "heap_policy.h"
 #include "gif/pixel_limit.h"
 #include "toolkit/exception.h"
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -30,16 +27,6 @@ const char* const kUsageText =
     "                      [--palette clip|per-frame] [--no-optimize] IN...\n";
 
 struct Usage {};  // wrong arguments
-
-// Pictures and frames come and go a megabyte at a time: their blocks are
-// kept for the next ones, rather than handed back to the system each time
-// and faulted in again page by page.
-void keepFreedBlocks() {
-#ifdef __GLIBC__
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
-#endif
-}
 
 int number(const QCommandLineParser& parser, const QString& name) {
     bool ok = false;
@@ -116,7 +103,7 @@ int run(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    keepFreedBlocks();
+    setUpHeap();
     // A console program: pictures are drawn into images, never on a screen,
     // and plain text blocks are decoded without fonts.
     QCoreApplication application(argc, argv);
