@@ -184,7 +184,10 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
 // of them: more are seldom alive at once). The entry that `previous` is to
 // add, with the pixel its next string starts with, counts as there for the
 // strings that start with that pixel. Gives the longest: where it ends,
-// and the first of those that end there.
+// and the first of those that end there. Past their first pixel, strings
+// that go on with the pixel itself come before those that go on with its
+// alternative: of equals, the one that keeps the picture's own pixels
+// leaves entries that its other frames and rows meet again.
 TZVQ_LZWCompressor::EitherMatch TZVQ_LZWCompressor::longestEither(const std::uint8_t* indices,
                                                                   const std::uint8_t* alternatives, int count,
                                                                   const Strand* strands, int started, int at,
@@ -208,8 +211,8 @@ TZVQ_LZWCompressor::EitherMatch TZVQ_LZWCompressor::longestEither(const std::uin
             const std::uint16_t viaPixel = child(alive[0], pixel);
             const std::uint16_t viaAlternative = alternative == pixel ? 0 : child(alive[0], alternative);
             if (viaPixel != 0 && viaAlternative != 0) {
-                alive[1] = {viaPixel, alive[0].first};
-                alive[0].code = viaAlternative;
+                alive[1] = {viaAlternative, alive[0].first};
+                alive[0].code = viaPixel;
                 matched = 2;
             } else if (viaPixel != 0 || viaAlternative != 0) {
                 alive[0].code = std::uint16_t(viaPixel | viaAlternative);
@@ -220,10 +223,10 @@ TZVQ_LZWCompressor::EitherMatch TZVQ_LZWCompressor::longestEither(const std::uin
         }
         int n = 0;
         for (int m = 0; m < matched; ++m) {
+            if (const std::uint16_t next = child(alive[m], pixel)) grown[n++] = {next, alive[m].first};
             if (alternative != pixel) {
                 if (const std::uint16_t next = child(alive[m], alternative)) grown[n++] = {next, alive[m].first};
             }
-            if (const std::uint16_t next = child(alive[m], pixel)) grown[n++] = {next, alive[m].first};
         }
         if (n == 0) break;
         matched = std::min(n, kFollowed);
