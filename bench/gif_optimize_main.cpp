@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "bench/gif_optimize_benchmark.h"
+#include "heap_policy.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    setUpHeap();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
