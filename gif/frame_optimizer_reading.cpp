@@ -96,7 +96,7 @@ std::unique_ptr<TGIFFrameOptimizer> TGIFFrameOptimizer::CreateFromStream(TStream
     // The output is GIF 89a, which shows such blocks to every reader.
     decoder.setReadsExtensionsIn87a(true);
     std::vector<QByteArray> comments;
-    decoder.OnComment = [&](TObject*, const char* text) { comments.emplace_back(text); };
+    decoder.OnComment = [&](TObject*, const char*) { comments.push_back(decoder.lastComment()); };
     decoder.OpenImageStream(gif);
     checkPixelLimit(decoder.GetScreenWidth(), decoder.GetScreenHeight(), pixelLimit);
     auto optimizer = std::make_unique<TGIFFrameOptimizer>(decoder.GetScreenWidth(), decoder.GetScreenHeight());

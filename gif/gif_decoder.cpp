@@ -202,6 +202,7 @@ void TZVQ_CustomGifDecompressor::ReadGraphicControl() {
 void TZVQ_CustomGifDecompressor::ReadComment() {
     refuseIn87a("Comment");
     GetDataBlock();
+    lastComment_ = dataBlock_->bytes();
     const char zero = 0;
     dataBlock_->WriteBuffer(&zero, 1);
     if (OnComment) OnComment(this, static_cast<const char*>(dataBlock_->Memory()));

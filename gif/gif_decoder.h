@@ -204,6 +204,9 @@ public:
 
     /// Each comment block as it is met.
     TCommentEvent OnComment;
+    /// The last comment block read, every byte of it: OnComment's text ends
+    /// at the first zero byte, this does not.
+    const QByteArray& lastComment() const { return lastComment_; }
     /// Each application extension other than the looping one.
     TAppExtensionEvent OnAppExtension;
 
@@ -248,6 +251,7 @@ private:
     int colourResolution_ = 0;
     TGIFBlockTypes blockType_ = TGIFBlockTypes::gbTrailer;
     std::unique_ptr<TMemoryStream> dataBlock_;
+    QByteArray lastComment_;
     TGIFGraphicControlInfo currentInfo_;
     TGIFGraphicControlInfo pendingInfo_;
     std::uint8_t pendingTransparentIndex_ = 0;

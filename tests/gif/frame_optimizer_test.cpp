@@ -173,9 +173,11 @@ TEST(FrameOptimizer, LeavesOutControlBlocksThatSayNothing) {
     }
 }
 
-// Comments stay before the frame they came before, the loop count stays,
-// and a comment after the last frame stays after it.
+// Comments stay before the frame they came before, whole even where they
+// hold a zero byte, the loop count stays, and a comment after the last
+// frame stays after it.
 TEST(FrameOptimizer, KeepsCommentsAndTheLoopCount) {
+    const QByteArray zeroInside("before 1\0and on", 16);
     TMemoryStream out;
     {
         std::vector<TestPicture> pictures = testPictures({});
@@ -183,7 +185,7 @@ TEST(FrameOptimizer, KeepsCommentsAndTheLoopCount) {
         encoder.OpenImageStream(&out);
         encoder.WriteLoopControl(3);
         for (int i = 0; i < 3; ++i) {
-            encoder.WriteComment(QByteArray("before ") + char('0' + i));
+            encoder.WriteComment(i == 1 ? zeroInside : QByteArray("before ") + char('0' + i));
             encoder.WriteGIFGraphic(pictures[std::size_t(i)].dib.get(), pictures[std::size_t(i)].info);
         }
         encoder.WriteComment("at the end");
@@ -191,7 +193,8 @@ TEST(FrameOptimizer, KeepsCommentsAndTheLoopCount) {
     }
     const QByteArray small = optimized(out.bytes());
     const QStringList blocks = blockOrder(small);
-    EXPECT_EQ(blocks, QStringList({"loop 3", "before 0", "image", "before 1", "image", "before 2", "image", "at the end"}));
+    EXPECT_EQ(blocks, QStringList({"loop 3", "before 0", "image", QString::fromLatin1(zeroInside), "image", "before 2",
+                                   "image", "at the end"}));
 }
 
 // True-colour pictures with a transparent colour: exact while a frame's
