@@ -115,7 +115,7 @@ std::optional<TFrameCoding> code(const TOptimizedFrame& frame, const TableChoice
     // that fits the code size the changed ones need: a bit less on every
     // code is worth more than the choice.
     const int widest = either ? (1 << codeSizeFor(largestIndex(frame, table))) - 1 : 255;
-    const std::uint8_t* const unchangedPixels = frame.hasUnchanged ? frame.unchanged.data() : nullptr;
+    const std::uint8_t* const unchangedPixels = frame.unchanged.empty() ? nullptr : frame.unchanged.data();
     const bool codable = frame.withIds([&](const auto* ids, auto clear) {
         for (std::size_t i = 0; i < count; ++i) {
             const bool free = unchangedPixels && unchangedPixels[i] != 0;
@@ -163,17 +163,15 @@ bool ownTableMayPay(std::int64_t sharedBytes, int sharedCodeSize, int ownCodeSiz
     return ownTableBytes < codes * (sharedCodeSize - ownCodeSize) / 8;
 }
 
+constexpr std::size_t kCodedEveryWay = 8192;  // pixels of the frames coded every way
+
 // Without a transparent index, unchanged pixels keep their colours. Small
-// frames are coded every way. In large ones, unchanged pixels are
-// worth a transparent index only where they are most of the frame (on
-// terminals, sprites and pans they have never won below half of it), and
-// there the opaque coding has never won, nor has the all-transparent one
-// beaten the coding free to take either.
+// frames are coded every way. In large ones, the opaque coding has never
+// won, nor has the all-transparent one beaten the coding free to take
+// either (see unchangedMayTurnTransparent).
 std::vector<Unchanged> waysToTry(const TOptimizedFrame& frame, const TableChoice& table) {
-    if (frame.unchangedCount == 0 || table.transparentIndex == kNone) return {Unchanged::Coloured};
-    const std::size_t pixels = frame.idCount();
-    if (pixels <= 8192) return {Unchanged::Coloured, Unchanged::Transparent, Unchanged::Either};
-    if (frame.unchangedCount * 2 < pixels) return {Unchanged::Coloured};
+    if (!unchangedMayTurnTransparent(frame) || table.transparentIndex == kNone) return {Unchanged::Coloured};
+    if (frame.idCount() <= kCodedEveryWay) return {Unchanged::Coloured, Unchanged::Transparent, Unchanged::Either};
     return {Unchanged::Either};
 }
 
@@ -187,6 +185,14 @@ void codeWith(const TOptimizedFrame& frame, const TableChoice& table, std::optio
 }
 
 }  // namespace
+
+// In large frames, unchanged pixels are worth a transparent index only
+// where they are most of the frame: on terminals, sprites and pans they
+// have never won below half of it.
+bool unchangedMayTurnTransparent(const TOptimizedFrame& frame) {
+    const std::size_t pixels = frame.idCount();
+    return frame.unchangedCount > 0 && (pixels <= kCodedEveryWay || frame.unchangedCount * 2 >= pixels);
+}
 
 void codeWithOwnTable(TOptimizedFrame& frame) { codeWith(frame, localChoice(frame), frame.ownCoding); }
 

@@ -137,8 +137,9 @@ void collectColours(TOptimizedFrame& frame) {
     for (std::size_t i = 0; i < count; ++i) unchanged += unchangedPixels[i] != 0;
     frame.unchangedCount = unchanged;
     frame.hasUnchanged = unchanged > 0;
-    // Where every pixel changes, none needs marking.
-    if (!frame.hasUnchanged) frame.unchanged = {};
+    // Only frames whose unchanged pixels may be coded transparent keep
+    // their marks.
+    if (!unchangedMayTurnTransparent(frame)) frame.unchanged = {};
 }
 
 namespace {

@@ -44,7 +44,8 @@ struct TOptimizedFrame {
     /// where the screen is to be transparent.
     std::vector<std::uint32_t> pixels;
     /// 1 where the pixel already shows, so that it may be coded transparent
-    /// as well; let go once its colours are collected if no pixel does.
+    /// as well; let go once its colours are collected where none may be
+    /// (unchangedMayTurnTransparent).
     std::vector<std::uint8_t> unchanged;
 
     /// Its colours: those it must draw, then those only its unchanged pixels
@@ -116,6 +117,10 @@ void collectColours(TOptimizedFrame& frame);
 /// frames of few colours gathered below a half, a quarter, ... of the
 /// table, so that those frames get small indices and a small code size.
 TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames);
+/// Whether the frame's codings may make its unchanged pixels transparent
+/// where they need not be: in small frames wherever some are, in large ones
+/// where they are at least half of it.
+bool unchangedMayTurnTransparent(const TOptimizedFrame& frame);
 /// Codes the frame with the global table and with a table of its own, each
 /// with its unchanged pixels in their colours and free to be transparent,
 /// and keeps the smallest; frees its ids and what it kept for coding.

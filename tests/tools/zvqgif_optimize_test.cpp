@@ -77,6 +77,11 @@ TEST(ZvqgifOptimize, RewritesAnyGifShowingTheSameFramesNeverLarger) {
         if (again.size() == small.size()) {
             EXPECT_EQ(again, small);
         }
+        // Written over its own input.
+        ASSERT_EQ(zvqgif({"optimize", dir.filePath("plain.gif"), dir.filePath("plain.gif")}).exitCode, 0);
+        EXPECT_EQ(readAll(dir.filePath("plain.gif")), small);
+        ASSERT_EQ(zvqgif({"optimize", dir.filePath("small.gif"), dir.filePath("small.gif")}).exitCode, 0);
+        EXPECT_EQ(readAll(dir.filePath("small.gif")), again.size() < small.size() ? again : small);
     }
     // The loop count and the comments, each where it stood.
     TMemoryStream commented;

@@ -4,10 +4,17 @@
 #include "toolkit/streams.h"
 
 void optimizeGif(const QString& input, const QString& output, std::int64_t pixelLimit) {
-    TMemoryStream in;
-    in.LoadFromFile(input);
-    const std::unique_ptr<TGIFFrameOptimizer> optimizer = TGIFFrameOptimizer::CreateFromStream(&in, pixelLimit);
+    std::unique_ptr<TGIFFrameOptimizer> optimizer;
+    std::int64_t inputSize = 0;
+    {
+        // Let go once read: its memory takes the frames' codings.
+        TMemoryStream in;
+        in.LoadFromFile(input);
+        inputSize = in.Size();
+        optimizer = TGIFFrameOptimizer::CreateFromStream(&in, pixelLimit);
+    }
     TMemoryStream out;
     optimizer->write(&out);
-    (out.Size() < in.Size() ? out : in).SaveToFile(output);
+    if (out.Size() >= inputSize) out.LoadFromFile(input);
+    out.SaveToFile(output);
 }
