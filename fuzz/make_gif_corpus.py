@@ -110,6 +110,14 @@ def gif_cases():
         'extensions.gif': screen(4, 4, 1) + extension(0xFE, b'made by hand') + extension(0xFF, b'ABCDEFGH123xyz')
         + extension(0x7A, b'unknown') + image(0, 0, 4, 4, [1] * 16, 2) + b';',
         'plaintext.gif': screen(48, 24, 1) + control(1, delay=5) + text + b';',
+        # Every disposal, transparency, a local table, a frame the same as
+        # the one before and one that changes nothing.
+        'disposals.gif': screen(12, 10, 2) + loop + control(1, delay=10) + image(0, 0, 12, 10, pattern(12, 10, 4, 21, 2), 2)
+        + control(2, 3, 10) + image(2, 2, 5, 4, pattern(5, 4, 4, 22), 2)
+        + control(3, delay=20) + image(4, 3, 6, 5, pattern(6, 5, 4, 23), 2, local_bits=2)
+        + control(0, 0, 10) + image(0, 0, 12, 10, pattern(12, 10, 4, 21, 2), 2)
+        + control(1, delay=10) + image(0, 0, 12, 10, pattern(12, 10, 4, 21, 2), 2)
+        + control(0, 1, 30) + image(7, 5, 5, 5, pattern(5, 5, 4, 24), 2) + b';',
         'shortblocks.gif': screen(20, 10, 5) + image(0, 0, 20, 10, pattern(20, 10, 32, 6), 5, block=7) + b';',
         'clears.gif': screen(10, 10, 2) + image(0, 0, 10, 10, pattern(10, 10, 4, 7), 2, clear_every=5) + b';',
         'cut.gif': (screen(6, 6, 2) + image(0, 0, 6, 6, pattern(6, 6, 4, 8), 2))[:-6],
