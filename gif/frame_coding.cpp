@@ -147,7 +147,9 @@ std::optional<TFrameCoding> code(const TOptimizedFrame& frame, const TableChoice
         coder.Finish();
     }
     TFrameCoding coded;
+    // Kept until the frame is written: without the room the stream grew.
     coded.data = out.bytes();
+    coded.data.squeeze();
     coded.transparentIndex = usesTransparent ? transparent : kNone;
     coded.localTable = table.localTable;
     coded.cost = coded.data.size() + tableBytes(table.localTable.size());
@@ -186,12 +188,14 @@ void codeWith(const TOptimizedFrame& frame, const TableChoice& table, std::optio
 
 }  // namespace
 
-// In large frames, unchanged pixels are worth a transparent index only
-// where they are most of the frame: on terminals, sprites and pans they
-// have never won below half of it.
+// A frame that draws 256 colours has no index left for transparency in
+// any table. In large frames, unchanged pixels are worth a transparent
+// index only where they are most of the frame: on terminals, sprites and
+// pans they have never won below half of it.
 bool unchangedMayTurnTransparent(const TOptimizedFrame& frame) {
     const std::size_t pixels = frame.idCount();
-    return frame.unchangedCount > 0 && (pixels <= kCodedEveryWay || frame.unchangedCount * 2 >= pixels);
+    return frame.unchangedCount > 0 && frame.requiredColours < 256 &&
+           (pixels <= kCodedEveryWay || frame.unchangedCount * 2 >= pixels);
 }
 
 void codeWithOwnTable(TOptimizedFrame& frame) { codeWith(frame, localChoice(frame), frame.ownCoding); }
@@ -212,8 +216,8 @@ void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
     }
     if (!best) throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
     frame.coded = std::move(*best);
-    frame.ids = {};
-    frame.narrowIds = {};
-    frame.unchanged = {};
+    releaseBuffer(frame.ids);
+    releaseBuffer(frame.narrowIds);
+    releaseBuffer(frame.unchanged);
     frame.ownCoding.reset();
 }

@@ -101,7 +101,7 @@ void TFrameColourCollector::collect(TOptimizedFrame* frame, bool mayCodeAhead) {
     if (!failure_) failure_ = failure;
     // Past the room made, more than are ever out at once, a buffer is let go.
     if (spare_.size() < spare_.capacity()) spare_.push_back(std::move(frame->pixels));
-    frame->pixels = {};
+    releaseBuffer(frame->pixels);
 }
 
 // Whether the frames so far draw more colours than a table holds, and this

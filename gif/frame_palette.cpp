@@ -139,7 +139,7 @@ void collectColours(TOptimizedFrame& frame) {
     frame.hasUnchanged = unchanged > 0;
     // Only frames whose unchanged pixels may be coded transparent keep
     // their marks.
-    if (!unchangedMayTurnTransparent(frame)) frame.unchanged = {};
+    if (!unchangedMayTurnTransparent(frame)) releaseBuffer(frame.unchanged);
 }
 
 namespace {

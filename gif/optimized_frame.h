@@ -88,6 +88,13 @@ struct TOptimizedFrame {
     std::size_t idCount() const { return ids.empty() ? narrowIds.size() : ids.size(); }
 };
 
+/// Empties @p vector and hands its memory back, which assigning {} to it
+/// would not.
+template <typename T>
+void releaseBuffer(std::vector<T>& vector) {
+    std::vector<T>().swap(vector);
+}
+
 /// Buffers of frames up to this many pixels stay with the thread that used
 /// them.
 constexpr std::size_t kKeptBufferPixels = std::size_t(4) << 20;
@@ -97,7 +104,7 @@ constexpr std::size_t kKeptBufferPixels = std::size_t(4) << 20;
 /// large frame grew is let go first.
 template <typename T>
 T* keptBuffer(std::vector<T>& buffer, std::size_t count) {
-    if (buffer.size() > kKeptBufferPixels) buffer = {};
+    if (buffer.size() > kKeptBufferPixels) releaseBuffer(buffer);
     buffer.resize(std::max(buffer.size(), count));
     return buffer.data();
 }
@@ -118,8 +125,9 @@ void collectColours(TOptimizedFrame& frame);
 /// table, so that those frames get small indices and a small code size.
 TGlobalTable chooseGlobalTable(const std::vector<TOptimizedFrame*>& frames);
 /// Whether the frame's codings may make its unchanged pixels transparent
-/// where they need not be: in small frames wherever some are, in large ones
-/// where they are at least half of it.
+/// where they need not be: where it draws fewer than 256 colours, in small
+/// frames wherever some are, in large ones where they are at least half of
+/// it.
 bool unchangedMayTurnTransparent(const TOptimizedFrame& frame);
 /// Codes the frame with the global table and with a table of its own, each
 /// with its unchanged pixels in their colours and free to be transparent,
