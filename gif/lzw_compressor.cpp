@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include "gif/gif_errors.h"
 #include "imaging/pixel_readers.h"
@@ -52,20 +54,43 @@ void TZVQ_LZWCompressor::TableDeleter::operator()(std::uint16_t* table) const {
     munmap(table, kTableBytes);
 }
 
-thread_local TZVQ_LZWCompressor::Table TZVQ_LZWCompressor::spareTable_;
+// Shared by every thread: threads that code a few frames each and end
+// leave their tables to the next ones, rather than each mapping its own.
+struct TZVQ_LZWCompressor::SpareTables {
+    static constexpr std::size_t kKept = 16;
+    SpareTables() { tables.reserve(kKept); }  // so that giving back cannot fail
+    std::mutex lock;
+    std::vector<Table> tables;
+};
+
+TZVQ_LZWCompressor::SpareTables& TZVQ_LZWCompressor::spareTables() {
+    static SpareTables spares;
+    return spares;
+}
 
 // Fresh zero pages, mapped in one call: a table read before it is written
 // would otherwise take two faults a page, the second of which stops every
 // other core that runs one of our threads.
 TZVQ_LZWCompressor::Table TZVQ_LZWCompressor::takeTable() {
-    if (spareTable_) return std::move(spareTable_);
+    {
+        SpareTables& spares = spareTables();
+        const std::lock_guard lock(spares.lock);
+        if (!spares.tables.empty()) {
+            Table table = std::move(spares.tables.back());
+            spares.tables.pop_back();
+            return table;
+        }
+    }
     void* table = mmap(nullptr, kTableBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (table == MAP_FAILED) throw std::bad_alloc();
     return Table(static_cast<std::uint16_t*>(table));
 }
 
+// Past kKept, the table is unmapped as it goes.
 void TZVQ_LZWCompressor::giveBack(Table table) {
-    if (!spareTable_) spareTable_ = std::move(table);
+    SpareTables& spares = spareTables();
+    const std::lock_guard lock(spares.lock);
+    if (spares.tables.size() < SpareTables::kKept) spares.tables.push_back(std::move(table));
 }
 
 TZVQ_LZWCompressor::TZVQ_LZWCompressor(TStream* stream, TDIBFormat format)

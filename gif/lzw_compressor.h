@@ -25,8 +25,9 @@ public:
     /// the strings it ends in code order, so strings made near one another
     /// share cache lines; columns are 64 slots longer than the codes, so that
     /// they do not all start in the same cache sets. The table takes just
-    /// over 2 MiB; a clean one waits between images in each thread that
-    /// codes them, so that its pages are touched once, not once per image.
+    /// over 2 MiB; clean ones wait between images for whichever thread codes
+    /// next, so that their pages are touched once, not once per image or
+    /// per thread.
     static constexpr int kColumn = kMaxCodes + 64;
     /// The slots of the string table, a column for each pixel value.
     static constexpr int kTableSize = kColumn * 256;
@@ -73,8 +74,9 @@ private:
         void operator()(std::uint16_t* table) const;
     };
     using Table = std::unique_ptr<std::uint16_t[], TableDeleter>;
-    // A clean string table, kept for the next image the thread codes.
-    static thread_local Table spareTable_;
+    // Clean string tables, kept for the next image any thread codes.
+    struct SpareTables;
+    static SpareTables& spareTables();
     static Table takeTable();
     static void giveBack(Table table);
     static std::uint32_t slotOf(std::uint32_t prefix, std::uint8_t pixel) {
