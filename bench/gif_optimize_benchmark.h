@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <string>
 
 // The frame optimisation benchmark: lossless re-optimisation of whole-frame
 // GIFs by zvqgif optimize, gifsicle -O3 and ImageMagick's -layers Optimize;
@@ -16,9 +15,8 @@ struct OptimizeBenchmarkSetup {
     QString zvqgif;
 };
 
+// Each tool runs five times; the summary quotes the fastest run of each.
 void registerOptimizeBenchmarks(const OptimizeBenchmarkSetup& setup);
-// A benchmark's real time per run, as the reporter gives it.
-void recordOptimizeTime(const std::string& name, double milliseconds);
 // The table of every tool's bytes, time and quality on every clip, the
 // checks that ours shows the same frames, and the goals; false when a check
 // failed.

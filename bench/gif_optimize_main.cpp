@@ -10,28 +10,6 @@
 #include "bench/gif_optimize_benchmark.h"
 #include "heap_policy.h"
 
-namespace {
-
-// Google Benchmark's console table, keeping each benchmark's real time per
-// run for the summary.
-class Recorder : public benchmark::ConsoleReporter {
-public:
-    using ConsoleReporter::ConsoleReporter;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-            benchmark::BenchmarkName name = run.run_name;
-            name.time_type.clear();
-            name.repetitions.clear();
-            name.iterations.clear();
-            recordOptimizeTime(name.str(), run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit));
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
     setUpHeap();
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -49,7 +27,8 @@ int main(int argc, char** argv) {
         }
     }
     registerOptimizeBenchmarks(setup);
-    Recorder reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults : benchmark::ConsoleReporter::OO_Tabular);
+    benchmark::ConsoleReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
+                                                              : benchmark::ConsoleReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const bool same = printOptimizeSummary();
     benchmark::Shutdown();
