@@ -340,9 +340,7 @@ std::vector<Change> changesOf(int count, const std::function<Pixels(int)>& pixel
             const Pixels& pixels = read[std::size_t(k)];
             const Pixels* before = k > 0 ? &read[std::size_t(k - 1)] : first > 0 ? &last : nullptr;
             // With a palette of its own, a picture is mapped whole.
-            changes[first + std::size_t(k)] = whole ? Change{pixels.width, pixels.height, false,
-                                                             QRect(0, 0, pixels.width, pixels.height), {}, {}}
-                                                    : changeOf(pixels, before);
+            changes[first + std::size_t(k)] = changeOf(pixels, whole ? nullptr : before);
         });
         if (!whole && start + n < count) last = read.back();
         runOnThreads(n, threads, [&](int k) {

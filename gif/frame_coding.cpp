@@ -76,7 +76,7 @@ TableChoice localChoice(const TOptimizedFrame& frame) {
         choice.localTable.push_back(frame.colours[id]);
     };
     for (std::size_t id = 0; id < std::size_t(frame.requiredColours); ++id) add(id);
-    const bool transparent = frame.hasClear || frame.declaresTransparency || frame.hasUnchanged;
+    const bool transparent = frame.hasClear || frame.declaresTransparency || frame.unchangedCount > 0;
     if (transparent && choice.localTable.size() < 256) {
         choice.transparentIndex = int(choice.localTable.size());
         choice.localTable.push_back(0);

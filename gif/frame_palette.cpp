@@ -136,7 +136,6 @@ void collectColours(TOptimizedFrame& frame) {
     std::size_t unchanged = 0;
     for (std::size_t i = 0; i < count; ++i) unchanged += unchangedPixels[i] != 0;
     frame.unchangedCount = unchanged;
-    frame.hasUnchanged = unchanged > 0;
     // Only frames whose unchanged pixels may be coded transparent keep
     // their marks.
     if (!unchangedMayTurnTransparent(frame)) releaseBuffer(frame.unchanged);
@@ -311,7 +310,7 @@ std::vector<std::uint32_t> nestedForCodeSizes(const std::vector<std::uint32_t>& 
     for (std::size_t i = 0; i < colours.size(); ++i) entryOf.insert(colours[i], std::uint32_t(i));
     std::vector<FrameEntries> needs;
     for (const TOptimizedFrame* frame : frames) {
-        FrameEntries need{{}, 0, 0, frame->hasClear || frame->hasUnchanged || frame->declaresTransparency};
+        FrameEntries need{{}, 0, 0, frame->hasClear || frame->unchangedCount > 0 || frame->declaresTransparency};
         bool fits = true;
         for (int id = 0; id < frame->requiredColours && fits; ++id) {
             const std::uint32_t entry = entryOf.find(frame->colours[std::size_t(id)]);

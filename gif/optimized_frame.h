@@ -63,8 +63,6 @@ struct TOptimizedFrame {
     static constexpr std::uint8_t kNarrowClear = 0xFF;
     /// How many runs of one id the pixels make, row after row.
     std::int64_t runs = 0;
-    /// Whether any pixel already shows.
-    bool hasUnchanged = false;
     /// How many pixels already show.
     std::size_t unchangedCount = 0;
     /// Whether any pixel must be transparent.
