@@ -1,5 +1,6 @@
 #include "gif_writing.h"
 
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
@@ -9,15 +10,28 @@
 #include "gif/frame_optimizer.h"
 #include "imaging/Zvqgraph.h"
 #include "toolkit/bitmap.h"
+#include "toolkit/png_image.h"
 #include "toolkit/streams.h"
 
 namespace {
 
-// The picture, see-through parts laid on white.
-QImage loadImage(const QString& fileName) {
+// The picture as Qt's reader gives it; common PNGs, which clips are most
+// often made of, are decoded faster apart.
+QImage readImage(const QString& fileName) {
+    QFile file(fileName);
+    if (file.open(QIODevice::ReadOnly)) {
+        QImage image = decodeCommonPng(file.readAll());
+        if (!image.isNull()) return image;
+    }
     QImageReader reader(fileName);
     QImage image = reader.read();
     if (image.isNull()) throw Exception(QStringLiteral("Cannot read picture \"%1\": %2").arg(fileName, reader.errorString()));
+    return image;
+}
+
+// The picture, see-through parts laid on white.
+QImage loadImage(const QString& fileName) {
+    QImage image = readImage(fileName);
     if (!image.hasAlphaChannel()) return image;
     QImage flat(image.size(), QImage::Format_RGB32);
     flat.fill(Qt::white);
