@@ -7,9 +7,9 @@ void optimizeGif(const QString& input, const QString& output, std::int64_t pixel
     std::unique_ptr<TGIFFrameOptimizer> optimizer;
     std::int64_t inputSize = 0;
     {
-        // Let go once read: its memory takes the frames' codings.
-        TMemoryStream in;
-        in.LoadFromFile(input);
+        // Read a chunk at a time: the file's bytes never take room of
+        // their own, and the file is closed once read.
+        TFileStream in(input, TFileMode::OpenRead);
         inputSize = in.Size();
         optimizer = TGIFFrameOptimizer::CreateFromStream(&in, pixelLimit);
     }
