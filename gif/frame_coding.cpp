@@ -115,10 +115,10 @@ std::optional<TFrameCoding> code(const TOptimizedFrame& frame, const TableChoice
     // that fits the code size the changed ones need: a bit less on every
     // code is worth more than the choice.
     const int widest = either ? (1 << codeSizeFor(largestIndex(frame, table))) - 1 : 255;
-    const std::uint8_t* const unchangedPixels = frame.unchanged.empty() ? nullptr : frame.unchanged.data();
+    const std::uint64_t* const unchangedPixels = frame.unchanged.empty() ? nullptr : frame.unchanged.data();
     const bool codable = frame.withIds([&](const auto* ids, auto clear) {
         for (std::size_t i = 0; i < count; ++i) {
-            const bool free = unchangedPixels && unchangedPixels[i] != 0;
+            const bool free = unchangedPixels && isMarked(unchangedPixels, i);
             int index = ids[i] == clear ? kNone : table.indexOf[ids[i]];
             if (free && (unchanged == Unchanged::Transparent || index > widest)) index = kNone;
             if (index == kNone) {

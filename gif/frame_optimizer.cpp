@@ -194,11 +194,13 @@ QRect TGIFFrameOptimizer::decideDisposal(TOptimizedFrame& last, QRect dirty, con
 void TGIFFrameOptimizer::finalize(TOptimizedFrame& frame, const std::vector<std::uint32_t>& screen) {
     const QRect r = frame.rect;
     frame.pixels = collector().buffer(std::size_t(r.width()) * std::size_t(r.height()));
-    frame.unchanged.resize(frame.pixels.size());
+    // A byte a pixel first, in a loop that vectorises, then packed.
+    thread_local std::vector<std::uint8_t> marks;
+    std::uint8_t* const unchangedBytes = keptBuffer(marks, frame.pixels.size());
     // Local pointers: the byte stores would otherwise make the compiler
     // load the vectors' own pointers again at every pixel.
     std::uint32_t* pixels = frame.pixels.data();
-    std::uint8_t* unchanged = frame.unchanged.data();
+    std::uint8_t* unchanged = unchangedBytes;
     const std::size_t width = std::size_t(r.width());
     for (int y = r.top(); y <= r.bottom(); ++y, pixels += width, unchanged += width) {
         const std::size_t row = std::size_t(y) * std::size_t(width_) + std::size_t(r.left());
@@ -207,6 +209,7 @@ void TGIFFrameOptimizer::finalize(TOptimizedFrame& frame, const std::vector<std:
         std::memcpy(pixels, drawn, width * 4);
         for (std::size_t x = 0; x < width; ++x) unchanged[x] = (drawn[x] != 0) & (drawn[x] == under[x]);
     }
+    packMarks(unchangedBytes, frame.pixels.size(), frame.unchanged);
 }
 
 void TGIFFrameOptimizer::applyDisposal(const TOptimizedFrame& frame) {

@@ -101,12 +101,12 @@ void collectColours(TOptimizedFrame& frame) {
     thread_local std::vector<std::uint16_t> wide;
     std::uint16_t* const ids = keptBuffer(wide, count);
     const std::uint32_t* const pixels = frame.pixels.data();
-    const std::uint8_t* const unchangedPixels = frame.unchanged.data();
+    const std::uint64_t* const unchangedPixels = frame.unchanged.data();
     TColourIndexMap::Finder finder = numbering.map.finder();
     std::uint16_t* required = numbering.required.data();
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t colour = pixels[i];
-        const bool free = unchangedPixels[i] != 0;
+        const bool free = isMarked(unchangedPixels, i);
         std::uint32_t id = colour == 0 ? TColourIndexMap::kMissing : finder.find(colour);
         if (id == TColourIndexMap::kMissing) {
             id = numbering.add(colour, free);
@@ -132,9 +132,8 @@ void collectColours(TOptimizedFrame& frame) {
     }
     frame.hasClear = numbering.clear;
     keepIds(frame, ids, count, renumbered);
-    // Counted apart, in a loop that vectorises.
     std::size_t unchanged = 0;
-    for (std::size_t i = 0; i < count; ++i) unchanged += unchangedPixels[i] != 0;
+    for (const std::uint64_t word : frame.unchanged) unchanged += std::size_t(std::popcount(word));
     frame.unchangedCount = unchanged;
     // Only frames whose unchanged pixels may be coded transparent keep
     // their marks.

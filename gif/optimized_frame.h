@@ -4,6 +4,7 @@
 #include <QRect>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -43,10 +44,12 @@ struct TOptimizedFrame {
     /// The rectangle's pixels, rows top-down: a colour (0xFFRRGGBB), or 0
     /// where the screen is to be transparent.
     std::vector<std::uint32_t> pixels;
-    /// 1 where the pixel already shows, so that it may be coded transparent
-    /// as well; let go once its colours are collected where none may be
-    /// (unchangedMayTurnTransparent).
-    std::vector<std::uint8_t> unchanged;
+    /// A bit a pixel (packMarks), set where the pixel already shows, so
+    /// that it may be coded transparent as well; let go once its colours
+    /// are collected where none may be (unchangedMayTurnTransparent). Held
+    /// for every frame until the stream is written: a byte a pixel would
+    /// take eight times the memory.
+    std::vector<std::uint64_t> unchanged;
 
     /// Its colours: those it must draw, then those only its unchanged pixels
     /// have.
@@ -106,6 +109,24 @@ T* keptBuffer(std::vector<T>& buffer, std::size_t count) {
     buffer.resize(std::max(buffer.size(), count));
     return buffer.data();
 }
+
+/// @p count marks of 0 or 1, a bit each, 64 to a word, the first in a
+/// word's lowest bit.
+inline void packMarks(const std::uint8_t* marks, std::size_t count, std::vector<std::uint64_t>& words) {
+    words.assign((count + 63) / 64, 0);
+    // A multiply gathers the low bits of eight bytes into the top byte.
+    constexpr std::uint64_t kGather = 0x0102040810204080;
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, marks + i, 8);
+        words[i / 64] |= ((eight * kGather) >> 56) << (i % 64);
+    }
+    for (; i < count; ++i) words[i / 64] |= std::uint64_t(marks[i]) << (i % 64);
+}
+
+/// Whether pixel @p i is marked in words packMarks made.
+inline bool isMarked(const std::uint64_t* words, std::size_t i) { return (words[i / 64] >> (i % 64)) & 1; }
 
 /// The global colour table. It has no transparent entry: each frame takes
 /// as its transparent index one that it does not draw with.
