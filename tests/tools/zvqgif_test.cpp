@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -252,4 +253,29 @@ TEST(ZvqgifTool, FilesOtherProgramsWriteAndPicturesOfFewColours) {
     EXPECT_EQ(pixels, shot);
     // The median cut is still there when asked for.
     ASSERT_EQ(zvqgif({"encode", png, gif, "--quality", "standard"}).exitCode, 0);
+}
+
+TEST(ZvqgifTool, SeeThroughAndDeepPngsComeOutAsQtsReaderShowsThem) {
+    QTemporaryDir dir;
+    // A picture of few colours, some half see-through; saved once with
+    // eight bits a channel (decoded by the toolkit) and once with sixteen
+    // (left to Qt's reader).
+    QImage picture(20, 12, QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) picture.setPixel(x, y, qRgba(x * 12, 40, y * 20, x < 10 ? 255 : 128));
+    }
+    QImage onWhite(picture.size(), QImage::Format_RGB32);
+    onWhite.fill(Qt::white);
+    QPainter(&onWhite).drawImage(0, 0, picture);
+    for (const QImage::Format format : {QImage::Format_ARGB32, QImage::Format_RGBA64}) {
+        SCOPED_TRACE(int(format));
+        const QString png = dir.filePath("picture.png"), gif = dir.filePath("picture.gif");
+        ASSERT_TRUE(picture.convertToFormat(format).save(png));
+        ASSERT_EQ(zvqgif({"encode", png, gif}).exitCode, 0);
+        TMemoryStream in;
+        in.LoadFromFile(gif);
+        TZVQ_GIFDecompressor decoder;
+        const auto dib = decoder.ReadDIBitmapFromStream(&in, TDIBFormat::dt8bit);
+        EXPECT_EQ(dib->toImage().convertToFormat(QImage::Format_RGB32), onWhite);
+    }
 }
