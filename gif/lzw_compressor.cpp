@@ -236,13 +236,11 @@ TZVQ_LZWCompressor::EitherMatch TZVQ_LZWCompressor::longestEither(const std::uin
             const std::uint16_t viaPixel = child(alive[0], pixel);
             const std::uint16_t viaAlternative = alternative == pixel ? 0 : child(alive[0], alternative);
             if (viaPixel != 0 && viaAlternative != 0) {
-                alive[1] = {viaAlternative, alive[0].first, 1};
+                alive[1] = {viaAlternative, alive[0].first};
                 alive[0].code = viaPixel;
-                alive[0].last = 0;
                 matched = 2;
             } else if (viaPixel != 0 || viaAlternative != 0) {
                 alive[0].code = std::uint16_t(viaPixel | viaAlternative);
-                alive[0].last = viaPixel == 0;
             } else {
                 break;
             }
@@ -250,23 +248,20 @@ TZVQ_LZWCompressor::EitherMatch TZVQ_LZWCompressor::longestEither(const std::uin
         }
         int n = 0;
         for (int m = 0; m < matched; ++m) {
-            if (const std::uint16_t next = child(alive[m], pixel)) grown[n++] = {next, alive[m].first, 0};
+            if (const std::uint16_t next = child(alive[m], pixel)) grown[n++] = {next, alive[m].first};
             if (alternative != pixel) {
-                if (const std::uint16_t next = child(alive[m], alternative)) grown[n++] = {next, alive[m].first, 1};
+                if (const std::uint16_t next = child(alive[m], alternative)) grown[n++] = {next, alive[m].first};
             }
         }
         if (n == 0) break;
         matched = std::min(n, kFollowed);
         std::copy(grown, grown + matched, alive);
     }
-    return {alive[0].code, alive[0].first, at, alive[0].last};
+    return {alive[0].code, alive[0].first, at};
 }
 
-// Each code is the longest string for any choice of the pixels. Of equals,
-// the first to count is the one that starts the way the string before it
-// ended: with the alternative after a string whose last pixel took it (a
-// run of transparency goes on), else with the pixel itself (the picture's
-// own pixels go on).
+// Each code is the longest string for any choice of the pixels, the one
+// that starts with the alternative first of equals.
 void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const std::uint8_t* alternatives,
                                             int count) {
     if (count <= 0) return;
@@ -274,14 +269,11 @@ void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const s
     constexpr std::uint32_t kNone = 0xFFFFFFFF;
     // The string at `at`, after `previous` is written; the entry that adds
     // goes into the dictionary.
-    std::uint8_t lastTookAlternative = 1;
     const auto stringAt = [&](int at, std::uint32_t previous) {
         const std::uint8_t pixel = indices[at] & mask, alternative = alternatives[at] & mask;
-        const Strand alternativeFirst[2] = {{alternative, alternative, 1}, {pixel, pixel, 0}};
-        const Strand pixelFirst[2] = {{pixel, pixel, 0}, {alternative, alternative, 1}};
-        const bool both = alternative != pixel;
-        const Strand* roots = !both ? alternativeFirst + 1 : lastTookAlternative ? alternativeFirst : pixelFirst;
-        EitherMatch match = longestEither(indices, alternatives, count, roots, both ? 2 : 1, at + 1, previous);
+        const Strand roots[2] = {{alternative, alternative}, {pixel, pixel}};
+        const int first = alternative == pixel ? 1 : 0;
+        EitherMatch match = longestEither(indices, alternatives, count, roots + first, 2 - first, at + 1, previous);
         if (previous == kNone) return match;
         const std::uint32_t slot = slotOf(previous, match.first);
         table_[slot] = nextFreeCode_;
@@ -289,7 +281,7 @@ void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const s
         if (++nextFreeCode_ > kMaxCode) {
             WriteBits(clearCode_, codeWidth_);
             resetDictionary();
-            const Strand root{match.first, match.first, std::uint8_t(both && match.first == alternative)};
+            const Strand root{match.first, match.first};
             return longestEither(indices, alternatives, count, &root, 1, at + 1, kNone);
         }
         if (nextFreeCode_ > nextWidthThreshold_) {
@@ -310,7 +302,6 @@ void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const s
     }
     while (match.end < count) {
         WriteBits(match.code, codeWidth_);
-        lastTookAlternative = match.last;
         match = stringAt(match.end, match.code);
     }
     currentPrefix_ = std::uint16_t(match.code);

@@ -84,20 +84,17 @@ private:
     }
     std::uint8_t pixelMask() const { return std::uint8_t((1u << minimumCodeSize_) - 1); }
 
-    // A string writeEitherIndices follows: its code, the pixel it starts
-    // with, and 1 where its last pixel took the alternative.
+    // A string writeEitherIndices follows: its code and the pixel it starts
+    // with.
     struct Strand {
         std::uint16_t code;
         std::uint8_t first;
-        std::uint8_t last = 0;
     };
-    // The longest of them: its code, first pixel, where it ends and whether
-    // its last pixel took the alternative.
+    // The longest of them: its code, first pixel and where it ends.
     struct EitherMatch {
         std::uint32_t code = 0;
         std::uint8_t first = 0;
         int end = 0;
-        std::uint8_t last = 0;
     };
     EitherMatch longestEither(const std::uint8_t* indices, const std::uint8_t* alternatives, int count,
                               const Strand* strands, int started, int at, std::uint32_t previous) const;
