@@ -397,3 +397,51 @@ TEST(FrameOptimizer, RefusesAScreenAFileCannotHold) {
                                       QStringLiteral("A GIF cannot hold an image of 70000 x 2 pixels at (0, 0)"));
     EXPECT_EQ(out.Size(), 0);
 }
+
+// Blocks of a photograph-like picture change over it, frame after frame:
+// frames wide enough for the dictionary to fill and start over while
+// unchanged pixels may be transparent. Their coding must stay close to what
+// it is; a rule for ties that leaves runs of transparency unbuilt after a
+// fresh start made such clips 11 to 69 % larger.
+TEST(FrameOptimizer, UnchangedPixelsAmidChangingBlocksStayCheap) {
+    constexpr int width = 240, height = 160, block = 16;
+    std::vector<TColor> colours;
+    for (int i = 0; i < 256; ++i) colours.push_back(RGB(i, (i * 7) & 255, 255 - i));
+    std::uint32_t noise = 12345;
+    const auto next = [&] { return (noise = noise * 1103515245u + 12345u) >> 16; };
+    std::vector<int> photo(std::size_t(width * height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) photo[std::size_t(y * width + x)] = int((x / 2 + y + next() % 6) % 256);
+    }
+    std::vector<int> indices = photo;
+    std::vector<TestPicture> pictures;
+    const auto add = [&] {
+        TestPicture picture;
+        picture.dib = pictureOf(width, height, colours, indices);
+        picture.info.DelayTime = 10;
+        pictures.push_back(std::move(picture));
+    };
+    add();
+    for (int frame = 1; frame <= 10; ++frame) {
+        for (int top = 0; top < height; top += block) {
+            for (int left = 0; left < width; left += block) {
+                if (next() % 100 >= 20) continue;
+                for (int y = top; y < top + block; ++y) {
+                    for (int x = left; x < left + block; ++x) {
+                        indices[std::size_t(y * width + x)] =
+                            photo[std::size_t(((y + 7 * frame) % height) * width + (x + 13 * frame) % width)];
+                    }
+                }
+            }
+        }
+        add();
+    }
+    const QByteArray plain = plainFile(pictures, width, height);
+    const QByteArray small = optimized(plain);
+    const std::optional<ShownAnimation> expected = composeWithGiflib(plain);
+    const std::optional<ShownAnimation> shown = composeWithGiflib(small);
+    ASSERT_TRUE(expected && shown);
+    EXPECT_EQ(shown->frames, expected->frames);
+    // 128019 bytes as the coder stands; the rule above gave 216465.
+    EXPECT_LT(small.size(), 135000);
+}
