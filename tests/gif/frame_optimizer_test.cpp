@@ -31,6 +31,15 @@ int imageCount(const QByteArray& gif) {
     return count;
 }
 
+// One more picture of the indices on the colours, shown for 10 hundredths.
+void addPicture(std::vector<TestPicture>& pictures, int width, int height, const std::vector<TColor>& colours,
+                const std::vector<int>& indices) {
+    TestPicture picture;
+    picture.dib = pictureOf(width, height, colours, indices);
+    picture.info.DelayTime = 10;
+    pictures.push_back(std::move(picture));
+}
+
 // A device that fills up after `room` bytes, and counts the writes tried
 // once it is full (the one that fills it is not among them).
 class FullStream : public TStream {
@@ -295,12 +304,7 @@ TEST(FrameOptimizer, FramesOfFewColoursFindThemLowInTheSharedTable) {
     std::vector<int> indices(std::size_t(side * side));
     for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = int((i * 151) % 256);
     std::vector<TestPicture> pictures;
-    const auto add = [&] {
-        TestPicture picture;
-        picture.dib = pictureOf(side, side, colours, indices);
-        picture.info.DelayTime = 10;
-        pictures.push_back(std::move(picture));
-    };
+    const auto add = [&] { addPicture(pictures, side, side, colours, indices); };
     add();
     for (int frame = 0; frame < 40; ++frame) {
         const int set = frame / 4, left = (frame % 8) * block, top = (frame / 8) * block;
@@ -415,12 +419,7 @@ TEST(FrameOptimizer, UnchangedPixelsAmidChangingBlocksStayCheap) {
     }
     std::vector<int> indices = photo;
     std::vector<TestPicture> pictures;
-    const auto add = [&] {
-        TestPicture picture;
-        picture.dib = pictureOf(width, height, colours, indices);
-        picture.info.DelayTime = 10;
-        pictures.push_back(std::move(picture));
-    };
+    const auto add = [&] { addPicture(pictures, width, height, colours, indices); };
     add();
     for (int frame = 1; frame <= 10; ++frame) {
         for (int top = 0; top < height; top += block) {
