@@ -214,7 +214,7 @@ void codeFrame(TOptimizedFrame& frame, const TGlobalTable& global) {
         if (!frame.ownCoding) codeWith(frame, own, frame.ownCoding);
         if (frame.ownCoding && (!best || frame.ownCoding->cost < best->cost)) best = std::move(frame.ownCoding);
     }
-    if (!best) throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
+    if (!best) throw EGIFFrameColours();
     frame.coded = std::move(*best);
     releaseBuffer(frame.ids);
     releaseBuffer(frame.narrowIds);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gif/colour_index_map.h"
 #include "gif/frame_colour_collector.h"
 #include "gif/gif_encoder.h"
 #include "gif/optimized_frame.h"
@@ -111,6 +112,21 @@ TGIFFrameOptimizer::Scan TGIFFrameOptimizer::scanAgainstClear(QRect area) const 
     return {changed.rect(), {}, count};
 }
 
+// Whether the screen has every colour of a full table in `area`: a frame
+// around it would have no index left for the transparent pixels.
+bool TGIFFrameOptimizer::fillsATable(QRect area) const {
+    TColourIndexMap colours;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const std::uint32_t* screen = composer_->row(y);
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (screen[x] == 0) continue;
+            colours.insert(screen[x], 0);
+            if (colours.size() >= 256) return true;
+        }
+    }
+    return false;
+}
+
 void TGIFFrameOptimizer::syncPrevious() {
     for (int y = unsynced_.top(); y <= unsynced_.bottom(); ++y) {
         std::memcpy(previous_.data() + std::size_t(y) * std::size_t(width_) + unsynced_.left(),
@@ -125,6 +141,9 @@ void TGIFFrameOptimizer::addFrame(const TDeviceIndependentBitmap& picture, const
     const QRect dirty = composer_->add(picture, info, transparentIndex);
     unsynced_ = dirty;
     QRect next = composer_->rect();
+    // The first frame covers the screen, transparent around the picture,
+    // unless the picture has 256 colours: then it is the picture alone.
+    if (frames_.empty() && dirty != next && fillsATable(dirty)) next = dirty;
     if (!frames_.empty()) {
         TOptimizedFrame& last = *frames_.back();
         // The screen as the last frame left it, outside its rectangle and in it.

@@ -35,10 +35,12 @@ struct TOptimizedFrame;
 /// smaller kept); each frame is disposed of in the way that lets the next
 /// one be smallest; one global colour table holds the colours when they fit
 /// it, local tables go to the frames that need them; a frame that changes
-/// nothing adds its delay to the frame before it. The first frame always
-/// covers the whole screen, and a frame disposed of to the background always
-/// declares a transparent index, so that readers that fill the screen or a
-/// disposed rectangle with a colour of their own show the same frames.
+/// nothing adds its delay to the frame before it. The first frame covers
+/// the whole screen (unless its picture has 256 colours, which leave no
+/// index for the transparency around it), and a frame disposed of to the
+/// background always declares a transparent index, so that readers that
+/// fill the screen or a disposed rectangle with a colour of their own show
+/// the same frames.
 ///
 /// Frames are coded on several threads; the bytes are the same whatever
 /// their number. Only the current screen, the one before it and what it
@@ -66,8 +68,8 @@ public:
     /// One more frame, drawn as described above; `transparentIndex` (-1:
     /// none) applies to paletted pictures, true-colour ones use their own
     /// transparent colour. The picture is read during the call only. A
-    /// frame whose changes take more than 256 colours raises EGIFError
-    /// "Cannot write a frame that changes more than 256 colours".
+    /// frame whose changes take more than 256 colours raises
+    /// EGIFFrameColours.
     void addFrame(const TDeviceIndependentBitmap& picture, const TGIFGraphicControlInfo& info,
                   int transparentIndex = -1);
     /// A comment written before the next frame added (after the last one
@@ -100,6 +102,7 @@ private:
     struct Scan;
     Scan scan(const std::vector<std::uint32_t>& under, QRect area, QRect exclude) const;
     Scan scanAgainstClear(QRect area) const;
+    bool fillsATable(QRect area) const;
     QRect decideDisposal(TOptimizedFrame& last, QRect dirty, const Scan& outside, const Scan& inside);
     void finalize(TOptimizedFrame& frame, const std::vector<std::uint32_t>& screen);
     void applyDisposal(const TOptimizedFrame& frame);

@@ -128,7 +128,7 @@ void collectColours(TOptimizedFrame& frame) {
         if (pass == 1) frame.requiredColours = int(frame.colours.size());
     }
     if (frame.requiredColours > 256) {
-        throw EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours"));
+        throw EGIFFrameColours();
     }
     frame.hasClear = numbering.clear;
     keepIds(frame, ids, count, renumbered);

@@ -43,6 +43,15 @@ public:
     using Exception::Exception;
 };
 
+/// A frame the frame optimiser cannot write as one image: its changes take
+/// more colours than a table holds, with "Cannot write a frame that changes
+/// more than 256 colours".
+class EGIFFrameColours : public EGIFError {
+public:
+    /// The error with its fixed text.
+    EGIFFrameColours() : EGIFError(QStringLiteral("Cannot write a frame that changes more than 256 colours")) {}
+};
+
 /// For handlers of application extensions that want to refuse one; the
 /// decoder itself never raises it.
 class EGIFAppExtensionUnknown : public Exception {

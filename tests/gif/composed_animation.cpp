@@ -242,6 +242,40 @@ std::vector<TestPicture> largeTestPictures(unsigned seed) {
     return pictures;
 }
 
+std::vector<TestPicture> crowdedTestPictures(unsigned seed) {
+    Random random{seed};
+    std::vector<TestPicture> pictures;
+    for (int p = 0; p < 5; ++p) {
+        // One draw after another: the order of arguments is not fixed.
+        const int width = 4 + random.below(20);
+        const int height = 4 + random.below(20);
+        const int x = random.below(24 - width + 1);
+        const int y = random.below(24 - height + 1);
+        const QRect place = p == 0 ? QRect(0, 0, 24, 24) : QRect(x, y, width, height);
+        const int count = 200 + random.below(56);
+        const bool seeThrough = random.below(2) == 1 && count < 256;
+        std::vector<TColor> colours;
+        for (int i = 0; i < count; ++i) colours.push_back(RGB(random.below(256), random.below(256), random.below(256)));
+        if (seeThrough) colours.push_back(RGB(1, 254, 3));
+        std::vector<int> indices;
+        for (int i = 0; i < place.width() * place.height(); ++i) {
+            indices.push_back(seeThrough && random.below(3) == 0 ? count : random.below(count));
+        }
+        TestPicture picture;
+        picture.dib = pictureOf(place.width(), place.height(), colours, indices);
+        picture.info.Origin = place.topLeft();
+        picture.info.DisposalMethod = TDisposalMethods(random.below(4));
+        picture.info.DelayTime = 10;
+        if (seeThrough) {
+            picture.transparentIndex = count;
+            picture.dib->SetTransparent(true);
+            picture.dib->SetTransparentColour(RGB(1, 254, 3));
+        }
+        pictures.push_back(std::move(picture));
+    }
+    return pictures;
+}
+
 QByteArray plainFile(const std::vector<TestPicture>& pictures, int width, int height) {
     TMemoryStream out;
     {

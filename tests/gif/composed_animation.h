@@ -76,6 +76,10 @@ std::vector<TestPicture> testPictures(const AnimationKind& kind);
 constexpr int kLargeWidth = 220;
 constexpr int kLargeHeight = 180;
 std::vector<TestPicture> largeTestPictures(unsigned seed);
+// Five pictures of 200 to 255 colours each, some see-through, at places
+// and with disposals drawn by the seed, on a 24 x 24 screen: frames whose
+// colours may crowd one another out of any table of the optimiser's.
+std::vector<TestPicture> crowdedTestPictures(unsigned seed);
 // The pictures as a plain file: each one as it is, with its disposal and
 // transparency, looping for ever.
 QByteArray plainFile(const std::vector<TestPicture>& pictures, int width = 40, int height = 30);

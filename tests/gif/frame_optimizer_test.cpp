@@ -2,6 +2,9 @@
 
 #include <gif_lib.h>
 
+#include <QDir>
+#include <QFile>
+
 #include <algorithm>
 #include <cstring>
 
@@ -443,4 +446,37 @@ TEST(FrameOptimizer, UnchangedPixelsAmidChangingBlocksStayCheap) {
     EXPECT_EQ(shown->frames, expected->frames);
     // 128019 bytes as the coder stands; the rule above gave 216465.
     EXPECT_LT(small.size(), 135000);
+}
+
+// Files other programs wrote, from the test suites: whatever giflib shows
+// of one, the optimised file shows the same, or the optimiser refuses the
+// file as our reader does. Only a fault of the file may stop it.
+TEST(FrameOptimizer, ShowsWhatGiflibShowsOfTheSuitesFiles) {
+    const QString root = testDataDir();
+    if (root.isEmpty()) GTEST_SKIP() << "no test data";
+    int compared = 0;
+    for (const QString& folder : {QStringLiteral("/pygif-gif-test-suite"), QStringLiteral("/giflib-pics/pic")}) {
+        const QDir dir(root + folder);
+        for (const QString& name : dir.entryList({"*.gif"}, QDir::Files, QDir::Name)) {
+            QFile file(dir.filePath(name));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            const QByteArray gif = file.readAll();
+            const std::optional<ShownAnimation> shown = composeWithGiflib(gif);
+            QByteArray again;
+            try {
+                again = optimized(gif);
+            } catch (const EGIFError& e) {
+                EXPECT_FALSE(e.Message().contains("colours")) << name.toStdString();
+                continue;
+            } catch (const ELZWError&) {
+                continue;
+            }
+            if (!shown) continue;
+            const std::optional<ShownAnimation> read = composeWithGiflib(again);
+            ASSERT_TRUE(read.has_value()) << name.toStdString();
+            EXPECT_EQ(joinedStills(*read).frames, joinedStills(*shown).frames) << name.toStdString();
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 60);
 }

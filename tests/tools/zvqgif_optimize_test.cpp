@@ -104,6 +104,16 @@ TEST(ZvqgifOptimize, RewritesAnyGifShowingTheSameFramesNeverLarger) {
     EXPECT_EQ(blockOrder(out), QStringList({"loop 3", "before 0", "image", "before 1", "image", "before 2", "image", "at the end"}));
     EXPECT_EQ(composeWithOurDecoder(out).frames, composeWithOurDecoder(commented.bytes()).frames);
 
+    // Frames whose colours crowd out the others' where the optimiser would
+    // join them: the file's own frames stand.
+    const QByteArray crowded = plainFile(crowdedTestPictures(1902), 24, 24);
+    writeAll(dir.filePath("crowded.gif"), crowded);
+    const ToolRun crowdedRun = zvqgif({"optimize", dir.filePath("crowded.gif"), dir.filePath("out.gif")});
+    ASSERT_EQ(crowdedRun.exitCode, 0) << qPrintable(crowdedRun.err);
+    const QByteArray uncrowded = readAll(dir.filePath("out.gif"));
+    EXPECT_LE(uncrowded.size(), crowded.size());
+    EXPECT_EQ(joinedStills(composeWithOurDecoder(uncrowded)).frames, joinedStills(composeWithOurDecoder(crowded)).frames);
+
     writeAll(dir.filePath("huge.gif"), hugeScreenGif());
     const ToolRun huge = zvqgif({"optimize", dir.filePath("huge.gif"), dir.filePath("out.gif")});
     EXPECT_EQ(huge.exitCode, 1);
