@@ -119,10 +119,13 @@ std::int64_t TGIFFrameOptimizer::writeSoFar(TStream* stream) {
     }
     passOn(stream);
     const std::int64_t tail = stream->Position();
+    // The next call writes again from the tail, as the encoder stands now.
+    const bool carriesOver = streamEncoder_->GetControlCarriesOver();
     if (last) {
         codeFrame(*last, *streamGlobal_);
         writeFrame(*last);
     }
+    streamEncoder_->SetControlCarriesOver(carriesOver);
     for (const QByteArray& comment : comments_) streamEncoder_->WriteComment(comment);
     passOn(stream);
     stream->WriteBuffer(";", 1);

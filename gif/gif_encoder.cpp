@@ -72,6 +72,7 @@ void TZVQ_CustomGifCompressor::OpenImageStream(TStream* stream) {
     if (!fresh) return;
     writeHeader();
     screenDescriptorWritten_ = false;
+    controlCarriesOver_ = false;
     heldBlocks_.clear();
 }
 
@@ -183,6 +184,8 @@ void TZVQ_CustomGifCompressor::WriteGraphicControlExtension(const TGIFGraphicCon
     const std::uint8_t block[8] = {0x21, 0xF9, 4, packed, std::uint8_t(hundredths & 0xFF),
                                    std::uint8_t(hundredths >> 8), std::uint8_t(index), 0};
     GetImageStream()->WriteBuffer(block, sizeof block);
+    controlCarriesOver_ = hundredths != 0 || info.DisposalMethod == TDisposalMethods::dmRestoreBackground ||
+                          info.DisposalMethod == TDisposalMethods::dmRestorePrevious;
 }
 
 void TZVQ_CustomGifCompressor::WriteImageDescriptor(QPoint origin, int width, int height,
@@ -249,7 +252,9 @@ void TZVQ_CustomGifCompressor::writeLeadingBlocks(const TGIFGraphicControlInfo& 
     if (!comment_.isEmpty()) WriteComment(comment_);
     const bool saysSomething = transparent || info.UserInput || info.DisposalMethod != TDisposalMethods::dmNone ||
                                info.DelayTime / 10 != 0;
-    if (control == Control::Always || saysSomething) WriteGraphicControlExtension(info, transparent, transparentIndex);
+    if (control == Control::Always || saysSomething || controlCarriesOver_) {
+        WriteGraphicControlExtension(info, transparent, transparentIndex);
+    }
 }
 
 void TZVQ_CustomGifCompressor::WritePlainText(TPlainText* text, const TGIFGraphicControlInfo& info) {

@@ -145,23 +145,27 @@ TEST(FrameOptimizer, StillFramesKeepTheirTime) {
 // graphic control block, which would say only what readers assume; any of
 // them brings the block back, and the frames and delays read the same.
 TEST(FrameOptimizer, LeavesOutControlBlocksThatSayNothing) {
+    // Each image's control block as giflib reads it, or none.
     const auto controlBlocks = [](const QByteArray& gif) {
+        std::vector<std::optional<GraphicsControlBlock>> controls;
         GiflibInput input{&gif};
         int error = 0;
         GifFileType* file = DGifOpen(&input, readGiflibInput, &error);
-        if (!file || DGifSlurp(file) != GIF_OK) {
-            if (file) DGifCloseFile(file, &error);
-            return -1;
-        }
-        int count = 0;
-        for (int i = 0; i < file->ImageCount; ++i) {
-            const SavedImage& image = file->SavedImages[i];
-            for (int b = 0; b < image.ExtensionBlockCount; ++b) {
-                count += image.ExtensionBlocks[b].Function == GRAPHICS_EXT_FUNC_CODE;
+        if (file && DGifSlurp(file) == GIF_OK) {
+            for (int i = 0; i < file->ImageCount; ++i) {
+                GraphicsControlBlock control;
+                const bool has = DGifSavedExtensionToGCB(file, i, &control) == GIF_OK &&
+                                 std::any_of(file->SavedImages[i].ExtensionBlocks,
+                                             file->SavedImages[i].ExtensionBlocks + file->SavedImages[i].ExtensionBlockCount,
+                                             [](const ExtensionBlock& b) { return b.Function == GRAPHICS_EXT_FUNC_CODE; });
+                controls.push_back(has ? std::optional(control) : std::nullopt);
             }
         }
-        DGifCloseFile(file, &error);
-        return count;
+        if (file) DGifCloseFile(file, &error);
+        return controls;
+    };
+    const auto count = [](const std::vector<std::optional<GraphicsControlBlock>>& controls) {
+        return std::count_if(controls.begin(), controls.end(), [](const auto& c) { return c.has_value(); });
     };
     const std::vector<TColor> colours{RGB(200, 0, 0), RGB(0, 0, 200)};
     for (int delay : {0, 9, 10}) {
@@ -174,14 +178,67 @@ TEST(FrameOptimizer, LeavesOutControlBlocksThatSayNothing) {
         const QByteArray plain = plainFile(pictures);
         const QByteArray small = optimized(plain);
         // Below a hundredth a file holds no delay at all.
-        EXPECT_EQ(controlBlocks(small), delay < 10 ? 0 : 2) << delay;
+        EXPECT_EQ(count(controlBlocks(small)), delay < 10 ? 0 : 2) << delay;
         const std::optional<ShownAnimation> expected = composeWithGiflib(plain);
         const std::optional<ShownAnimation> shown = composeWithGiflib(small);
         ASSERT_TRUE(expected && shown);
         EXPECT_EQ(shown->frames, expected->frames) << delay;
         EXPECT_EQ(composeWithOurDecoder(small).frames, expected->frames) << delay;
         pictures[0].info.UserInput = true;
-        EXPECT_EQ(controlBlocks(optimized(plainFile(pictures))), delay < 10 ? 1 : 2) << delay;
+        EXPECT_EQ(count(controlBlocks(optimized(plainFile(pictures)))), delay < 10 ? 1 : 2) << delay;
+    }
+    // Some readers give an image without a control block the delay and
+    // disposal of the last block before it: every disposal, delays of none
+    // among others; read so, each image has its own.
+    std::int64_t leftOut = 0;
+    for (int disposal = 0; disposal < 4; ++disposal) {
+        std::vector<TestPicture> pictures = testPictures({TDisposalMethods(disposal), disposal == 2, false, 3});
+        for (std::size_t i = 0; i < pictures.size(); ++i) {
+            if (i % 3 != 0) pictures[i].info.DelayTime = 0;
+        }
+        const std::vector<std::optional<GraphicsControlBlock>> controls = controlBlocks(optimized(plainFile(pictures)));
+        ASSERT_FALSE(controls.empty());
+        leftOut += std::int64_t(controls.size()) - count(controls);
+        GraphicsControlBlock carried{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            const GraphicsControlBlock own = controls[i].value_or(GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0,
+                                                                                       NO_TRANSPARENT_COLOR});
+            if (controls[i]) carried = own;
+            EXPECT_EQ(carried.DelayTime, own.DelayTime) << disposal << ", image " << i;
+            EXPECT_EQ(carried.DisposalMode > DISPOSE_DO_NOT, own.DisposalMode > DISPOSE_DO_NOT) << disposal << ", image " << i;
+        }
+    }
+    EXPECT_GT(leftOut, 0);
+}
+
+// Written while the frames come, each time again from where the last
+// frame began, the stream ends with the same bytes as when written once
+// after the last frame; delays of none among others leave out control
+// blocks in both alike.
+TEST(FrameOptimizer, StreamsTheSameBytesWhileTheFramesCome) {
+    for (int disposal = 0; disposal < 4; ++disposal) {
+        std::vector<TestPicture> pictures = testPictures({TDisposalMethods(disposal), disposal == 2, false, 5});
+        for (std::size_t i = 0; i < pictures.size(); ++i) {
+            if (i % 2 == 1) pictures[i].info.DelayTime = 0;
+        }
+        TGIFFrameOptimizer streamed(40, 30), once(40, 30);
+        QByteArray file;
+        std::int64_t lastFrameAt = 0;
+        for (const TestPicture& picture : pictures) {
+            streamed.addFrame(*picture.dib, picture.info, picture.transparentIndex);
+            once.addFrame(*picture.dib, picture.info, picture.transparentIndex);
+            TMemoryStream out;
+            const std::int64_t tail = streamed.writeSoFar(&out);
+            file.truncate(qsizetype(lastFrameAt));
+            file += out.bytes();
+            lastFrameAt += tail;
+        }
+        TMemoryStream whole;
+        once.writeSoFar(&whole);
+        EXPECT_EQ(file, whole.bytes()) << disposal;
+        const std::optional<ShownAnimation> shown = composeWithGiflib(file);
+        ASSERT_TRUE(shown.has_value());
+        EXPECT_EQ(joinedStills(*shown).frames, joinedStills(*composeWithGiflib(plainFile(pictures))).frames);
     }
 }
 
