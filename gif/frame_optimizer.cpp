@@ -195,7 +195,11 @@ QRect TGIFFrameOptimizer::decideDisposal(TOptimizedFrame& last, QRect dirty, con
             disposal = method;
         };
         consider(TDisposalMethods::dmNone, inside);
-        consider(TDisposalMethods::dmRestorePrevious, scan(state_, last.rect, {}));
+        // Under the first frame is nothing, which readers that start on a
+        // screen of the background colour would put back.
+        if (&last != frames_.front().get()) {
+            consider(TDisposalMethods::dmRestorePrevious, scan(state_, last.rect, {}));
+        }
         consider(TDisposalMethods::dmRestoreBackground, scanAgainstClear(last.rect));
     }
     last.info.DisposalMethod = disposal;

@@ -211,6 +211,23 @@ TEST(FrameOptimizer, LeavesOutControlBlocksThatSayNothing) {
     EXPECT_GT(leftOut, 0);
 }
 
+// What is under the first frame is a screen of nothing, which some
+// readers show in the background colour: the first frame is cleared to
+// transparency rather than put back.
+TEST(FrameOptimizer, NeverPutsBackWhatWasUnderTheFirstFrame) {
+    for (bool transparent : {false, true}) {
+        const QByteArray plain = plainFile(testPictures({TDisposalMethods::dmRestorePrevious, transparent, false, 2}));
+        const QByteArray small = optimized(plain);
+        TMemoryStream in(small);
+        TZVQ_GIFDecompressor decoder;
+        decoder.OpenImageStream(&in);
+        TGIFGraphicControlInfo info;
+        ASSERT_TRUE(decoder.ReadGIFGraphicFromStream(&in, info));
+        EXPECT_EQ(info.DisposalMethod, TDisposalMethods::dmRestoreBackground) << transparent;
+        EXPECT_EQ(joinedStills(*composeWithGiflib(small)).frames, joinedStills(*composeWithGiflib(plain)).frames);
+    }
+}
+
 // Written while the frames come, each time again from where the last
 // frame began, the stream ends with the same bytes as when written once
 // after the last frame; delays of none among others leave out control
