@@ -184,7 +184,8 @@ void TZVQ_CustomGifCompressor::WriteGraphicControlExtension(const TGIFGraphicCon
     const std::uint8_t block[8] = {0x21, 0xF9, 4, packed, std::uint8_t(hundredths & 0xFF),
                                    std::uint8_t(hundredths >> 8), std::uint8_t(index), 0};
     GetImageStream()->WriteBuffer(block, sizeof block);
-    controlCarriesOver_ = hundredths != 0 || info.DisposalMethod == TDisposalMethods::dmRestoreBackground ||
+    controlCarriesOver_ = transparent || hundredths != 0 ||
+                          info.DisposalMethod == TDisposalMethods::dmRestoreBackground ||
                           info.DisposalMethod == TDisposalMethods::dmRestorePrevious;
 }
 

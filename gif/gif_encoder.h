@@ -95,8 +95,9 @@ public:
     /// @p transparentIndex -1 for none. Its graphic control extension is left
     /// out when it would say only what a reader assumes without one: no
     /// delay, no disposal, no transparency, no waiting for the user, and the
-    /// control extension before it (if any) set no delay and no disposal
-    /// that clears, which some readers carry over to images without one. A
+    /// control extension before it (if any) set no delay, no transparency
+    /// and no disposal that clears, which some readers carry over to images
+    /// without one. A
     /// stream without a screen descriptor gets one first, of the global
     /// frame's size. An image or screen that
     /// GIF's 16-bit fields cannot hold raises EGIFError "A GIF cannot hold
@@ -104,9 +105,10 @@ public:
     void WriteCodedImage(const TGIFGraphicControlInfo& info, int transparentIndex, QSize size,
                          const TLogicalPalette* local, const QByteArray& data);
     ///@{
-    /// Whether the last graphic control extension written set a delay or a
-    /// disposal that clears (see WriteCodedImage); for a writer that takes
-    /// back what it wrote since, to put it back as it was.
+    /// Whether the last graphic control extension written set a delay, a
+    /// transparent index or a disposal that clears (see WriteCodedImage);
+    /// for a writer that takes back what it wrote since, to put it back as
+    /// it was.
     bool GetControlCarriesOver() const { return controlCarriesOver_; }
     void SetControlCarriesOver(bool carriesOver) { controlCarriesOver_ = carriesOver; }
     ///@}
@@ -222,8 +224,9 @@ private:
     bool interlace_ = false;
     std::unique_ptr<TLogicalPalette> globalPalette_;
     bool screenDescriptorWritten_ = false;
-    // Whether the last control block written set a delay or a disposal that
-    // clears, which some readers carry over to an image without one.
+    // Whether the last control block written set a delay, a transparent
+    // index or a disposal that clears, which some readers carry over to an
+    // image without one.
     bool controlCarriesOver_ = false;
     QByteArray heldBlocks_;
     std::unique_ptr<TGlobalFrame> globalFrame_;

@@ -187,9 +187,9 @@ TEST(FrameOptimizer, LeavesOutControlBlocksThatSayNothing) {
         pictures[0].info.UserInput = true;
         EXPECT_EQ(count(controlBlocks(optimized(plainFile(pictures)))), delay < 10 ? 1 : 2) << delay;
     }
-    // Some readers give an image without a control block the delay and
-    // disposal of the last block before it: every disposal, delays of none
-    // among others; read so, each image has its own.
+    // Some readers give an image without a control block the delay,
+    // disposal or transparent index of the last block before it: every
+    // disposal, delays of none among others; read so, each image has its own.
     std::int64_t leftOut = 0;
     for (int disposal = 0; disposal < 4; ++disposal) {
         std::vector<TestPicture> pictures = testPictures({TDisposalMethods(disposal), disposal == 2, false, 3});
@@ -206,6 +206,7 @@ TEST(FrameOptimizer, LeavesOutControlBlocksThatSayNothing) {
             if (controls[i]) carried = own;
             EXPECT_EQ(carried.DelayTime, own.DelayTime) << disposal << ", image " << i;
             EXPECT_EQ(carried.DisposalMode > DISPOSE_DO_NOT, own.DisposalMode > DISPOSE_DO_NOT) << disposal << ", image " << i;
+            EXPECT_EQ(carried.TransparentColor, own.TransparentColor) << disposal << ", image " << i;
         }
     }
     EXPECT_GT(leftOut, 0);
@@ -553,4 +554,30 @@ TEST(FrameOptimizer, ShowsWhatGiflibShowsOfTheSuitesFiles) {
         }
     }
     EXPECT_GT(compared, 60);
+}
+
+// Small animations as other encoders write them (see tests/gif/foreign):
+// optimised, giflib and our reader show the frames giflib shows of them,
+// and the comments and loop count stay where they were.
+TEST(FrameOptimizer, ShowsWhatOtherEncodersFilesShow) {
+    const QDir dir(QStringLiteral(QUORVAN_SOURCE_DIR "/tests/gif/foreign"));
+    const QStringList names = dir.entryList({"*.gif"}, QDir::Files, QDir::Name);
+    ASSERT_GE(names.size(), 12);
+    const auto notImages = [](QStringList blocks) {
+        blocks.removeAll(QStringLiteral("image"));
+        return blocks;
+    };
+    for (const QString& name : names) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray gif = file.readAll();
+        const std::optional<ShownAnimation> shown = composeWithGiflib(gif);
+        ASSERT_TRUE(shown.has_value()) << name.toStdString();
+        const QByteArray again = optimized(gif);
+        const std::optional<ShownAnimation> read = composeWithGiflib(again);
+        ASSERT_TRUE(read.has_value()) << name.toStdString();
+        EXPECT_EQ(joinedStills(*read).frames, joinedStills(*shown).frames) << name.toStdString();
+        EXPECT_EQ(joinedStills(composeWithOurDecoder(again)).frames, joinedStills(*shown).frames) << name.toStdString();
+        EXPECT_EQ(notImages(blockOrder(again)), notImages(blockOrder(gif))) << name.toStdString();
+    }
 }
