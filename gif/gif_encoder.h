@@ -97,11 +97,10 @@ public:
     /// delay, no disposal, no transparency, no waiting for the user, and the
     /// control extension before it (if any) set no delay, no transparency
     /// and no disposal that clears, which some readers carry over to images
-    /// without one. A
-    /// stream without a screen descriptor gets one first, of the global
-    /// frame's size. An image or screen that
-    /// GIF's 16-bit fields cannot hold raises EGIFError "A GIF cannot hold
-    /// an image of %1 x %2 pixels at (%3, %4)" before anything is written.
+    /// without one. A stream without a screen descriptor gets one first, of
+    /// the global frame's size. An image or screen that GIF's 16-bit fields
+    /// cannot hold raises EGIFError "A GIF cannot hold an image of %1 x %2
+    /// pixels at (%3, %4)" before anything is written.
     void WriteCodedImage(const TGIFGraphicControlInfo& info, int transparentIndex, QSize size,
                          const TLogicalPalette* local, const QByteArray& data);
     ///@{

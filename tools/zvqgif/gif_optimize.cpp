@@ -20,8 +20,8 @@ void optimizeGif(const QString& input, const QString& output, std::int64_t pixel
         optimizer->write(&out);
         keepInput = out.Size() >= inputSize;
     } catch (const EGIFFrameColours&) {
-        // The file draws, in one of its images, what one frame of ours
-        // cannot: its own frames stand.
+        // What the file's images draw would come together in a frame of
+        // more colours than a table holds: the file's own frames stand.
         keepInput = true;
     }
     if (keepInput) out.LoadFromFile(input);
