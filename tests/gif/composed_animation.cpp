@@ -160,6 +160,28 @@ ShownAnimation composeWithOurDecoder(const QByteArray& gif) {
     return shown;
 }
 
+namespace {
+
+// A picture of the indices at its place, shown for `delay` milliseconds;
+// `seeThrough` is the index of its transparent colour, RGB(1, 254, 3), or
+// -1 for none.
+TestPicture placedPicture(QRect place, const std::vector<TColor>& colours, const std::vector<int>& indices,
+                          TDisposalMethods disposal, int delay, int seeThrough) {
+    TestPicture picture;
+    picture.dib = pictureOf(place.width(), place.height(), colours, indices);
+    picture.info.Origin = place.topLeft();
+    picture.info.DisposalMethod = disposal;
+    picture.info.DelayTime = delay;
+    if (seeThrough >= 0) {
+        picture.transparentIndex = seeThrough;
+        picture.dib->SetTransparent(true);
+        picture.dib->SetTransparentColour(RGB(1, 254, 3));
+    }
+    return picture;
+}
+
+}  // namespace
+
 std::vector<TestPicture> testPictures(const AnimationKind& kind) {
     Random random{kind.seed};
     const int paletteSize = kind.manyColours ? 200 : 12;
@@ -196,17 +218,8 @@ std::vector<TestPicture> testPictures(const AnimationKind& kind) {
         }
         contents.push_back(indices);
         palettes.push_back(colours);
-        TestPicture picture;
-        picture.dib = pictureOf(place.width(), place.height(), colours, indices);
-        picture.info.Origin = place.topLeft();
-        picture.info.DisposalMethod = kind.disposal;
-        picture.info.DelayTime = 20 + 10 * random.below(8);
-        if (seeThrough) {
-            picture.transparentIndex = paletteSize;
-            picture.dib->SetTransparent(true);
-            picture.dib->SetTransparentColour(RGB(1, 254, 3));
-        }
-        pictures.push_back(std::move(picture));
+        const int delay = 20 + 10 * random.below(8);
+        pictures.push_back(placedPicture(place, colours, indices, kind.disposal, delay, seeThrough ? paletteSize : -1));
     }
     return pictures;
 }
@@ -261,17 +274,8 @@ std::vector<TestPicture> crowdedTestPictures(unsigned seed) {
         for (int i = 0; i < place.width() * place.height(); ++i) {
             indices.push_back(seeThrough && random.below(3) == 0 ? count : random.below(count));
         }
-        TestPicture picture;
-        picture.dib = pictureOf(place.width(), place.height(), colours, indices);
-        picture.info.Origin = place.topLeft();
-        picture.info.DisposalMethod = TDisposalMethods(random.below(4));
-        picture.info.DelayTime = 10;
-        if (seeThrough) {
-            picture.transparentIndex = count;
-            picture.dib->SetTransparent(true);
-            picture.dib->SetTransparentColour(RGB(1, 254, 3));
-        }
-        pictures.push_back(std::move(picture));
+        const auto disposal = TDisposalMethods(random.below(4));
+        pictures.push_back(placedPicture(place, colours, indices, disposal, 10, seeThrough ? count : -1));
     }
     return pictures;
 }
