@@ -2,6 +2,9 @@
 
 #include <gif_lib.h>
 
+#include <QDir>
+#include <QFile>
+
 #include <algorithm>
 #include <cstring>
 
@@ -303,3 +306,15 @@ QByteArray optimized(const QByteArray& gif, int threads) {
     optimizer->write(&out);
     return out.bytes();
 }
+
+std::vector<NamedGif> gifFilesIn(const QString& folder) {
+    const QDir dir(folder);
+    std::vector<NamedGif> files;
+    for (const QString& name : dir.entryList({"*.gif"}, QDir::Files, QDir::Name)) {
+        QFile file(dir.filePath(name));
+        files.push_back({name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray()});
+    }
+    return files;
+}
+
+std::vector<NamedGif> otherEncodersFiles() { return gifFilesIn(QStringLiteral(QUORVAN_SOURCE_DIR "/tests/gif/foreign")); }

@@ -85,3 +85,12 @@ std::vector<TestPicture> crowdedTestPictures(unsigned seed);
 QByteArray plainFile(const std::vector<TestPicture>& pictures, int width = 40, int height = 30);
 // The file read into the frame optimiser and written again.
 QByteArray optimized(const QByteArray& gif, int threads = 0);
+
+struct NamedGif {
+    QString name;
+    QByteArray bytes;
+};
+// The GIF files of a folder, in the order of their names.
+std::vector<NamedGif> gifFilesIn(const QString& folder);
+// Small animations as other encoders write them, kept in tests/gif/foreign.
+std::vector<NamedGif> otherEncodersFiles();

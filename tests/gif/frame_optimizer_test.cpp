@@ -2,9 +2,6 @@
 
 #include <gif_lib.h>
 
-#include <QDir>
-#include <QFile>
-
 #include <algorithm>
 #include <cstring>
 
@@ -153,11 +150,9 @@ TEST(FrameOptimizer, LeavesOutControlBlocksThatSayNothing) {
         GifFileType* file = DGifOpen(&input, readGiflibInput, &error);
         if (file && DGifSlurp(file) == GIF_OK) {
             for (int i = 0; i < file->ImageCount; ++i) {
+                // giflib finds no block where the image has none.
                 GraphicsControlBlock control;
-                const bool has = DGifSavedExtensionToGCB(file, i, &control) == GIF_OK &&
-                                 std::any_of(file->SavedImages[i].ExtensionBlocks,
-                                             file->SavedImages[i].ExtensionBlocks + file->SavedImages[i].ExtensionBlockCount,
-                                             [](const ExtensionBlock& b) { return b.Function == GRAPHICS_EXT_FUNC_CODE; });
+                const bool has = DGifSavedExtensionToGCB(file, i, &control) == GIF_OK;
                 controls.push_back(has ? std::optional(control) : std::nullopt);
             }
         }
@@ -199,10 +194,10 @@ TEST(FrameOptimizer, LeavesOutControlBlocksThatSayNothing) {
         const std::vector<std::optional<GraphicsControlBlock>> controls = controlBlocks(optimized(plainFile(pictures)));
         ASSERT_FALSE(controls.empty());
         leftOut += std::int64_t(controls.size()) - count(controls);
-        GraphicsControlBlock carried{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        const GraphicsControlBlock none{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        GraphicsControlBlock carried = none;
         for (std::size_t i = 0; i < controls.size(); ++i) {
-            const GraphicsControlBlock own = controls[i].value_or(GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0,
-                                                                                       NO_TRANSPARENT_COLOR});
+            const GraphicsControlBlock own = controls[i].value_or(none);
             if (controls[i]) carried = own;
             EXPECT_EQ(carried.DelayTime, own.DelayTime) << disposal << ", image " << i;
             EXPECT_EQ(carried.DisposalMode > DISPOSE_DO_NOT, own.DisposalMode > DISPOSE_DO_NOT) << disposal << ", image " << i;
@@ -531,17 +526,15 @@ TEST(FrameOptimizer, ShowsWhatGiflibShowsOfTheSuitesFiles) {
     if (root.isEmpty()) GTEST_SKIP() << "no test data";
     int compared = 0;
     for (const QString& folder : {QStringLiteral("/pygif-gif-test-suite"), QStringLiteral("/giflib-pics/pic")}) {
-        const QDir dir(root + folder);
-        for (const QString& name : dir.entryList({"*.gif"}, QDir::Files, QDir::Name)) {
-            QFile file(dir.filePath(name));
-            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-            const QByteArray gif = file.readAll();
+        for (const auto& [name, gif] : gifFilesIn(root + folder)) {
             const std::optional<ShownAnimation> shown = composeWithGiflib(gif);
             QByteArray again;
             try {
                 again = optimized(gif);
-            } catch (const EGIFError& e) {
-                EXPECT_FALSE(e.Message().contains("colours")) << name.toStdString();
+            } catch (const EGIFFrameColours&) {
+                ADD_FAILURE() << name.toStdString();
+                continue;
+            } catch (const EGIFError&) {
                 continue;
             } catch (const ELZWError&) {
                 continue;
@@ -560,17 +553,13 @@ TEST(FrameOptimizer, ShowsWhatGiflibShowsOfTheSuitesFiles) {
 // optimised, giflib and our reader show the frames giflib shows of them,
 // and the comments and loop count stay where they were.
 TEST(FrameOptimizer, ShowsWhatOtherEncodersFilesShow) {
-    const QDir dir(QStringLiteral(QUORVAN_SOURCE_DIR "/tests/gif/foreign"));
-    const QStringList names = dir.entryList({"*.gif"}, QDir::Files, QDir::Name);
-    ASSERT_GE(names.size(), 12);
+    const std::vector<NamedGif> files = otherEncodersFiles();
+    ASSERT_GE(files.size(), 12u);
     const auto notImages = [](QStringList blocks) {
         blocks.removeAll(QStringLiteral("image"));
         return blocks;
     };
-    for (const QString& name : names) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray gif = file.readAll();
+    for (const auto& [name, gif] : files) {
         const std::optional<ShownAnimation> shown = composeWithGiflib(gif);
         ASSERT_TRUE(shown.has_value()) << name.toStdString();
         const QByteArray again = optimized(gif);

@@ -2,8 +2,6 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QImageIOPlugin>
 #include <QImageReader>
 #include <QLibraryInfo>
@@ -87,11 +85,7 @@ TEST(OptimizedGifReaders, QtsOwnReaderAndOursShowThePlainFilesFrames) {
 TEST(OptimizedGifReaders, QtsOwnReaderAndOursShowOtherEncodersFilesOptimised) {
     QImageIOPlugin* qt = qtsOwnPlugin();
     if (!qt) GTEST_SKIP() << "Qt's GIF plugin is not installed";
-    const QDir dir(QStringLiteral(QUORVAN_SOURCE_DIR "/tests/gif/foreign"));
-    for (const QString& name : dir.entryList({"*.gif"}, QDir::Files, QDir::Name)) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray gif = file.readAll();
+    for (const auto& [name, gif] : otherEncodersFiles()) {
         const std::optional<ShownAnimation> wanted = composeWithGiflib(gif);
         ASSERT_TRUE(wanted.has_value()) << name.toStdString();
         // Qt's reader, as browsers do, shows frames of 10 ms or less for 100.
