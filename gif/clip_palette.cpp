@@ -306,8 +306,14 @@ private:
     std::vector<std::shared_ptr<TNearestEntries>> free_;
 };
 
+// Colours within a mean squared distance of 1 of their pixels, less than a
+// level of one channel, look the same: a clip of more colours than a table
+// holds but few that show (text, drawings) gets no more than that takes,
+// and its frames code smaller.
+constexpr double kUnseenError = 1.0;
+
 std::unique_ptr<TLogicalPalette> paletteOf(TDeviceIndependentBitmap* dib, int colours, TGIFPaletteQuality quality) {
-    if (quality == TGIFPaletteQuality::High) return refinedPalette(dib, colours);
+    if (quality == TGIFPaletteQuality::High) return refinedPalette(dib, colours, kUnseenError);
     return std::make_unique<TQuantizedPalette>(dib, colours);
 }
 

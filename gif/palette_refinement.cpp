@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -153,11 +154,25 @@ std::pair<double, int> spread(const std::vector<Cell>& cells, const Box& box) {
     return {variance[0] + variance[1] + variance[2], int(widest - variance.begin())};
 }
 
+// Whether the boxes' colours lie close enough to their pixels (`pixels` in
+// all): within a mean squared distance of `bound`, or of four times that
+// at a count that leaves one index of a GIF colour table of 8 or more
+// free. The next count would fill the table and leave no index for
+// transparency. Never for a bound of 0.
+bool closeEnough(const std::vector<Box>& boxes, double pixels, double bound) {
+    double error = 0;
+    for (const Box& box : boxes) error += box.error;
+    const bool leavesOneIndex = boxes.size() >= 7 && std::has_single_bit(boxes.size() + 1);
+    return bound > 0 && error <= (leavesOneIndex ? 4 * bound : bound) * pixels;
+}
+
 // Splits boxes, the one with the largest error first, at the weighted
-// median of their widest channel.
-std::vector<Box> medianCut(std::vector<Cell>& cells, int maximum) {
+// median of their widest channel, until there are `maximum` or their
+// colours are close enough.
+std::vector<Box> medianCut(std::vector<Cell>& cells, int maximum, double closeEnoughError) {
     std::vector<Box> boxes{{0, int(cells.size()), spread(cells, {0, int(cells.size()), 0}).first}};
-    while (int(boxes.size()) < maximum) {
+    const double pixels = meanOf(cells, 0, int(cells.size())).count;
+    while (int(boxes.size()) < maximum && !closeEnough(boxes, pixels, closeEnoughError)) {
         const auto worst = std::max_element(boxes.begin(), boxes.end(),
                                             [](const Box& a, const Box& b) { return a.error < b.error; });
         if (worst->last - worst->first < 2 || worst->error <= 0) break;
@@ -257,7 +272,8 @@ std::uint8_t byteOf(double value) { return std::uint8_t(std::clamp(int(value + 0
 
 }  // namespace
 
-std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, int maximumColours) {
+std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, int maximumColours,
+                                                double closeEnoughError) {
     auto palette = std::make_unique<TLogicalPalette>();
     palette->ReAlloc(maximumColours);
     const std::vector<std::uint32_t> own = fewColours(dib, maximumColours);
@@ -268,7 +284,7 @@ std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, i
     }
     std::vector<Cell> cells = histogram(dib);
     std::vector<Cell> colours;
-    for (const Box& box : medianCut(cells, maximumColours)) colours.push_back(meanOf(cells, box.first, box.last));
+    for (const Box& box : medianCut(cells, maximumColours, closeEnoughError)) colours.push_back(meanOf(cells, box.first, box.last));
     refine(cells, colours, kRefinementPasses);
     for (const Cell& c : colours) palette->addColour(byteOf(c.red), byteOf(c.green), byteOf(c.blue));
     palette->SetIsExact(false);

@@ -14,7 +14,14 @@ class TLogicalPalette;
 /// the weighted mean of their pixels and refined by k-means passes over the
 /// colour histogram. The palette is the caller's; it is exact (GetIsExact)
 /// when it holds every colour of the picture.
-std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, int maximumColours);
+///
+/// With @p closeEnoughError above 0, a picture of more colours gets only as
+/// many as bring the pixels within that mean squared RGB distance of their
+/// colours (within four times that at 7, 15, 31, 63 or 127 colours, which
+/// leave a GIF colour table an index for transparency): fewer colours make
+/// smaller GIF images where the eye tells no difference.
+std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, int maximumColours,
+                                                double closeEnoughError = 0);
 
 /// The bitmap as 8-bit indices into `palette`, which must hold every colour
 /// of the bitmap; its colour table is the palette. A new bitmap, the caller's.

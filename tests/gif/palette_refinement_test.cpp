@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <memory>
 #include <random>
 
 #include "gif/palette_refinement.h"
@@ -64,5 +66,75 @@ TEST(PaletteRefinement, UnditheredPixelsTakeTheEntryNearestTheirCell) {
             to->NextRow();
         } while (from->NextRow());
         EXPECT_EQ(wrong, 0) << "palette spread " << spread;
+    }
+}
+
+namespace {
+
+// A picture of `bases.size()` colours, 49 pixels in 50 exactly so and the
+// rest off by up to 6 in each channel: hundreds of colours, few that show.
+std::unique_ptr<TDeviceIndependentBitmap> nearColours(const std::vector<TRGBQuad>& bases) {
+    std::mt19937 random{7};
+    auto dib = std::make_unique<TDeviceIndependentBitmap>(TDIBFormat::dt24bit, 160, 120);
+    auto writer = dib->GetWriter();
+    bool off = false;
+    const auto near = [&](std::uint8_t value) {
+        return off ? std::uint8_t(std::clamp(int(value) + int(random() % 13) - 6, 0, 255)) : value;
+    };
+    int at = 0;
+    do {
+        for (bool more = true; more; ++at) {
+            const TRGBQuad& base = bases[std::size_t(at / 7) % bases.size()];
+            off = random() % 50 == 0;
+            more = writer->SetNextPixel(near(base.rgbRed), near(base.rgbGreen), near(base.rgbBlue));
+        }
+    } while (writer->NextRow());
+    return dib;
+}
+
+// The mean squared RGB distance of the picture's pixels to their nearest
+// entries.
+double meanError(TDeviceIndependentBitmap& dib, const TLogicalPalette& palette) {
+    auto reader = dib.GetReader();
+    reader->Reset(0, 1);
+    double error = 0, pixels = 0;
+    do {
+        std::uint8_t r, g, b;
+        while (reader->GetNextPixel(r, g, b)) {
+            const TRGBQuad near = nearestByHand(palette, r, g, b);
+            const int dr = near.rgbRed - r, dg = near.rgbGreen - g, db = near.rgbBlue - b;
+            error += dr * dr + dg * dg + db * db;
+            ++pixels;
+        }
+    } while (reader->NextRow());
+    return error / pixels;
+}
+
+}  // namespace
+
+// With a bound on the error, a picture of many colours but few that show
+// gets not many more than show, each close to its pixels; without one it
+// gets a colour for each of its histogram's cells. Eight colours that
+// stand apart stay eight, though seven would leave a GIF table an index
+// free.
+TEST(PaletteRefinement, ABoundOnTheErrorGivesOnlyTheColoursThatShow) {
+    for (const std::vector<TRGBQuad>& bases :
+         {std::vector<TRGBQuad>{{30, 30, 30, 0}, {52, 226, 138, 0}, {207, 215, 211, 0}},
+          std::vector<TRGBQuad>{{20, 20, 20, 0}, {230, 20, 20, 0}, {20, 230, 20, 0}, {20, 20, 230, 0},
+                                {230, 230, 20, 0}, {230, 20, 230, 0}, {20, 230, 230, 0}, {230, 230, 230, 0}}}) {
+        const std::unique_ptr<TDeviceIndependentBitmap> dib = nearColours(bases);
+        const std::unique_ptr<TLogicalPalette> whole = refinedPalette(dib.get(), 256);
+        EXPECT_FALSE(whole->GetIsExact());
+        const std::unique_ptr<TLogicalPalette> bounded = refinedPalette(dib.get(), 256, 1.0);
+        EXPECT_GE(bounded->GetCount(), int(bases.size()));
+        EXPECT_LE(bounded->GetCount(), 16);
+        EXPECT_LT(bounded->GetCount(), whole->GetCount() / 4);
+        EXPECT_LE(meanError(*dib, *bounded), 1.0) << bases.size() << " colours";
+        for (const TRGBQuad& base : bases) {
+            const TRGBQuad near = nearestByHand(*bounded, base.rgbRed, base.rgbGreen, base.rgbBlue);
+            EXPECT_LE(std::abs(near.rgbRed - base.rgbRed) + std::abs(near.rgbGreen - base.rgbGreen) +
+                          std::abs(near.rgbBlue - base.rgbBlue),
+                      2);
+        }
     }
 }
