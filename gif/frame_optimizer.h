@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QRect>
+#include <QString>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,6 +22,14 @@ class TStream;
 class TZVQ_GIFCompressor;
 struct TGlobalTable;
 struct TOptimizedFrame;
+
+/// Where a damaged GIF stream stopped the frame optimiser's reading.
+struct TGIFStreamDamage {
+    /// The fault's message, as the decoder raised it.
+    QString message;
+    /// The images read whole before it.
+    int imagesRead = 0;
+};
 
 /// Writes an animation as the smallest GIF stream it can find that shows
 /// exactly the same frames.
@@ -56,8 +65,15 @@ public:
     /// pixels"). The stream is decoded on a thread of its own while the
     /// frames before are composed. The decoder's faults propagate
     /// (EGIFError, ELZWError), as do those of addFrame.
+    ///
+    /// With @p damage given, a fault of the stream after its first image
+    /// (a file cut short, bad data) ends the reading instead, as readers
+    /// end a damaged file: the images read whole before it are kept and
+    /// the fault is told in @p damage, which is left empty for a sound
+    /// stream. A fault in the first image still propagates.
     static std::unique_ptr<TGIFFrameOptimizer> CreateFromStream(TStream* gif,
-                                                                std::int64_t pixelLimit = kDefaultPixelLimit);
+                                                                std::int64_t pixelLimit = kDefaultPixelLimit,
+                                                                std::optional<TGIFStreamDamage>* damage = nullptr);
 
     /// An animation on a screen of the given size (at least 1 x 1).
     TGIFFrameOptimizer(int screenWidth, int screenHeight);

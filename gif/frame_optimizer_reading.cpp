@@ -90,7 +90,8 @@ void decodeFrames(TZVQ_GIFDecompressor& decoder, TStream* gif, std::vector<QByte
 
 }  // namespace
 
-std::unique_ptr<TGIFFrameOptimizer> TGIFFrameOptimizer::CreateFromStream(TStream* gif, std::int64_t pixelLimit) {
+std::unique_ptr<TGIFFrameOptimizer> TGIFFrameOptimizer::CreateFromStream(TStream* gif, std::int64_t pixelLimit,
+                                                                         std::optional<TGIFStreamDamage>* damage) {
     TZVQ_GIFDecompressor decoder;
     decoder.setPixelLimit(pixelLimit);
     // The output is GIF 89a, which shows such blocks to every reader.
@@ -108,9 +109,17 @@ std::unique_ptr<TGIFFrameOptimizer> TGIFFrameOptimizer::CreateFromStream(TStream
             pipe.fail(std::current_exception());
         }
     });
+    if (damage) damage->reset();
     try {
-        for (;;) {
-            DecodedFrame frame = pipe.take();
+        for (int images = 0;; ++images) {
+            DecodedFrame frame;
+            try {
+                frame = pipe.take();
+            } catch (const Exception& fault) {
+                if (!damage || images == 0) throw;
+                *damage = TGIFStreamDamage{fault.Message(), images};
+                break;
+            }
             if (frame.loopCount) optimizer->setLoopCount(frame.loopCount);
             for (const QByteArray& text : frame.comments) optimizer->addComment(text);
             if (!frame.picture) break;

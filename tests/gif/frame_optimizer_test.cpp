@@ -450,6 +450,49 @@ TEST(FrameOptimizer, ReadsFilesOtherProgramsWriteAndHoldsScreensToTheLimit) {
                                       QStringLiteral("Image of 2000 x 2000 pixels is over the limit of 100000 pixels"));
 }
 
+// A stream cut inside an image, or holding one over the limit, ends there
+// for a caller that takes the damage: the images before it are kept as
+// they show. Without, or in the first image, the fault propagates.
+TEST(FrameOptimizer, ADamagedStreamGivesTheImagesBeforeTheFault) {
+    const AnimationKind kind{TDisposalMethods(2), true, false, 5};
+    const QByteArray plain = plainFile(testPictures(kind));
+    std::vector<std::int64_t> imageEnds;
+    {
+        TMemoryStream in(plain);
+        TZVQ_GIFDecompressor decoder;
+        TGIFGraphicOutline outline;
+        TGIFGraphicControlInfo info;
+        while (decoder.skipGIFGraphic(&in, outline, info)) imageEnds.push_back(decoder.nextGraphicAt());
+    }
+    ASSERT_GT(imageEnds.size(), 3u);
+    const auto read = [](const QByteArray& gif, std::optional<TGIFStreamDamage>* damage, std::int64_t limit) {
+        TMemoryStream in(gif);
+        return TGIFFrameOptimizer::CreateFromStream(&in, limit, damage);
+    };
+    std::vector<TestPicture> firstThree = testPictures(kind);
+    firstThree.erase(firstThree.begin() + 3, firstThree.end());
+    const ShownAnimation wanted = joinedStills(*composeWithGiflib(plainFile(firstThree)));
+    QByteArray overTheLimit = plain.left(qsizetype(imageEnds[2]));
+    overTheLimit += QByteArray::fromHex("2c00000000d007d0070000020100003b");
+    for (const QByteArray& damaged : {plain.left(qsizetype(imageEnds[2] + imageEnds[3]) / 2), overTheLimit}) {
+        EXPECT_THROW(read(damaged, nullptr, 100000), Exception);
+        std::optional<TGIFStreamDamage> damage;
+        const std::unique_ptr<TGIFFrameOptimizer> optimizer = read(damaged, &damage, 100000);
+        ASSERT_TRUE(damage.has_value());
+        EXPECT_EQ(damage->imagesRead, 3);
+        EXPECT_FALSE(damage->message.isEmpty());
+        TMemoryStream out;
+        optimizer->write(&out);
+        const std::optional<ShownAnimation> shown = composeWithGiflib(out.bytes());
+        ASSERT_TRUE(shown.has_value());
+        EXPECT_EQ(joinedStills(*shown).frames, wanted.frames);
+    }
+    std::optional<TGIFStreamDamage> damage = TGIFStreamDamage{QStringLiteral("before"), 9};
+    read(plain, &damage, kDefaultPixelLimit);
+    EXPECT_FALSE(damage.has_value());
+    EXPECT_THROW(read(plain.left(qsizetype(imageEnds[0]) / 2), &damage, kDefaultPixelLimit), Exception);
+}
+
 // A stream that fails part way raises its error, and nothing more is
 // written to it afterwards, not even when the optimiser goes: the caller
 // may let the stream go first.

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "../gif/composed_animation.h"
@@ -123,6 +124,23 @@ TEST(ZvqgifOptimize, RewritesAnyGifShowingTheSameFramesNeverLarger) {
     const ToolRun broken = zvqgif({"optimize", dir.filePath("broken.gif"), dir.filePath("out.gif")});
     EXPECT_EQ(broken.exitCode, 1);
     EXPECT_TRUE(broken.err.startsWith("zvqgif: ")) << qPrintable(broken.err);
+}
+
+// A file cut short gives the frames before the cut, written smaller, and
+// fails with the fault.
+TEST(ZvqgifOptimize, ADamagedFileGivesTheFramesBeforeTheFault) {
+    QTemporaryDir dir;
+    const QByteArray plain = plainFile(testPictures({TDisposalMethods(1), false, true, 3}));
+    writeAll(dir.filePath("cut.gif"), plain.left(plain.size() * 2 / 3));
+    const ToolRun run = zvqgif({"optimize", dir.filePath("cut.gif"), dir.filePath("out.gif")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QRegularExpression("^zvqgif: .+ after \\d+ images of .*cut.gif: .*out.gif shows those")))
+        << qPrintable(run.err);
+    const ShownAnimation shown = joinedStills(composeWithOurDecoder(readAll(dir.filePath("out.gif"))));
+    const ShownAnimation whole = joinedStills(composeWithOurDecoder(plain));
+    ASSERT_GT(shown.frames.size(), 1u);
+    ASSERT_LT(shown.frames.size(), whole.frames.size());
+    for (std::size_t i = 0; i < shown.frames.size(); ++i) EXPECT_EQ(shown.frames[i].pixels, whole.frames[i].pixels) << i;
 }
 
 // Pictures of few colours come out exactly, optimised or not, on one

@@ -81,7 +81,11 @@ int run(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
         options.quality = quality(parser);
         encodePicture(args[1], args[2], options);
     } else if (command == "optimize" && args.size() == 3) {
-        optimizeGif(args[1], args[2], pixelLimit(parser));
+        if (const std::optional<TGIFStreamDamage> damage = optimizeGif(args[1], args[2], pixelLimit(parser))) {
+            err << "zvqgif: " << damage->message << " after " << damage->imagesRead << " images of " << args[1]
+                << ": " << args[2] << " shows those" << Qt::endl;
+            return kFailed;
+        }
     } else if (command == "animate" && args.size() >= 3) {
         AnimateOptions options;
         options.delay = number(parser, "delay");
