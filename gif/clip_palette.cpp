@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <new>
 
 #include "gif/frame_threads.h"
 #include "gif/gif_errors.h"
@@ -14,50 +15,52 @@
 
 namespace {
 
-constexpr std::uint32_t kTransparentPixel = 0xFFFFFFFF;
+// Pixels are opaque (0xFFRRGGBB); the transparent colour is kept as this.
+constexpr std::uint32_t kTransparentPixel = 0;
 
-// A picture's pixels as 0x00RRGGBB, rows top-down; the transparent colour
-// as kTransparentPixel.
+// A picture's pixels, rows top-down and one after another, in an image of
+// Format_RGB32 (whose rows have no gaps between them).
 struct Pixels {
     int width = 0, height = 0;
-    std::vector<std::uint32_t> rgb;
-    std::uint32_t at(int x, int y) const { return rgb[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    QImage image;
+    const std::uint32_t* data() const { return reinterpret_cast<const std::uint32_t*>(image.constBits()); }
+    std::size_t size() const { return std::size_t(width) * std::size_t(height); }
+    std::uint32_t at(int x, int y) const { return data()[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
 };
 
-// The transparent colour as a pixel, or kTransparentPixel for none.
+// The transparent colour as an opaque pixel, or kTransparentPixel for none.
 std::uint32_t transparentKey(const std::optional<TColor>& transparent) {
-    return transparent ? std::uint32_t(GetRValue(*transparent)) << 16 | std::uint32_t(GetGValue(*transparent)) << 8 |
-                             GetBValue(*transparent)
+    return transparent ? 0xFF000000u | std::uint32_t(GetRValue(*transparent)) << 16 |
+                             std::uint32_t(GetGValue(*transparent)) << 8 | GetBValue(*transparent)
                        : kTransparentPixel;
 }
 
-// An image's pixels, of any format, its alpha left out.
-Pixels pixelsOf(const QImage& picture, std::uint32_t key) {
-    const QImage image =
-        picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
-    Pixels pixels{image.width(), image.height(), {}};
-    pixels.rgb.resize(std::size_t(pixels.width) * std::size_t(pixels.height));
-    std::uint32_t* out = pixels.rgb.data();
-    for (int y = 0; y < pixels.height; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < pixels.width; ++x) {
-            const std::uint32_t rgb = line[x] & 0xFFFFFF;
-            *out++ = rgb == key ? kTransparentPixel : rgb;
-        }
+// An image's pixels, of any format, its alpha left out: an image of
+// Format_RGB32 is taken over as it is (copied only when shared), its
+// pixels made opaque and the transparent colour marked in place.
+Pixels pixelsOf(QImage picture, std::uint32_t key) {
+    if (picture.format() != QImage::Format_RGB32) picture = picture.convertToFormat(QImage::Format_RGB32);
+    Pixels pixels{picture.width(), picture.height(), std::move(picture)};
+    if (pixels.size() == 0) return pixels;
+    auto* rgb = reinterpret_cast<std::uint32_t*>(pixels.image.bits());
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const std::uint32_t opaque = rgb[i] | 0xFF000000u;
+        rgb[i] = opaque == key ? kTransparentPixel : opaque;
     }
     return pixels;
 }
 
 Pixels pixelsOf(const TDeviceIndependentBitmap& picture, std::uint32_t key) {
     if (picture.GetDIBType() != TDIBFormat::dt24bit) return pixelsOf(picture.toImage(), key);
-    Pixels pixels{picture.GetWidth(), std::abs(picture.GetHeight()), {}};
-    pixels.rgb.resize(std::size_t(pixels.width) * std::size_t(pixels.height));
-    std::uint32_t* out = pixels.rgb.data();
+    Pixels pixels{picture.GetWidth(), std::abs(picture.GetHeight()),
+                  QImage(picture.GetWidth(), std::abs(picture.GetHeight()), QImage::Format_RGB32)};
+    if (pixels.image.isNull()) throw std::bad_alloc();
+    auto* out = reinterpret_cast<std::uint32_t*>(pixels.image.bits());
     // Straight from the bytes: blue, green, red.
     for (int y = 0; y < pixels.height; ++y) {
         const std::uint8_t* in = picture.rowFromTop(y);
         for (int x = 0; x < pixels.width; ++x, in += 3) {
-            const std::uint32_t rgb = std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0];
+            const std::uint32_t rgb = 0xFF000000u | std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0];
             *out++ = rgb == key ? kTransparentPixel : rgb;
         }
     }
@@ -71,8 +74,8 @@ QRect changedRect(const Pixels& now, const Pixels* before) {
     }
     QRect changed;
     for (int y = 0; y < now.height; ++y) {
-        const std::uint32_t* a = now.rgb.data() + std::size_t(y) * std::size_t(now.width);
-        const std::uint32_t* b = before->rgb.data() + std::size_t(y) * std::size_t(now.width);
+        const std::uint32_t* a = now.data() + std::size_t(y) * std::size_t(now.width);
+        const std::uint32_t* b = before->data() + std::size_t(y) * std::size_t(now.width);
         if (std::memcmp(a, b, std::size_t(now.width) * 4) == 0) continue;
         int first = 0, last = now.width - 1;
         while (a[first] == b[first]) ++first;
@@ -82,14 +85,10 @@ QRect changedRect(const Pixels& now, const Pixels* before) {
     return changed;
 }
 
-// The pixels of `rect` of a picture.
+// The pixels of `rect` (not empty) of a picture.
 Pixels cropOf(const Pixels& pixels, QRect rect) {
-    Pixels crop{rect.width(), rect.height(), {}};
-    crop.rgb.reserve(std::size_t(rect.width()) * std::size_t(rect.height()));
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        const std::uint32_t* row = pixels.rgb.data() + std::size_t(y) * std::size_t(pixels.width);
-        crop.rgb.insert(crop.rgb.end(), row + rect.left(), row + rect.right() + 1);
-    }
+    Pixels crop{rect.width(), rect.height(), pixels.image.copy(rect)};
+    if (crop.image.isNull()) throw std::bad_alloc();
     return crop;
 }
 
@@ -118,12 +117,12 @@ Change changeOf(const Pixels& now, const Pixels* before) {
     return change;
 }
 
-// The change's pixels: the picture's own when it changes all over, else a
-// copy of its rectangle.
-void takePixels(Change& change, Pixels&& picture) {
+// The change's pixels: the picture's own when it changes all over (the
+// image shared, not copied), else a copy of its rectangle.
+void takePixels(Change& change, const Pixels& picture) {
     if (change.rect == QRect(0, 0, picture.width, picture.height)) {
-        change.now = std::move(picture);
-    } else {
+        change.now = picture;
+    } else if (!change.rect.isEmpty()) {
         change.now = cropOf(picture, change.rect);
     }
 }
@@ -177,7 +176,7 @@ private:
 // gathered once into a block of their size.
 std::unique_ptr<TDeviceIndependentBitmap> changingPixels(const std::vector<Change>& changes) {
     const auto sampled = [](const Change& change, std::size_t i) {
-        return change.now.rgb[i] != kTransparentPixel && (!change.follows || !change.same[i]);
+        return change.now.data()[i] != kTransparentPixel && (!change.follows || !change.same[i]);
     };
     // Each picture's samples counted, then written into their place, side
     // by side.
@@ -185,7 +184,7 @@ std::unique_ptr<TDeviceIndependentBitmap> changingPixels(const std::vector<Chang
     runOnThreads(int(changes.size()), coreCount(), [&](int at) {
         const Change& change = changes[std::size_t(at)];
         std::size_t count = 0;
-        for (std::size_t i = 0; i < change.now.rgb.size(); ++i) count += sampled(change, i);
+        for (std::size_t i = 0; i < change.now.size(); ++i) count += sampled(change, i);
         starts[std::size_t(at) + 1] = count;
     });
     for (std::size_t i = 0; i < changes.size(); ++i) starts[i + 1] += starts[i];
@@ -196,8 +195,8 @@ std::unique_ptr<TDeviceIndependentBitmap> changingPixels(const std::vector<Chang
     runOnThreads(int(changes.size()), coreCount(), [&](int at) {
         const Change& change = changes[std::size_t(at)];
         SampleWriter out(*dib, starts[std::size_t(at)]);
-        for (std::size_t i = 0; i < change.now.rgb.size(); ++i) {
-            if (sampled(change, i)) out.put(change.now.rgb[i]);
+        for (std::size_t i = 0; i < change.now.size(); ++i) {
+            if (sampled(change, i)) out.put(change.now.data()[i]);
         }
     });
     // The last row is filled up from the first samples (black when there
@@ -259,7 +258,7 @@ TGIFIndexedClip assembleClip(const std::vector<Change>& changes,
             const std::size_t at = std::size_t(y - rect.top()) * std::size_t(rect.width());
             for (int x = 0; x < rect.width(); ++x) {
                 if (change.follows && change.same[at + std::size_t(x)]) continue;
-                const std::uint32_t rgb = change.now.rgb[at + std::size_t(x)];
+                const std::uint32_t rgb = change.now.data()[at + std::size_t(x)];
                 row[rect.left() + x] = rgb == kTransparentPixel ? clear : in[x];
             }
         }
@@ -339,19 +338,19 @@ std::vector<Change> changesOf(int count, const std::function<Pixels(int)>& pixel
         for (const std::exception_ptr& failure : failures) {
             if (failure) std::rethrow_exception(failure);
         }
-        // Each change from its picture and the one before, side by side.
+        // Each change from its picture and the one before, side by side;
+        // the pictures are only read, and let go with `read`.
         const std::size_t first = changes.size();
         changes.resize(first + std::size_t(n));
         runOnThreads(n, threads, [&](int k) {
             const Pixels& pixels = read[std::size_t(k)];
             const Pixels* before = k > 0 ? &read[std::size_t(k - 1)] : first > 0 ? &last : nullptr;
             // With a palette of its own, a picture is mapped whole.
-            changes[first + std::size_t(k)] = changeOf(pixels, whole ? nullptr : before);
+            Change& change = changes[first + std::size_t(k)];
+            change = changeOf(pixels, whole ? nullptr : before);
+            takePixels(change, pixels);
         });
         if (!whole && start + n < count) last = read.back();
-        runOnThreads(n, threads, [&](int k) {
-            takePixels(changes[first + std::size_t(k)], std::move(read[std::size_t(k)]));
-        });
     }
     return changes;
 }
