@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "gif/gif_errors.h"
 #include "gif/gif_palette.h"
@@ -41,6 +42,7 @@ void TZVQ_CustomGifDecompressor::OpenImageStream(TStream* stream) {
     loopCount_ = 0;
     hasLoopExtension_ = false;
     screenFramePixels_ = 0;
+    faultAfterGraphic_ = nullptr;
     ReadGIFHeader();
     readScreenDescriptor();
     IdentifyNextBlock();
@@ -50,9 +52,11 @@ void TZVQ_CustomGifDecompressor::OpenImageStream(TStream* stream) {
 void TZVQ_CustomGifDecompressor::CloseImageStream() {
     TZVQGraphicsDecompressor::CloseImageStream();
     opened_ = false;
+    faultAfterGraphic_ = nullptr;
 }
 
 void TZVQ_CustomGifDecompressor::resumeAt(std::int64_t position) {
+    faultAfterGraphic_ = nullptr;
     GetImageStream()->SetPosition(position);
     pendingInfo_ = TGIFGraphicControlInfo{};
     pendingTransparent_ = false;
@@ -60,7 +64,7 @@ void TZVQ_CustomGifDecompressor::resumeAt(std::int64_t position) {
 }
 
 bool TZVQ_CustomGifDecompressor::GetEOF() {
-    return GetImageStream() && blockType_ == TGIFBlockTypes::gbTrailer;
+    return GetImageStream() && !faultAfterGraphic_ && blockType_ == TGIFBlockTypes::gbTrailer;
 }
 
 std::uint8_t TZVQ_CustomGifDecompressor::ReadByte() {
@@ -140,9 +144,37 @@ void TZVQ_CustomGifDecompressor::refuseIn87a(const char* blockName) {
     Warning(kWarningExtensionIn87a, message + QStringLiteral(", read as GIF 89a"));
 }
 
+// Blocks read ahead after a whole graphic: their fault waits for the next
+// read, which raises it before reading anything.
+void TZVQ_CustomGifDecompressor::identifyBlocksAfterGraphic() {
+    try {
+        IdentifyNextBlock();
+    } catch (const Exception&) {
+        faultAfterGraphic_ = std::current_exception();
+    }
+}
+
+void TZVQ_CustomGifDecompressor::raiseFaultAfterGraphic() {
+    if (faultAfterGraphic_) std::rethrow_exception(std::exchange(faultAfterGraphic_, nullptr));
+}
+
+// Passes over what follows an unknown introducer as data sub-blocks; false
+// when the stream ends inside them.
+bool TZVQ_CustomGifDecompressor::skipUnknownBlock() {
+    TStream* stream = GetImageStream();
+    for (;;) {
+        std::uint8_t count;
+        if (stream->Read(&count, 1) != 1) return false;
+        if (count == 0) return true;
+        stream->Seek(count, TSeekOrigin::Current);
+    }
+}
+
 // Reads blocks up to the next image, plain text or trailer, consuming its
 // introducer. A stream that simply ends where a block should begin is taken
-// as ended: everything before it was whole.
+// as ended: everything before it was whole. So is one whose bytes after the
+// last graphic are no blocks and run to its end (padding, rubbish), as
+// browsers take it.
 void TZVQ_CustomGifDecompressor::IdentifyNextBlock() {
     blocksAt_ = GetImageStream()->Position();
     for (;;) {
@@ -180,7 +212,10 @@ void TZVQ_CustomGifDecompressor::IdentifyNextBlock() {
         blockType_ = TGIFBlockTypes::gbUnknown;
         Warning(kWarningUnknownBlock, QStringLiteral("Unknown Block (%1) found in GIF stream")
                                           .arg(QString::number(introducer, 16).toUpper(), 2));
-        if (!UnknownBlockHandler(introducer, label)) SkipBlocks();
+        if (!UnknownBlockHandler(introducer, label) && !skipUnknownBlock()) {
+            blockType_ = TGIFBlockTypes::gbTrailer;
+            return;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <memory>
 
 #include "gif/gif_types.h"
@@ -105,6 +106,12 @@ public:
     /// and, when an earlier fault left the decoder inside a block, "An image
     /// block was expected in the GIF stream, but not found". Abort raises
     /// Exception "User Abort" at the next progress report.
+    ///
+    /// The blocks after a graphic are read with it; a fault among them is
+    /// raised by the next call (or skipGIFGraphic), so that a whole graphic
+    /// is never lost to what follows it, and GetEOF stays false until then.
+    /// Bytes after a graphic that are no blocks and run to the end of the
+    /// stream (padding, rubbish) end it as the trailer does, with a warning.
     std::unique_ptr<TZVQExtGraphic> ReadGIFGraphicFromStream(TStream* stream, TGIFGraphicControlInfo& info);
     /// Where the blocks that lead to the next graphic begin in the stream:
     /// after the screen descriptor, then after each graphic read or skipped.
@@ -232,6 +239,9 @@ private:
     void ReadApplicationExtension();
     void takePendingInfo();
     bool atGraphic();
+    void identifyBlocksAfterGraphic();
+    void raiseFaultAfterGraphic();
+    bool skipUnknownBlock();
     QRect readImageDescriptor(std::unique_ptr<TLogicalPalette>& local);
     std::unique_ptr<TDeviceIndependentBitmap> ReadDIB();
     TGIFGraphicOutline skipImage();
@@ -271,6 +281,9 @@ private:
     std::int64_t pixelLimit_ = kDefaultPixelLimit;
     std::int64_t screenFramePixels_ = 0;  // handed out on the screen's frame since the stream opened
     std::int64_t blocksAt_ = 0;
+    // A fault of the blocks after the graphic read last, raised by the next
+    // read, so that the whole graphic before it is not lost with it.
+    std::exception_ptr faultAfterGraphic_;
 };
 
 /// The same decoder as it is offered to form designers.

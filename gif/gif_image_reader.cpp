@@ -98,6 +98,7 @@ bool TZVQ_CustomGifDecompressor::atGraphic() {
 std::unique_ptr<TZVQExtGraphic> TZVQ_CustomGifDecompressor::ReadGIFGraphicFromStream(
     TStream* stream, TGIFGraphicControlInfo& info) {
     OpenImageStream(stream);
+    raiseFaultAfterGraphic();
     while (atGraphic()) {
         std::unique_ptr<TZVQExtGraphic> graphic;
         if (blockType_ == TGIFBlockTypes::gbImage) {
@@ -117,6 +118,7 @@ std::unique_ptr<TZVQExtGraphic> TZVQ_CustomGifDecompressor::ReadGIFGraphicFromSt
 bool TZVQ_CustomGifDecompressor::skipGIFGraphic(TStream* stream, TGIFGraphicOutline& outline,
                                                 TGIFGraphicControlInfo& info) {
     OpenImageStream(stream);
+    raiseFaultAfterGraphic();
     while (atGraphic()) {
         if (blockType_ == TGIFBlockTypes::gbImage) {
             outline = skipImage();
@@ -203,7 +205,7 @@ std::unique_ptr<TDeviceIndependentBitmap> TZVQ_CustomGifDecompressor::ReadDIB() 
     rowsRead_ = 0;
     readImageRows(dib.get(), image, lastInterlaced_);
     setTransparency(dib.get(), palette);
-    IdentifyNextBlock();
+    identifyBlocksAfterGraphic();
     return dib;
 }
 
@@ -216,7 +218,7 @@ TGIFGraphicOutline TZVQ_CustomGifDecompressor::skipImage() {
     outline.transparentIndex = lastTransparentIndex_;
     ReadByte();  // the minimum code size
     outline.dataBytes = SkipBlocks();
-    IdentifyNextBlock();
+    identifyBlocksAfterGraphic();
     return outline;
 }
 
@@ -304,6 +306,6 @@ std::unique_ptr<TPlainText> TZVQ_CustomGifDecompressor::ReadPlainText() {
     const char zero = 0;
     GetDataBlockBuffer()->WriteBuffer(&zero, 1);
     text->SetText(static_cast<const char*>(GetDataBlockBuffer()->Memory()));
-    IdentifyNextBlock();
+    identifyBlocksAfterGraphic();
     return text;
 }

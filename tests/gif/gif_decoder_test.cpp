@@ -219,6 +219,38 @@ TEST(GifDecoder, MissingTrailerKeepsTheLastImage) {
     EXPECT_EQ(indicesOf(dibAt(decoded, 0)), (std::vector<std::vector<int>>{{1, 2}}));
 }
 
+// Whatever follows a whole image, the image comes out. Bytes that are no
+// blocks and run to the end (padding, rubbish) end the stream as a trailer
+// would; blocks cut short fail the next read instead of this one.
+TEST(GifDecoder, AWholeImageIsKeptWhateverFollowsIt) {
+    QByteArray image = oneImage(2, 1, {1, 2});
+    image.chop(1);
+    for (const QByteArray& after : {QByteArray(3, '\0'), QByteArray("\x55rubbish", 8)}) {
+        Decoded decoded = decodeAll(image + after);
+        ASSERT_EQ(decoded.graphics.size(), 1u);
+        EXPECT_EQ(indicesOf(dibAt(decoded, 0)), (std::vector<std::vector<int>>{{1, 2}}));
+        EXPECT_FALSE(decoded.warnings.empty());
+    }
+    for (const QByteArray& cut : {QByteArray("\x21", 1), QByteArray("\x21\xF9\x04\x01", 4),
+                                  QByteArray("\x21\xFE\x05hel", 6)}) {
+        TMemoryStream in(image + cut);
+        TZVQ_GIFDecompressor decoder;
+        TGIFGraphicControlInfo info;
+        const std::unique_ptr<TZVQExtGraphic> read = decoder.ReadGIFGraphicFromStream(&in, info);
+        ASSERT_NE(read, nullptr) << cut.toHex().constData();
+        EXPECT_EQ(indicesOf(dynamic_cast<TDeviceIndependentBitmap*>(read.get())),
+                  (std::vector<std::vector<int>>{{1, 2}}));
+        EXPECT_FALSE(decoder.GetEOF());
+        EXPECT_THROW(decoder.ReadGIFGraphicFromStream(&in, info), Exception) << cut.toHex().constData();
+
+        TMemoryStream again(image + cut);
+        TZVQ_GIFDecompressor skipper;
+        TGIFGraphicOutline outline;
+        EXPECT_TRUE(skipper.skipGIFGraphic(&again, outline, info));
+        EXPECT_THROW(skipper.skipGIFGraphic(&again, outline, info), Exception) << cut.toHex().constData();
+    }
+}
+
 TEST(GifDecoder, CommentsUnknownBlocksAndPlainText) {
     TZVQ_GIFDecompressor decoder;
     QByteArray comment;
