@@ -46,6 +46,7 @@ void TZVQ_CustomGifDecompressor::OpenImageStream(TStream* stream) {
     ReadGIFHeader();
     readScreenDescriptor();
     IdentifyNextBlock();
+    growScreenToHoldFirstImage();
     opened_ = true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <exception>
 #include <memory>
 
@@ -149,10 +150,15 @@ public:
     /// index lies past it; black without a table).
     TColor GetBackgroundColour() const { return backgroundColour_; }
     ///@{
-    /// The logical screen's size, as declared.
+    /// The logical screen's size: as declared, but for a screen declared
+    /// empty (0 wide or high, as some writers leave it), which grows to
+    /// hold the first graphic when that is an image whose data can hold its
+    /// rows, as browsers show such files.
     int GetScreenWidth() const { return screenWidth_; }
     int GetScreenHeight() const { return screenHeight_; }
     ///@}
+    /// The logical screen's size as the file declares it.
+    QSize declaredScreenSize() const { return declaredScreen_; }
     /// The pixel aspect ratio, (n + 15) / 64 for the stored n; 1 when n is 0.
     double GetAspectRatio() const { return aspectRatio_; }
     /// The colour resolution field: bits per primary colour less one (0 ... 7).
@@ -241,6 +247,7 @@ private:
     bool atGraphic();
     void identifyBlocksAfterGraphic();
     void raiseFaultAfterGraphic();
+    void growScreenToHoldFirstImage();
     bool skipUnknownBlock();
     QRect readImageDescriptor(std::unique_ptr<TLogicalPalette>& local);
     std::unique_ptr<TDeviceIndependentBitmap> ReadDIB();
@@ -257,6 +264,7 @@ private:
     TColor backgroundColour_ = clBlack;
     int screenWidth_ = 0;
     int screenHeight_ = 0;
+    QSize declaredScreen_;
     double aspectRatio_ = 1.0;
     int colourResolution_ = 0;
     TGIFBlockTypes blockType_ = TGIFBlockTypes::gbTrailer;

@@ -95,6 +95,27 @@ bool TZVQ_CustomGifDecompressor::atGraphic() {
     }
 }
 
+// Looks at the first image's descriptor and counts its data, the stream
+// put back where it was. A size its data cannot hold grows nothing. A
+// screen of some size keeps it: images reaching past it are cut to it.
+void TZVQ_CustomGifDecompressor::growScreenToHoldFirstImage() {
+    declaredScreen_ = QSize(screenWidth_, screenHeight_);
+    if (blockType_ != TGIFBlockTypes::gbImage || !declaredScreen_.isEmpty()) return;
+    TStream* stream = GetImageStream();
+    const std::int64_t at = stream->Position();
+    std::uint8_t descriptor[9];
+    if (stream->Read(descriptor, 9) == 9) {
+        const auto word = [&](int i) { return int(descriptor[i]) | int(descriptor[i + 1]) << 8; };
+        const int right = word(0) + word(4), bottom = word(2) + word(6);
+        if (descriptor[8] & 0x80) stream->Seek(3 << ((descriptor[8] & 7) + 1), TSeekOrigin::Current);
+        if (codedSizeCanHold(word(4), word(6), imageDataBytes(stream))) {
+            screenWidth_ = std::max(screenWidth_, right);
+            screenHeight_ = std::max(screenHeight_, bottom);
+        }
+    }
+    stream->SetPosition(at);
+}
+
 std::unique_ptr<TZVQExtGraphic> TZVQ_CustomGifDecompressor::ReadGIFGraphicFromStream(
     TStream* stream, TGIFGraphicControlInfo& info) {
     OpenImageStream(stream);

@@ -18,11 +18,13 @@ void checkFramesLimit(std::int64_t pixels, std::int64_t limit) {
         QStringLiteral("Frames of %1 pixels in all are over the limit of %2 pixels").arg(pixels).arg(total));
 }
 
-void checkCodedSize(std::int64_t width, std::int64_t rows, std::int64_t dataBytes) {
+bool codedSizeCanHold(std::int64_t width, std::int64_t rows, std::int64_t dataBytes) {
     const std::int64_t pixels = width * rows;
-    if (pixels <= kPixelsWhateverTheData || dataBytes < 0 || pixels <= TZVQ_LZWCommon::maxPixelsIn(dataBytes)) {
-        return;
-    }
+    return pixels <= kPixelsWhateverTheData || dataBytes < 0 || pixels <= TZVQ_LZWCommon::maxPixelsIn(dataBytes);
+}
+
+void checkCodedSize(std::int64_t width, std::int64_t rows, std::int64_t dataBytes) {
+    if (codedSizeCanHold(width, rows, dataBytes)) return;
     throw EGIFError(
         QStringLiteral("Image data too short for an image of %1 x %2 pixels").arg(width).arg(rows));
 }

@@ -44,3 +44,5 @@ constexpr std::int64_t kPixelsWhateverTheData = std::int64_t(1) << 20;
 /// kPixelsWhateverTheData, cannot be coded in `dataBytes` bytes of LZW data
 /// (TZVQ_LZWCommon::maxPixelsIn; a negative count: unknown, nothing checked).
 void checkCodedSize(std::int64_t width, std::int64_t rows, std::int64_t dataBytes);
+/// Whether checkCodedSize lets the image pass.
+bool codedSizeCanHold(std::int64_t width, std::int64_t rows, std::int64_t dataBytes);

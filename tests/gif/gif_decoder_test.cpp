@@ -251,6 +251,38 @@ TEST(GifDecoder, AWholeImageIsKeptWhateverFollowsIt) {
     }
 }
 
+// A screen declared empty grows to hold the first image, as browsers show
+// such files, unless the image's data cannot hold it or the first graphic
+// is text; a screen of some size stays as declared.
+TEST(GifDecoder, AnEmptyScreenGrowsToHoldTheFirstImage) {
+    const QByteArray image = imageDescriptor(1, 2, 4, 2) + literalImageData({0, 1, 2, 3, 3, 2, 1, 0}, 2);
+    const QByteArray tooLarge = imageDescriptor(0, 0, 2000, 2000) + literalImageData({1}, 2);
+    QByteArray text("\x21\x01\x0C", 3);
+    for (int word : {0, 0, 16, 8}) putWord(text, word);
+    text.append("\x08\x08\x01\x02\x01A\x00", 7);
+    const struct {
+        QByteArray file;
+        QSize declared, shown;
+    } cases[] = {
+        {gifHeader(0, 0, 2) + image + ";", {0, 0}, {5, 4}},
+        {gifHeader(3, 0, 2) + image + ";", {3, 0}, {5, 4}},
+        {gifHeader(2, 2, 2) + image + ";", {2, 2}, {2, 2}},
+        {gifHeader(0, 0, 2) + tooLarge + ";", {0, 0}, {0, 0}},
+        {gifHeader(0, 0, 2) + text + image + ";", {0, 0}, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        TMemoryStream in(c.file);
+        TZVQ_GIFDecompressor decoder;
+        decoder.OpenImageStream(&in);
+        EXPECT_EQ(decoder.declaredScreenSize(), c.declared);
+        EXPECT_EQ(QSize(decoder.GetScreenWidth(), decoder.GetScreenHeight()), c.shown) << c.file.toHex().constData();
+    }
+    // The stream is read on from where the descriptor begins.
+    Decoded decoded = decodeAll(cases[0].file);
+    ASSERT_EQ(decoded.graphics.size(), 1u);
+    EXPECT_EQ(indicesOf(dibAt(decoded, 0)), (std::vector<std::vector<int>>{{0, 1, 2, 3}, {3, 2, 1, 0}}));
+}
+
 TEST(GifDecoder, CommentsUnknownBlocksAndPlainText) {
     TZVQ_GIFDecompressor decoder;
     QByteArray comment;

@@ -121,6 +121,17 @@ TEST(GifPlugin, OursAnswersForGif) {
     // Comments reach the image's text only through our reader.
     EXPECT_EQ(image.text("Comment"), "mine");
     EXPECT_EQ(image.pixel(1, 1), qRgb(3, 6, 252));
+
+    // A screen declared 0 x 0 shows the image, as browsers and Qt's own
+    // reader show it.
+    QByteArray empty = gifHeader(0, 0, 2) + imageDescriptor(0, 0, 2, 2) + literalImageData({0, 1, 2, 3}, 2) + ";";
+    QBuffer emptyBuffer(&empty);
+    emptyBuffer.open(QIODevice::ReadOnly);
+    QImageReader emptyReader(&emptyBuffer, "gif");
+    EXPECT_EQ(emptyReader.size(), QSize(2, 2));
+    const QImage shown = emptyReader.read();
+    ASSERT_EQ(shown.size(), QSize(2, 2)) << qPrintable(emptyReader.errorString());
+    EXPECT_EQ(shown.pixel(1, 1), qRgb(3, 6, 252));
 }
 
 // Cases where the frames we compose part from the suite's on purpose.

@@ -51,8 +51,13 @@ void printGifInfo(const QString& fileName, QTextStream& out, QTextStream& err) {
         err << "warning " << code << ": " << message << Qt::endl;
     };
     decoder.OpenImageStream(&in);
+    const QSize declared = decoder.declaredScreenSize();
     out << "type " << (decoder.GetGIFType() == TGIFType::gt87a ? "GIF87a" : "GIF89a") << '\n'
-        << "screen " << decoder.GetScreenWidth() << 'x' << decoder.GetScreenHeight() << '\n'
+        << "screen " << decoder.GetScreenWidth() << 'x' << decoder.GetScreenHeight();
+    if (declared != QSize(decoder.GetScreenWidth(), decoder.GetScreenHeight())) {
+        out << " (declared " << declared.width() << 'x' << declared.height() << ", grown to the first image)";
+    }
+    out << '\n'
         << "global-table " << decoder.GetGlobalPalette()->GetCount() << '\n'
         << "background " << toQColor(decoder.GetBackgroundColour()).name() << '\n';
     // The blocks alone: no image is decoded, so no size is too large to tell.
