@@ -284,7 +284,9 @@ std::unique_ptr<TLogicalPalette> refinedPalette(TDeviceIndependentBitmap* dib, i
     }
     std::vector<Cell> cells = histogram(dib);
     std::vector<Cell> colours;
-    for (const Box& box : medianCut(cells, maximumColours, closeEnoughError)) colours.push_back(meanOf(cells, box.first, box.last));
+    for (const Box& box : medianCut(cells, maximumColours, closeEnoughError)) {
+        colours.push_back(meanOf(cells, box.first, box.last));
+    }
     refine(cells, colours, kRefinementPasses);
     for (const Cell& c : colours) palette->addColour(byteOf(c.red), byteOf(c.green), byteOf(c.blue));
     palette->SetIsExact(false);

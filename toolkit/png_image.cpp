@@ -178,7 +178,7 @@ void storePixel(unsigned char* at, __m128i lanes) {
 }
 
 inline __m128i absolute(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
-inline __m128i select(__m128i mask, __m128i yes, __m128i no) {
+inline __m128i blend(__m128i mask, __m128i yes, __m128i no) {
     return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
 
@@ -188,8 +188,8 @@ inline __m128i paethOf(__m128i left, __m128i above, __m128i aboveLeft) {
     const __m128i toLeft = absolute(towardsAbove), toAbove = absolute(towardsLeft),
                   toAboveLeft = absolute(_mm_add_epi16(towardsAbove, towardsLeft));
     const __m128i least = _mm_min_epi16(toAboveLeft, _mm_min_epi16(toLeft, toAbove));
-    return select(_mm_cmpeq_epi16(least, toLeft), left,
-                  select(_mm_cmpeq_epi16(least, toAbove), above, aboveLeft));
+    return blend(_mm_cmpeq_epi16(least, toLeft), left,
+                 blend(_mm_cmpeq_epi16(least, toAbove), above, aboveLeft));
 }
 
 template <Filter kFilter, int kStep>
