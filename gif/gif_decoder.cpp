@@ -61,7 +61,7 @@ void TZVQ_CustomGifDecompressor::resumeAt(std::int64_t position) {
     GetImageStream()->SetPosition(position);
     pendingInfo_ = TGIFGraphicControlInfo{};
     pendingTransparent_ = false;
-    IdentifyNextBlock();
+    identifyBlocksAfterGraphic();
 }
 
 bool TZVQ_CustomGifDecompressor::GetEOF() {

@@ -120,7 +120,8 @@ public:
     /// Goes on reading at a place nextGraphicAt() gave for this stream, as
     /// though everything after it had not been read yet (a player that
     /// steps back resumes at a frame it composed before). The header, the
-    /// screen and the loop count stay as they were read.
+    /// screen and the loop count stay as they were read. A fault of the
+    /// blocks there is raised by the next read, as after a graphic.
     void resumeAt(std::int64_t position);
     /// Passes over the next graphic without decoding its pixels, as
     /// ReadGIFGraphicFromStream would read everything else about it (control

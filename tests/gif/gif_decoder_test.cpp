@@ -242,6 +242,10 @@ TEST(GifDecoder, AWholeImageIsKeptWhateverFollowsIt) {
                   (std::vector<std::vector<int>>{{1, 2}}));
         EXPECT_FALSE(decoder.GetEOF());
         EXPECT_THROW(decoder.ReadGIFGraphicFromStream(&in, info), Exception) << cut.toHex().constData();
+        // Resumed after the image, as a player stepping back does: the
+        // fault waits for the read again.
+        EXPECT_NO_THROW(decoder.resumeAt(decoder.nextGraphicAt()));
+        EXPECT_THROW(decoder.ReadGIFGraphicFromStream(&in, info), Exception) << cut.toHex().constData();
 
         TMemoryStream again(image + cut);
         TZVQ_GIFDecompressor skipper;
