@@ -96,9 +96,11 @@ bool TZVQ_CustomGifDecompressor::atGraphic() {
 }
 
 // Looks at the first image's descriptor and counts its data, the stream
-// put back where it was. A size its data cannot hold grows nothing. A
+// put back where it was. An image without pixels, or of a size its data
+// cannot hold, grows nothing; no side grows past what a GIF can declare. A
 // screen of some size keeps it: images reaching past it are cut to it.
 void TZVQ_CustomGifDecompressor::growScreenToHoldFirstImage() {
+    constexpr int kLargestSide = 0xFFFF;
     declaredScreen_ = QSize(screenWidth_, screenHeight_);
     if (blockType_ != TGIFBlockTypes::gbImage || !declaredScreen_.isEmpty()) return;
     TStream* stream = GetImageStream();
@@ -106,11 +108,11 @@ void TZVQ_CustomGifDecompressor::growScreenToHoldFirstImage() {
     std::uint8_t descriptor[9];
     if (stream->Read(descriptor, 9) == 9) {
         const auto word = [&](int i) { return int(descriptor[i]) | int(descriptor[i + 1]) << 8; };
-        const int right = word(0) + word(4), bottom = word(2) + word(6);
+        const int width = word(4), height = word(6);
         if (descriptor[8] & 0x80) stream->Seek(3 << ((descriptor[8] & 7) + 1), TSeekOrigin::Current);
-        if (codedSizeCanHold(word(4), word(6), imageDataBytes(stream))) {
-            screenWidth_ = std::max(screenWidth_, right);
-            screenHeight_ = std::max(screenHeight_, bottom);
+        if (width > 0 && height > 0 && codedSizeCanHold(width, height, imageDataBytes(stream))) {
+            screenWidth_ = std::min(kLargestSide, std::max(screenWidth_, word(0) + width));
+            screenHeight_ = std::min(kLargestSide, std::max(screenHeight_, word(2) + height));
         }
     }
     stream->SetPosition(at);

@@ -256,11 +256,14 @@ TEST(GifDecoder, AWholeImageIsKeptWhateverFollowsIt) {
 }
 
 // A screen declared empty grows to hold the first image, as browsers show
-// such files, unless the image's data cannot hold it or the first graphic
-// is text; a screen of some size stays as declared.
+// such files, never past what a GIF can declare, unless the image has no
+// pixels, its data cannot hold it or the first graphic is text; a screen
+// of some size stays as declared.
 TEST(GifDecoder, AnEmptyScreenGrowsToHoldTheFirstImage) {
     const QByteArray image = imageDescriptor(1, 2, 4, 2) + literalImageData({0, 1, 2, 3, 3, 2, 1, 0}, 2);
     const QByteArray tooLarge = imageDescriptor(0, 0, 2000, 2000) + literalImageData({1}, 2);
+    const QByteArray far = imageDescriptor(65000, 7, 1000, 1) + literalImageData(std::vector<int>(1000, 1), 2);
+    const QByteArray empty = imageDescriptor(0, 65000, 0, 1000) + literalImageData({}, 2);
     QByteArray text("\x21\x01\x0C", 3);
     for (int word : {0, 0, 16, 8}) putWord(text, word);
     text.append("\x08\x08\x01\x02\x01A\x00", 7);
@@ -272,6 +275,8 @@ TEST(GifDecoder, AnEmptyScreenGrowsToHoldTheFirstImage) {
         {gifHeader(3, 0, 2) + image + ";", {3, 0}, {5, 4}},
         {gifHeader(2, 2, 2) + image + ";", {2, 2}, {2, 2}},
         {gifHeader(0, 0, 2) + tooLarge + ";", {0, 0}, {0, 0}},
+        {gifHeader(0, 0, 2) + far + ";", {0, 0}, {65535, 8}},
+        {gifHeader(0, 0, 2) + empty + ";", {0, 0}, {0, 0}},
         {gifHeader(0, 0, 2) + text + image + ";", {0, 0}, {0, 0}},
     };
     for (const auto& c : cases) {
