@@ -21,11 +21,12 @@ constexpr std::uint32_t kTransparentPixel = 0;
 // A picture's pixels, rows top-down and one after another, in an image of
 // Format_RGB32 (whose rows have no gaps between them).
 struct Pixels {
-    int width = 0, height = 0;
     QImage image;
+    int width() const { return image.width(); }
+    int height() const { return image.height(); }
     const std::uint32_t* data() const { return reinterpret_cast<const std::uint32_t*>(image.constBits()); }
-    std::size_t size() const { return std::size_t(width) * std::size_t(height); }
-    std::uint32_t at(int x, int y) const { return data()[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    std::size_t size() const { return std::size_t(width()) * std::size_t(height()); }
+    std::uint32_t at(int x, int y) const { return data()[std::size_t(y) * std::size_t(width()) + std::size_t(x)]; }
 };
 
 // The transparent colour as an opaque pixel, or kTransparentPixel for none.
@@ -40,7 +41,7 @@ std::uint32_t transparentKey(const std::optional<TColor>& transparent) {
 // pixels made opaque and the transparent colour marked in place.
 Pixels pixelsOf(QImage picture, std::uint32_t key) {
     if (picture.format() != QImage::Format_RGB32) picture = picture.convertToFormat(QImage::Format_RGB32);
-    Pixels pixels{picture.width(), picture.height(), std::move(picture)};
+    Pixels pixels{std::move(picture)};
     if (pixels.size() == 0) return pixels;
     auto* rgb = reinterpret_cast<std::uint32_t*>(pixels.image.bits());
     for (std::size_t i = 0; i < pixels.size(); ++i) {
@@ -52,14 +53,13 @@ Pixels pixelsOf(QImage picture, std::uint32_t key) {
 
 Pixels pixelsOf(const TDeviceIndependentBitmap& picture, std::uint32_t key) {
     if (picture.GetDIBType() != TDIBFormat::dt24bit) return pixelsOf(picture.toImage(), key);
-    Pixels pixels{picture.GetWidth(), std::abs(picture.GetHeight()),
-                  QImage(picture.GetWidth(), std::abs(picture.GetHeight()), QImage::Format_RGB32)};
+    Pixels pixels{QImage(picture.GetWidth(), std::abs(picture.GetHeight()), QImage::Format_RGB32)};
     if (pixels.image.isNull()) throw std::bad_alloc();
     auto* out = reinterpret_cast<std::uint32_t*>(pixels.image.bits());
     // Straight from the bytes: blue, green, red.
-    for (int y = 0; y < pixels.height; ++y) {
+    for (int y = 0; y < pixels.height(); ++y) {
         const std::uint8_t* in = picture.rowFromTop(y);
-        for (int x = 0; x < pixels.width; ++x, in += 3) {
+        for (int x = 0; x < pixels.width(); ++x, in += 3) {
             const std::uint32_t rgb = 0xFF000000u | std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0];
             *out++ = rgb == key ? kTransparentPixel : rgb;
         }
@@ -69,15 +69,15 @@ Pixels pixelsOf(const TDeviceIndependentBitmap& picture, std::uint32_t key) {
 
 // Where the picture differs from the one before (all of it for the first).
 QRect changedRect(const Pixels& now, const Pixels* before) {
-    if (!before || before->width != now.width || before->height != now.height) {
-        return QRect(0, 0, now.width, now.height);
+    if (!before || before->width() != now.width() || before->height() != now.height()) {
+        return QRect(0, 0, now.width(), now.height());
     }
     QRect changed;
-    for (int y = 0; y < now.height; ++y) {
-        const std::uint32_t* a = now.data() + std::size_t(y) * std::size_t(now.width);
-        const std::uint32_t* b = before->data() + std::size_t(y) * std::size_t(now.width);
-        if (std::memcmp(a, b, std::size_t(now.width) * 4) == 0) continue;
-        int first = 0, last = now.width - 1;
+    for (int y = 0; y < now.height(); ++y) {
+        const std::uint32_t* a = now.data() + std::size_t(y) * std::size_t(now.width());
+        const std::uint32_t* b = before->data() + std::size_t(y) * std::size_t(now.width());
+        if (std::memcmp(a, b, std::size_t(now.width()) * 4) == 0) continue;
+        int first = 0, last = now.width() - 1;
         while (a[first] == b[first]) ++first;
         while (a[last] == b[last]) --last;
         changed |= QRect(first, y, last - first + 1, 1);
@@ -87,7 +87,7 @@ QRect changedRect(const Pixels& now, const Pixels* before) {
 
 // The pixels of `rect` (not empty) of a picture.
 Pixels cropOf(const Pixels& pixels, QRect rect) {
-    Pixels crop{rect.width(), rect.height(), pixels.image.copy(rect)};
+    Pixels crop{pixels.image.copy(rect)};
     if (crop.image.isNull()) throw std::bad_alloc();
     return crop;
 }
@@ -106,8 +106,8 @@ struct Change {
 // Where the picture differs from the one before, and which of its pixels
 // there are as they were; its pixels are taken afterwards.
 Change changeOf(const Pixels& now, const Pixels* before) {
-    Change change{now.width, now.height, false, changedRect(now, before), {}, {}};
-    change.follows = before && before->width == now.width && before->height == now.height;
+    Change change{now.width(), now.height(), false, changedRect(now, before), {}, {}};
+    change.follows = before && before->width() == now.width() && before->height() == now.height();
     if (!change.follows) return change;
     const QRect r = change.rect;
     change.same.reserve(std::size_t(r.width()) * std::size_t(r.height()));
@@ -120,7 +120,7 @@ Change changeOf(const Pixels& now, const Pixels* before) {
 // The change's pixels: the picture's own when it changes all over (the
 // image shared, not copied), else a copy of its rectangle.
 void takePixels(Change& change, const Pixels& picture) {
-    if (change.rect == QRect(0, 0, picture.width, picture.height)) {
+    if (change.rect == QRect(0, 0, picture.width(), picture.height())) {
         change.now = picture;
     } else if (!change.rect.isEmpty()) {
         change.now = cropOf(picture, change.rect);
@@ -374,7 +374,7 @@ TGIFIndexedClip clipOf(const std::vector<Change>& changes, const TGIFClipOptions
         const Change& change = changes[at];
         if (change.rect.isEmpty()) return;
         const std::unique_ptr<TDeviceIndependentBitmap> crop =
-            bitmapOf(change.now, QRect(0, 0, change.now.width, change.now.height));
+            bitmapOf(change.now, QRect(0, 0, change.now.width(), change.now.height()));
         if (!options.sharedPalette) palettes[at] = paletteOf(crop.get(), colours, options.quality);
         TLogicalPalette* palette = shared ? shared.get() : palettes[at].get();
         // Only the refined palette is exact colour for colour.

@@ -53,7 +53,6 @@ void TZVQ_CustomGifDecompressor::OpenImageStream(TStream* stream) {
 void TZVQ_CustomGifDecompressor::CloseImageStream() {
     TZVQGraphicsDecompressor::CloseImageStream();
     opened_ = false;
-    faultAfterGraphic_ = nullptr;
 }
 
 void TZVQ_CustomGifDecompressor::resumeAt(std::int64_t position) {
@@ -95,10 +94,19 @@ void TZVQ_CustomGifDecompressor::GetDataBlock() {
 
 std::int64_t TZVQ_CustomGifDecompressor::SkipBlocks() {
     std::int64_t skipped = 0;
+    if (!skipSubBlocks(skipped)) throwEndOfInput();
+    return skipped;
+}
+
+// Passes over data sub-blocks, adding the bytes they hold to `skipped`;
+// false when the stream ends inside them.
+bool TZVQ_CustomGifDecompressor::skipSubBlocks(std::int64_t& skipped) {
+    TStream* stream = GetImageStream();
     for (;;) {
-        const std::uint8_t count = ReadByte();
-        if (count == 0) return skipped;
-        GetImageStream()->Seek(count, TSeekOrigin::Current);
+        std::uint8_t count;
+        if (stream->Read(&count, 1) != 1) return false;
+        if (count == 0) return true;
+        stream->Seek(count, TSeekOrigin::Current);
         skipped += count;
     }
 }
@@ -159,18 +167,6 @@ void TZVQ_CustomGifDecompressor::raiseFaultAfterGraphic() {
     if (faultAfterGraphic_) std::rethrow_exception(std::exchange(faultAfterGraphic_, nullptr));
 }
 
-// Passes over what follows an unknown introducer as data sub-blocks; false
-// when the stream ends inside them.
-bool TZVQ_CustomGifDecompressor::skipUnknownBlock() {
-    TStream* stream = GetImageStream();
-    for (;;) {
-        std::uint8_t count;
-        if (stream->Read(&count, 1) != 1) return false;
-        if (count == 0) return true;
-        stream->Seek(count, TSeekOrigin::Current);
-    }
-}
-
 // Reads blocks up to the next image, plain text or trailer, consuming its
 // introducer. A stream that simply ends where a block should begin is taken
 // as ended: everything before it was whole. So is one whose bytes after the
@@ -213,7 +209,8 @@ void TZVQ_CustomGifDecompressor::IdentifyNextBlock() {
         blockType_ = TGIFBlockTypes::gbUnknown;
         Warning(kWarningUnknownBlock, QStringLiteral("Unknown Block (%1) found in GIF stream")
                                           .arg(QString::number(introducer, 16).toUpper(), 2));
-        if (!UnknownBlockHandler(introducer, label) && !skipUnknownBlock()) {
+        std::int64_t skipped = 0;
+        if (!UnknownBlockHandler(introducer, label) && !skipSubBlocks(skipped)) {
             blockType_ = TGIFBlockTypes::gbTrailer;
             return;
         }

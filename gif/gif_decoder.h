@@ -249,7 +249,7 @@ private:
     void identifyBlocksAfterGraphic();
     void raiseFaultAfterGraphic();
     void growScreenToHoldFirstImage();
-    bool skipUnknownBlock();
+    bool skipSubBlocks(std::int64_t& skipped);
     QRect readImageDescriptor(std::unique_ptr<TLogicalPalette>& local);
     std::unique_ptr<TDeviceIndependentBitmap> ReadDIB();
     TGIFGraphicOutline skipImage();
