@@ -139,6 +139,7 @@ std::optional<TFrameCoding> code(const TOptimizedFrame& frame, const TableChoice
     TMemoryStream out;
     {
         TZVQ_LZWCompressor coder(&out, codeSizeFor(largest));
+        coder.setDeferredClear(true);
         if (either) {
             coder.writeEitherIndices(indices, alternatives, int(count));
         } else {

@@ -14,6 +14,10 @@
 
 namespace {
 
+
+
+
+
 constexpr std::size_t kOutputChunk = 64 * 1024;
 constexpr std::size_t kTableBytes = std::size_t(TZVQ_LZWCompressor::kTableSize) * sizeof(std::uint16_t);
 
@@ -116,6 +120,7 @@ TZVQ_LZWCompressor::~TZVQ_LZWCompressor() {
 
 void TZVQ_LZWCompressor::resetDictionary() {
     InitDictionary();
+    full_ = false;
     for (int i = 0; i < filledCount_; ++i) table_[filled_[i]] = 0;
     filledCount_ = 0;
 }
@@ -153,10 +158,16 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     if (!started_ && count > 0) {
         resetDictionary();
         WriteBits(clearCode_, codeWidth_);
+        clearedAt_ = position_;
         currentPrefix_ = indices[i] & pixelMask();
         ++i;
         started_ = true;
     }
+    while (i < count) i = full_ ? writeWithFullTable(indices, i, count) : writeGrowing(indices, i, count);
+    position_ += count;
+}
+
+int TZVQ_LZWCompressor::writeGrowing(const std::uint8_t* indices, int i, int count) {
     std::uint32_t prefix = currentPrefix_, next = nextFreeCode_, threshold = nextWidthThreshold_;
     int width = codeWidth_, filled = filledCount_, coded = codedLength_, bitCount = bitCount_;
     std::uint64_t bits = bits_;
@@ -182,6 +193,11 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
         put(prefix);
         prefix = pixel;
         if (next > std::uint32_t(kMaxCode)) {
+            if (deferClear_) {
+                full_ = true;
+                noteFull(position_ + i++);
+                break;
+            }
             put(clearCode_);
             filledCount_ = filled;
             resetDictionary();
@@ -190,7 +206,7 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
             width = codeWidth_;
             threshold = nextWidthThreshold_;
         } else if (next > threshold) {
-            ++width;
+            if (++width == 12) widestAt_ = position_ + i;
             threshold <<= 1;
         }
     }
@@ -202,6 +218,73 @@ void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     codedLength_ = coded;
     bitCount_ = bitCount;
     bits_ = bits;
+    return i;
+}
+
+// The bits a dictionary takes from its clear until it fills, one code for
+// each string it holds.
+int TZVQ_LZWCompressor::freshBits() const {
+    int bits = codeWidth_, width = minimumCodeSize_ + 1;
+    std::uint32_t threshold = 1u << width;
+    for (std::uint32_t next = clearCode_ + 2u; next <= std::uint32_t(kMaxCode);) {
+        ++next;
+        bits += width;
+        if (next > threshold) {
+            ++width;
+            threshold <<= 1;
+        }
+    }
+    return bits;
+}
+
+// The dictionary filled as the string at `stringStart` began. Its 12-bit
+// codes since they reached that width give the first pixels a code of the
+// full dictionary is measured against.
+void TZVQ_LZWCompressor::noteFull(std::int64_t stringStart) {
+    freshPixels_ = stringStart - clearedAt_;
+    if (freshBits_ == 0) freshBits_ = freshBits();
+    recentRun_ = ((stringStart - widestAt_) << kRunFraction) / (kMaxCodes / 2);
+    stringStart_ = stringStart;
+}
+
+// A code of the full dictionary ended where the string at `stringStart`
+// begins. The recent pixels a code, 12 bits, against what the fresh
+// dictionary gave a bit over its whole life.
+bool TZVQ_LZWCompressor::staleCodeFallsBehind(std::int64_t stringStart) {
+    const std::int64_t run = stringStart - stringStart_;
+    stringStart_ = stringStart;
+    recentRun_ += ((run << kRunFraction) - recentRun_) >> kRunMemory;
+    return recentRun_ * freshBits_ * 16 < ((12 * freshPixels_) << kRunFraction) * kFallBehind;
+}
+
+void TZVQ_LZWCompressor::clearFullDictionary(std::int64_t stringStart) {
+    WriteBits(clearCode_, codeWidth_);
+    resetDictionary();
+    clearedAt_ = stringStart;
+}
+
+// Strings of the full dictionary, none added, until its codes fall behind
+// and a clear starts a fresh one.
+int TZVQ_LZWCompressor::writeWithFullTable(const std::uint8_t* indices, int i, int count) {
+    std::uint32_t prefix = currentPrefix_;
+    const std::uint16_t* const table = table_.get();
+    const std::uint8_t mask = pixelMask();
+    for (; i < count; ++i) {
+        const std::uint8_t pixel = indices[i] & mask;
+        if (const std::uint16_t code = table[slotOf(prefix, pixel)]) {
+            prefix = code;
+            continue;
+        }
+        WriteBits(prefix, codeWidth_);
+        prefix = pixel;
+        if (staleCodeFallsBehind(position_ + i)) {
+            clearFullDictionary(position_ + i);
+            currentPrefix_ = pixel;
+            return i + 1;
+        }
+    }
+    currentPrefix_ = std::uint16_t(prefix);
+    return i;
 }
 
 // Every string the dictionary holds for some choice of the pixels from
@@ -273,19 +356,34 @@ void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const s
         const std::uint8_t pixel = indices[at] & mask, alternative = alternatives[at] & mask;
         const Strand roots[2] = {{alternative, alternative}, {pixel, pixel}};
         const int first = alternative == pixel ? 1 : 0;
-        EitherMatch match = longestEither(indices, alternatives, count, roots + first, 2 - first, at + 1, previous);
+        const bool adds = previous != kNone && !full_;
+        EitherMatch match =
+            longestEither(indices, alternatives, count, roots + first, 2 - first, at + 1, adds ? previous : kNone);
         if (previous == kNone) return match;
+        const auto freshFrom = [&] {
+            const Strand root{match.first, match.first};
+            return longestEither(indices, alternatives, count, &root, 1, at + 1, kNone);
+        };
+        if (full_) {
+            if (!staleCodeFallsBehind(position_ + at)) return match;
+            clearFullDictionary(position_ + at);
+            return freshFrom();
+        }
         const std::uint32_t slot = slotOf(previous, match.first);
         table_[slot] = nextFreeCode_;
         filled_[filledCount_++] = slot;
         if (++nextFreeCode_ > kMaxCode) {
+            if (deferClear_) {
+                full_ = true;
+                noteFull(position_ + at);
+                return match;
+            }
             WriteBits(clearCode_, codeWidth_);
             resetDictionary();
-            const Strand root{match.first, match.first};
-            return longestEither(indices, alternatives, count, &root, 1, at + 1, kNone);
+            return freshFrom();
         }
         if (nextFreeCode_ > nextWidthThreshold_) {
-            ++codeWidth_;
+            if (++codeWidth_ == 12) widestAt_ = position_ + at;
             nextWidthThreshold_ <<= 1;
         }
         return match;
@@ -294,6 +392,7 @@ void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const s
     if (!started_) {
         resetDictionary();
         WriteBits(clearCode_, codeWidth_);
+        clearedAt_ = position_;
         started_ = true;
         match = stringAt(0, kNone);
     } else {
@@ -305,6 +404,7 @@ void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const s
         match = stringAt(match.end, match.code);
     }
     currentPrefix_ = std::uint16_t(match.code);
+    position_ += count;
 }
 
 bool TZVQ_LZWCompressor::WriteRow(TDIBMappedReader* reader) {

@@ -58,6 +58,13 @@ public:
     /// may be transparent pass the transparent index as the alternative
     /// there, so that strings run on through both.
     void writeEitherIndices(const std::uint8_t* indices, const std::uint8_t* alternatives, int count);
+    /// With @p on, a full dictionary is kept, its strings coded without new
+    /// ones, while its recent codes hold at least 15/16 of the pixels a bit
+    /// that it gave from its clear until it filled; the clear comes once
+    /// they fall behind, where a fresh dictionary would do better.
+    /// Off (the default), a clear follows as soon as the dictionary fills,
+    /// as most GIF encoders write. Set before the first pixel.
+    void setDeferredClear(bool on) { deferClear_ = on; }
     /// Writes the last prefix, the end code, the partial sub-block and the
     /// terminator, and hands everything still held to the stream. An image
     /// without pixels gets the terminator alone. Only the first call writes.
@@ -99,6 +106,17 @@ private:
     EitherMatch longestEither(const std::uint8_t* indices, const std::uint8_t* alternatives, int count,
                               const Strand* strands, int started, int at, std::uint32_t previous) const;
     void resetDictionary();
+    // Where the string now begun started, and whether a code that ended
+    // there makes a full dictionary give way to a fresh one.
+    void noteFull(std::int64_t stringStart);
+    bool staleCodeFallsBehind(std::int64_t stringStart);
+    void clearFullDictionary(std::int64_t stringStart);
+    int writeGrowing(const std::uint8_t* indices, int i, int count);
+    int writeWithFullTable(const std::uint8_t* indices, int i, int count);
+    int freshBits() const;
+    static constexpr int kRunFraction = 8;  // fraction bits of recentRun_
+    static constexpr int kRunMemory = 8;    // the running mean weighs a code 1/256
+    static constexpr int kFallBehind = 15;  // sixteenths of the fresh rate
     // Cuts the coded bytes gathered so far into full sub-blocks.
     void flushSubBlocks();
     void flushOutput();
@@ -110,6 +128,21 @@ private:
     int filledCount_ = 0;
     std::uint16_t currentPrefix_ = 0;
     bool finished_ = false;
+
+    // Deferred clears: the pixels coded before this call, where the
+    // dictionary was last cleared, where its codes reached 12 bits and
+    // where the current string began; the pixels a fresh dictionary coded
+    // in its bits, and the recent pixels a code (a running mean, 8
+    // fraction bits) of the full one.
+    bool deferClear_ = false;
+    bool full_ = false;
+    std::int64_t position_ = 0;
+    std::int64_t clearedAt_ = 0;
+    std::int64_t widestAt_ = 0;
+    std::int64_t stringStart_ = 0;
+    std::int64_t freshPixels_ = 0;
+    std::int64_t freshBits_ = 0;
+    std::int64_t recentRun_ = 0;
 
     // Codes are packed into `bits_` and leave it 32 bits at a time for
     // `coded_`, which becomes 255-byte sub-blocks in `output_`.

@@ -258,6 +258,25 @@ std::vector<TestPicture> largeTestPictures(unsigned seed) {
     return pictures;
 }
 
+std::vector<TestPicture> patternedTestPictures(unsigned seed) {
+    Random random{seed};
+    std::vector<TColor> colours;
+    for (int i = 0; i < 100; ++i) colours.push_back(RGB(random.below(256), random.below(256), random.below(256)));
+    std::vector<int> pattern(1200);
+    for (int& index : pattern) index = random.below(100);
+    std::vector<TestPicture> pictures;
+    std::vector<int> indices(std::size_t(kLargeWidth * kLargeHeight));
+    for (int p = 0; p < 4; ++p) {
+        for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = pattern[(i + std::size_t(7 * p)) % pattern.size()];
+        TestPicture picture;
+        picture.dib = pictureOf(kLargeWidth, kLargeHeight, colours, indices);
+        picture.info.DelayTime = 10;
+        picture.info.DisposalMethod = p % 2 ? TDisposalMethods::dmRestorePrevious : TDisposalMethods::dmNone;
+        pictures.push_back(std::move(picture));
+    }
+    return pictures;
+}
+
 std::vector<TestPicture> crowdedTestPictures(unsigned seed) {
     Random random{seed};
     std::vector<TestPicture> pictures;

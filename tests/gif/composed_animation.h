@@ -76,6 +76,10 @@ std::vector<TestPicture> testPictures(const AnimationKind& kind);
 constexpr int kLargeWidth = 220;
 constexpr int kLargeHeight = 180;
 std::vector<TestPicture> largeTestPictures(unsigned seed);
+// Four pictures of kLargeWidth x kLargeHeight, each a run of 1200 random
+// indices of 100 colours over and over, shifted by a few pixels from one
+// picture to the next: LZW dictionaries fill and stay worth keeping full.
+std::vector<TestPicture> patternedTestPictures(unsigned seed);
 // Five pictures of 200 to 255 colours each, some see-through, at places
 // and with disposals drawn by the seed, on a 24 x 24 screen: frames whose
 // colours may crowd one another out of any table of the optimiser's.

@@ -100,7 +100,8 @@ TEST(FrameOptimizer, ShowsTheSameFramesForEveryDisposalAndTransparency) {
 TEST(FrameOptimizer, WritesTheSameBytesOnOneThreadAndOnMany) {
     const QByteArray small = plainFile(testPictures({TDisposalMethods::dmRestorePrevious, true, true, 9}));
     const QByteArray large = plainFile(largeTestPictures(4), kLargeWidth, kLargeHeight);
-    for (const QByteArray& plain : {small, large}) {
+    const QByteArray patterned = plainFile(patternedTestPictures(6), kLargeWidth, kLargeHeight);
+    for (const QByteArray& plain : {small, large, patterned}) {
         const QByteArray once = optimized(plain, 1);
         EXPECT_EQ(optimized(plain, 2), once);
         EXPECT_EQ(optimized(plain, 5), once);

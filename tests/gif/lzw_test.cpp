@@ -332,3 +332,75 @@ TEST(LzwCodec, CodesEitherOfTwoIndicesAtAnyCodeSize) {
     expectThrowWithMessage<ELZWError>([] { TZVQ_LZWCompressor coder(nullptr, 9); },
                                       QStringLiteral("Unsupported Minimum Code Size - 9"));
 }
+
+namespace {
+
+// `count` indices below `colours`: the same `period` random ones over and
+// over.
+std::vector<std::uint8_t> repeatedPattern(int count, int period, int colours, unsigned seed) {
+    const std::vector<std::uint8_t> pattern = randomIndices(period, colours, 1, seed);
+    std::vector<std::uint8_t> out;
+    for (int i = 0; i < count; ++i) out.push_back(pattern[std::size_t(i % period)]);
+    return out;
+}
+
+// The indices coded a row of `width` at a time, with clears deferred or
+// not; with alternatives, each pixel free to be either.
+QByteArray codeRows(const std::vector<std::uint8_t>& indices, const std::vector<std::uint8_t>* alternatives, int size,
+                    bool deferred, int width) {
+    TMemoryStream out;
+    {
+        TZVQ_LZWCompressor coder(&out, size);
+        coder.setDeferredClear(deferred);
+        for (int at = 0; at < int(indices.size()); at += width) {
+            const int count = std::min(width, int(indices.size()) - at);
+            if (alternatives) {
+                coder.writeEitherIndices(indices.data() + at, alternatives->data() + at, count);
+            } else {
+                coder.writeIndices(indices.data() + at, count);
+            }
+        }
+        coder.Finish();
+    }
+    return out.bytes();
+}
+
+}  // namespace
+
+// A pattern long enough to fill the dictionary, repeated, then another:
+// the full dictionary is kept while the first one repeats, which takes far
+// fewer bytes than clearing as it fills, and gives way to a fresh one for
+// the second, which then costs what it costs on its own. Our decoder and
+// giflib's read every pixel back, pixels free to be either of two indices
+// included.
+TEST(LzwCodec, KeepsAFullDictionaryWhileItPaysAndClearsOnceItStops) {
+    const int width = 480, height = 300, half = width * height / 2;
+    for (int size : {2, 5, 8}) {
+        const int colours = 1 << size;
+        const std::vector<std::uint8_t> first = repeatedPattern(half, 1500, colours, unsigned(size));
+        const std::vector<std::uint8_t> second = repeatedPattern(half, 1100, colours, unsigned(size) + 50);
+        const std::string what = "size " + std::to_string(size);
+        const QByteArray firstDeferred = codeRows(first, nullptr, size, true, width);
+        EXPECT_LT(firstDeferred.size() * 10, codeRows(first, nullptr, size, false, width).size() * 9) << what;
+        std::vector<std::uint8_t> both = first;
+        both.insert(both.end(), second.begin(), second.end());
+        const QByteArray deferred = codeRows(both, nullptr, size, true, width);
+        EXPECT_LT(deferred.size() - firstDeferred.size(), codeRows(second, nullptr, size, false, width).size() * 21 / 20)
+            << what;
+        std::vector<std::uint8_t> alternatives = both;
+        for (std::size_t i = 0; i < alternatives.size(); i += 7) alternatives[i] = std::uint8_t(colours - 1);
+        const QByteArray either = codeRows(both, &alternatives, size, true, width);
+        for (const QByteArray& data : {deferred, either}) {
+            const std::vector<std::uint8_t> ours = decompress(data, int(both.size()));
+            ASSERT_EQ(ours.size(), both.size()) << what;
+            for (std::size_t i = 0; i < ours.size(); ++i) {
+                ASSERT_TRUE(ours[i] == both[i] || ours[i] == alternatives[i]) << what << " pixel " << i;
+            }
+            const auto theirs = decodeWithGiflib(gifHeader(width, height, size) +
+                                                 imageDescriptor(0, 0, width, height) + data + ';');
+            ASSERT_TRUE(theirs.has_value()) << what;
+            EXPECT_EQ(theirs->front().indices, ours) << what;
+        }
+        EXPECT_EQ(decompress(deferred, int(both.size())), both) << what;
+    }
+}
