@@ -14,10 +14,6 @@
 
 namespace {
 
-
-
-
-
 constexpr std::size_t kOutputChunk = 64 * 1024;
 constexpr std::size_t kTableBytes = std::size_t(TZVQ_LZWCompressor::kTableSize) * sizeof(std::uint16_t);
 
@@ -237,9 +233,9 @@ int TZVQ_LZWCompressor::freshBits() const {
     return bits;
 }
 
-// The dictionary filled as the string at `stringStart` began. Its 12-bit
-// codes since they reached that width give the first pixels a code of the
-// full dictionary is measured against.
+// The dictionary filled as the string at `stringStart` began. The running
+// mean of the pixels a code starts from its last 2048 codes, the 12-bit
+// ones (codes reach 12 bits at code 2048 for any code size we write).
 void TZVQ_LZWCompressor::noteFull(std::int64_t stringStart) {
     freshPixels_ = stringStart - clearedAt_;
     if (freshBits_ == 0) freshBits_ = freshBits();
