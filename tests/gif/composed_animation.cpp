@@ -227,6 +227,20 @@ std::vector<TestPicture> testPictures(const AnimationKind& kind) {
     return pictures;
 }
 
+namespace {
+
+// The p-th picture of a large clip: shown for 10 hundredths, every other
+// one put back as it was under it.
+TestPicture largePicture(const std::vector<TColor>& colours, const std::vector<int>& indices, int p) {
+    TestPicture picture;
+    picture.dib = pictureOf(kLargeWidth, kLargeHeight, colours, indices);
+    picture.info.DelayTime = 10;
+    picture.info.DisposalMethod = p % 2 ? TDisposalMethods::dmRestorePrevious : TDisposalMethods::dmNone;
+    return picture;
+}
+
+}  // namespace
+
 std::vector<TestPicture> largeTestPictures(unsigned seed) {
     Random random{seed};
     std::vector<TestPicture> pictures;
@@ -249,11 +263,7 @@ std::vector<TestPicture> largeTestPictures(unsigned seed) {
                 if (!repeat || (y >= band && y < band + 30)) indices[i] = index;
             }
         }
-        TestPicture picture;
-        picture.dib = pictureOf(kLargeWidth, kLargeHeight, colours, indices);
-        picture.info.DelayTime = 10;
-        picture.info.DisposalMethod = p % 2 ? TDisposalMethods::dmRestorePrevious : TDisposalMethods::dmNone;
-        pictures.push_back(std::move(picture));
+        pictures.push_back(largePicture(colours, indices, p));
     }
     return pictures;
 }
@@ -268,11 +278,7 @@ std::vector<TestPicture> patternedTestPictures(unsigned seed) {
     std::vector<int> indices(std::size_t(kLargeWidth * kLargeHeight));
     for (int p = 0; p < 4; ++p) {
         for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = pattern[(i + std::size_t(7 * p)) % pattern.size()];
-        TestPicture picture;
-        picture.dib = pictureOf(kLargeWidth, kLargeHeight, colours, indices);
-        picture.info.DelayTime = 10;
-        picture.info.DisposalMethod = p % 2 ? TDisposalMethods::dmRestorePrevious : TDisposalMethods::dmNone;
-        pictures.push_back(std::move(picture));
+        pictures.push_back(largePicture(colours, indices, p));
     }
     return pictures;
 }
