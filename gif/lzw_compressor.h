@@ -115,7 +115,7 @@ private:
     int writeWithFullTable(const std::uint8_t* indices, int i, int count);
     int freshBits() const;
     static constexpr int kRunFraction = 8;  // fraction bits of recentRun_
-    static constexpr int kRunMemory = 8;    // the running mean weighs a code 1/256
+    static constexpr int kRunMemory = 9;    // the running mean weighs a code 1/512
     static constexpr int kFallBehind = 15;  // sixteenths of the fresh rate
     // Cuts the coded bytes gathered so far into full sub-blocks.
     void flushSubBlocks();
