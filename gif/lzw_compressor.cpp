@@ -121,6 +121,14 @@ void TZVQ_LZWCompressor::resetDictionary() {
     filledCount_ = 0;
 }
 
+// The clear code that begins the data, at the first pixel.
+void TZVQ_LZWCompressor::startCodes() {
+    resetDictionary();
+    WriteBits(clearCode_, codeWidth_);
+    clearedAt_ = position_;
+    started_ = true;
+}
+
 int TZVQ_LZWCompressor::FindChildNode(std::uint16_t prefix, std::uint8_t pixel) const {
     return int(slotOf(prefix & kMaxCode, pixel & pixelMask()));
 }
@@ -152,12 +160,9 @@ void TZVQ_LZWCompressor::flushOutput() {
 void TZVQ_LZWCompressor::writeIndices(const std::uint8_t* indices, int count) {
     int i = 0;
     if (!started_ && count > 0) {
-        resetDictionary();
-        WriteBits(clearCode_, codeWidth_);
-        clearedAt_ = position_;
+        startCodes();
         currentPrefix_ = indices[i] & pixelMask();
         ++i;
-        started_ = true;
     }
     while (i < count) i = full_ ? writeWithFullTable(indices, i, count) : writeGrowing(indices, i, count);
     position_ += count;
@@ -386,10 +391,7 @@ void TZVQ_LZWCompressor::writeEitherIndices(const std::uint8_t* indices, const s
     };
     EitherMatch match;
     if (!started_) {
-        resetDictionary();
-        WriteBits(clearCode_, codeWidth_);
-        clearedAt_ = position_;
-        started_ = true;
+        startCodes();
         match = stringAt(0, kNone);
     } else {
         const Strand prefix{currentPrefix_, 0};

@@ -106,6 +106,7 @@ private:
     EitherMatch longestEither(const std::uint8_t* indices, const std::uint8_t* alternatives, int count,
                               const Strand* strands, int started, int at, std::uint32_t previous) const;
     void resetDictionary();
+    void startCodes();
     // Where the string now begun started, and whether a code that ended
     // there makes a full dictionary give way to a fresh one.
     void noteFull(std::int64_t stringStart);
