@@ -15,7 +15,7 @@
 namespace {
 
 // Holds the reads table in a session of its own until the station's store
-// waits for it, then stops the server under both. Its own thread: the
+// waits for it, then cuts the store off and stops the server. Its own thread: the
 // station's store blocks the test's.
 class ServerStopper {
 public:
@@ -45,8 +45,15 @@ private:
                         " AND wait_event_type = 'Lock'"));
                     sawWait_ = query.next() && query.value(0).toInt() > 0;
                 }
+                // Still holding the table, the station's sessions are cut off
+                // first: were this one's to end first as the server stops, the
+                // waiting store could take the table and commit.
+                if (sawWait_) {
+                    query.exec(QStringLiteral(
+                        "SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity"
+                        " WHERE application_name = 'quorvan'"));
+                }
             }
-            // Still holding the table: the store is cut off, not let through.
             stopped_ = server.stop();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("stopper"));
